@@ -1,0 +1,267 @@
+/*
+ * tavrix.h - host-side communication library for Tavrix motion controllers.
+ *
+ * One flat C interface: every function returns a signed 32-bit result code
+ * (TVX_OK, 0, on success) unless its comment says otherwise. No C++
+ * exception ever crosses this interface.
+ *
+ * General rules for every function that takes a handle:
+ *  - The handle is checked first; an invalid or closed handle gives
+ *    TVX_ERR_INVALID_HANDLE (20009). Accessors that return a value give a
+ *    sentinel instead (255, NULL, 0.0 or 0, as documented).
+ *  - Out-parameters are written only when the call succeeds. Optional
+ *    out-parameters may be NULL and are then skipped; a required pointer that
+ *    is NULL gives TVX_ERR_BAD_ARGUMENT (20002).
+ *  - Threading: any number of threads may use one handle at the same time;
+ *    the library serialises their transactions per handle. Callbacks run on
+ *    the library's own receive threads: a callback must not call the library
+ *    on the same handle (it would wait for its own receive thread).
+ *  - Values on the wire are little-endian; floats are IEEE-754 singles.
+ *
+ * Calling convention: on 32-bit and 64-bit Windows every TVX_ function that
+ * takes arguments is __stdcall, except TVX_GetErrcodeDescription; the string
+ * exports strupr/strlwr and all callbacks are __cdecl. On other platforms
+ * the platform's C convention is used throughout.
+ */
+#ifndef TAVRIX_H
+#define TAVRIX_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  if defined(TVX_BUILDING_LIBRARY)
+#    define TVX_API __declspec(dllexport)
+#  else
+#    define TVX_API __declspec(dllimport)
+#  endif
+#  define TVX_STDCALL __stdcall
+#  define TVX_CDECL __cdecl
+#else
+#  if defined(TVX_BUILDING_LIBRARY)
+#    define TVX_API __attribute__((visibility("default")))
+#  else
+#    define TVX_API
+#  endif
+#  define TVX_STDCALL
+#  define TVX_CDECL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------------
+ * Handles and link kinds
+ * ------------------------------------------------------------------------- */
+
+/* Opaque handle of an open controller link. */
+typedef struct TVX_Controller* TVX_HANDLE;
+
+/* Link kinds accepted by TVX_Open / TVX_FastOpen. */
+#define TVX_LINK_SERIAL 1   /* "COM<n>" */
+#define TVX_LINK_ETHERNET 2 /* "a.b.c.d" or "a.b.c.d:port" */
+#define TVX_LINK_PCI 4      /* "PCI<n>" or "PCIE<n>", n from 1 */
+
+/* ---------------------------------------------------------------------------
+ * Result codes
+ * ------------------------------------------------------------------------- */
+
+#define TVX_OK 0
+
+/* Internal checks of the library. */
+#define TVX_ERR_CYCLE_SPEC_FIRST 3201   /* 3201..3203: cycle-upload specification text */
+#define TVX_ERR_CYCLE_SPEC_LAST 3203
+#define TVX_ERR_CONTROLLER_STATE 3204   /* also a controller status */
+#define TVX_ERR_NOT_SUPPORTED 3205      /* controller or file not supported */
+#define TVX_ERR_DISCOVERY_ARGUMENT 3206 /* missing buffer or address for discovery */
+#define TVX_ERR_CIPHER_KEY 3212         /* archive cipher key text error */
+
+/* Command channel results. */
+#define TVX_CH_CANNOT_FRAME 3401     /* request cannot be framed */
+#define TVX_CH_NO_REPLY 3402         /* no reply within the attempts and the budget */
+#define TVX_CH_MISMATCH 3403         /* reply does not match, or frame announced too long */
+#define TVX_CH_BAD_FRAME 3404        /* wrong station byte or CRC mismatch */
+#define TVX_CH_FRAME_TOO_LONG 3405   /* frame longer than its announced length */
+#define TVX_CH_WRONG_FUNCTION 3407   /* reply carries another function code */
+#define TVX_CH_EXCEPTION_BASE 3420   /* 3420 + n: Modbus exception n */
+#define TVX_CH_ILLEGAL_FUNCTION 3421
+#define TVX_CH_ILLEGAL_ADDRESS 3422
+#define TVX_CH_ILLEGAL_VALUE 3423
+#define TVX_CH_DEVICE_FAILURE 3424
+
+/* Library results. */
+#define TVX_ERR_NOT_OPEN 20001          /* send attempted on a link that is not open */
+#define TVX_ERR_BAD_ARGUMENT 20002      /* invalid argument */
+#define TVX_ERR_TIME_LIMIT 20003        /* time limit of a text command passed */
+#define TVX_ERR_NO_HANDLE 20005         /* too many connections or slots in use */
+#define TVX_ERR_OS 20006                /* operating-system or memory failure */
+#define TVX_ERR_SERIAL 20007            /* serial port could not be opened or configured */
+#define TVX_ERR_ETHERNET 20008          /* socket could not be bound, or no answer */
+#define TVX_ERR_INVALID_HANDLE 20009    /* invalid or closed handle */
+#define TVX_ERR_LINK_WRITE 20010        /* the link's send failed */
+#define TVX_ERR_FILE 20011              /* file error */
+#define TVX_ERR_FILE_LENGTH 20012       /* file length error */
+#define TVX_ERR_NAME_TOO_LONG 20013     /* file name or path too long */
+#define TVX_ERR_FILE_NOT_FOUND 20014    /* file does not exist */
+#define TVX_ERR_LIBRARY_FILE 20015      /* library file error */
+#define TVX_ERR_FILE_16 20016           /* file error */
+#define TVX_ERR_FIRMWARE_IMAGE 20018    /* invalid firmware image */
+#define TVX_ERR_FIRMWARE_MISMATCH 20020 /* firmware and controller mismatch */
+#define TVX_ERR_UNSUPPORTED 20021       /* not supported by this build or link */
+#define TVX_ERR_PCI_FIRST 20024         /* 20024..20029: PCI link open failures */
+#define TVX_ERR_PCI_LAST 20029
+#define TVX_ERR_BUFFER_TOO_SMALL 20030  /* the caller's buffer is too small for the data */
+#define TVX_ERR_LOCKED 20031            /* controller is locked */
+#define TVX_ERR_OVER_LIMIT 20035        /* amount exceeds the per-request limit */
+#define TVX_ERR_CYCLE_FIRST 20037       /* 20037..20039: cycle-upload errors */
+#define TVX_ERR_CYCLE_LAST 20039
+#define TVX_ERR_REPLY_LENGTH 20100      /* reply data length does not fit or match */
+
+/* ---------------------------------------------------------------------------
+ * Records
+ * ------------------------------------------------------------------------- */
+
+/* System specification record (60 bytes, filled field by field from the
+ * controller's reply). Only axisCount has a meaning to the library. */
+typedef struct TVX_SysSpecification {
+    uint8_t b0, b1, b2, b3;
+    uint16_t axisCount; /* number of axes */
+    uint8_t b6[6];
+    uint32_t u12, u16, u20;
+    uint16_t w24, w26, w28;
+    uint8_t b30, b31;
+    uint32_t u32, u36;
+    uint16_t w40[4];
+    uint32_t u48;
+    uint16_t w52;
+    uint8_t b54[6];
+} TVX_SysSpecification;
+
+/* Child card record (11 bytes on the wire, passed through field by field). */
+typedef struct TVX_ChildCard {
+    uint32_t id;
+    uint16_t kind;
+    uint8_t bytes[5];
+} TVX_ChildCard;
+
+/* Host callback for text pushed by the controller (auto-upload). Runs on the
+ * link's receive thread; `data` is NUL-terminated and valid only during the
+ * call. */
+typedef void(TVX_CDECL* TVX_AutoUpCallback)(TVX_HANDLE handle, int32_t value, int32_t length,
+                                            const char* data);
+
+/* ---------------------------------------------------------------------------
+ * Open, close and handle settings
+ * ------------------------------------------------------------------------- */
+
+/* Opens a link of `kind` to `address` and queries the controller. The
+ * address text is kept (at most 1023 characters). On success stores the
+ * handle through `out`. Blocks for at most a few transactions. */
+TVX_API int32_t TVX_STDCALL TVX_Open(int32_t kind, const char* address, TVX_HANDLE* out);
+/* As TVX_Open with the caller's transaction budget and no transfer probe. */
+TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint32_t timeoutMs,
+                                         TVX_HANDLE* out);
+/* Closes the link. Waits for a transaction in flight on another thread; a
+ * caller holding the user lock (TVX_Signal_BasicP) must give it back first.
+ * The handle stays refused (20009) afterwards. */
+TVX_API int32_t TVX_STDCALL TVX_Close(TVX_HANDLE handle);
+/* Transaction budget in milliseconds (5000 after TVX_Open). */
+TVX_API int32_t TVX_STDCALL TVX_SetTimeOut(TVX_HANDLE handle, uint32_t ms);
+TVX_API int32_t TVX_STDCALL TVX_GetTimeOut(TVX_HANDLE handle, uint32_t* ms);
+/* Progress of the current file transfer; 0.0 for an invalid handle. Safe to
+ * call from another thread while the transfer runs. */
+TVX_API float TVX_STDCALL TVX_GetProgress(TVX_HANDLE handle);
+/* Link kind of the handle; 255 for an invalid handle. */
+TVX_API uint8_t TVX_STDCALL TVX_GetConnectType(TVX_HANDLE handle);
+/* Address text given at open; NULL for an invalid handle. The text lives in
+ * the handle record. */
+TVX_API const char* TVX_STDCALL TVX_GetConnectString(TVX_HANDLE handle);
+/* Low byte of the axis count reported at open; 0 for an invalid handle. */
+TVX_API uint8_t TVX_STDCALL TVX_GetAxises(TVX_HANDLE handle);
+/* Connection identifier sent by every later open; always 0. */
+TVX_API int32_t TVX_STDCALL TVX_SetConnectSecureID(uint32_t id);
+
+/* ---------------------------------------------------------------------------
+ * Controller queries, I/O and axes
+ * ------------------------------------------------------------------------- */
+
+TVX_API int32_t TVX_STDCALL TVX_GetState(TVX_HANDLE handle, uint8_t* stateOut);
+TVX_API int32_t TVX_STDCALL TVX_GetStopPauseTaskid(TVX_HANDLE handle, uint8_t* taskOut);
+/* textOut: at least 20 bytes; terminated when the text is shorter than 20. */
+TVX_API int32_t TVX_STDCALL TVX_GetCurIpAddr(TVX_HANDLE handle, char* textOut);
+TVX_API int32_t TVX_STDCALL TVX_GetClientId(TVX_HANDLE handle, int32_t* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_GetSoftId(TVX_HANDLE handle, int32_t* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_GetHardId(TVX_HANDLE handle, int32_t* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_GetError(TVX_HANDLE handle, int32_t* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_GetChipId(TVX_HANDLE handle, int32_t* valueOut);
+/* Every out-parameter optional; textOut takes 16 bytes (no terminator when
+ * the version text fills all 16). */
+TVX_API int32_t TVX_STDCALL TVX_GetSoftVersion(TVX_HANDLE handle, uint32_t* versionOut,
+                                               char* textOut, uint32_t* dateOut);
+/* The axis number is sent as its low 8 bits. */
+TVX_API int32_t TVX_STDCALL TVX_SetAxisEnable(TVX_HANDLE handle, uint32_t axis, uint8_t enable);
+TVX_API int32_t TVX_STDCALL TVX_SetOutput(TVX_HANDLE handle, uint32_t ioNumber, uint8_t state);
+TVX_API int32_t TVX_STDCALL TVX_GetIn(TVX_HANDLE handle, uint32_t ioNumber, uint8_t* stateOut);
+TVX_API int32_t TVX_STDCALL TVX_GetOutput(TVX_HANDLE handle, uint32_t ioNumber, uint8_t* stateOut);
+TVX_API int32_t TVX_STDCALL TVX_SetOutAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
+                                          int32_t bits);
+TVX_API int32_t TVX_STDCALL TVX_GetInAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
+                                         int32_t* bitsOut);
+TVX_API int32_t TVX_STDCALL TVX_GetOutAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
+                                          int32_t* bitsOut);
+TVX_API int32_t TVX_STDCALL TVX_SetDaOut(TVX_HANDLE handle, uint32_t channelNumber, int32_t value);
+TVX_API int32_t TVX_STDCALL TVX_GetDaOut(TVX_HANDLE handle, uint32_t channelNumber, float* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_GetAIn(TVX_HANDLE handle, uint32_t channelNumber, float* valueOut);
+/* statesOut: 17 bytes. */
+TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE handle, uint32_t axis, uint8_t* statesOut);
+TVX_API int32_t TVX_STDCALL TVX_GetAxisFeatures(TVX_HANDLE handle, uint32_t axis,
+                                                int32_t* featuresOut);
+TVX_API int32_t TVX_STDCALL TVX_GetSysSpecification(TVX_HANDLE handle,
+                                                    TVX_SysSpecification* recordOut);
+/* Every out-parameter optional; textOut takes 26 bytes (no terminator when
+ * the text fills all 26). */
+TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE handle, uint32_t task, uint8_t* stateOut,
+                                             uint8_t* secondOut, uint16_t* wordOut,
+                                             int32_t* valueOut, char* textOut);
+/* Every out-parameter optional; textOut takes 23 bytes. */
+TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE handle, uint32_t task, uint32_t level,
+                                                  uint8_t* byteOut, int32_t* valueOut,
+                                                  char* textOut);
+TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE handle, uint32_t index,
+                                              TVX_ChildCard* recordOut);
+TVX_API int32_t TVX_STDCALL TVX_LowFormatNand(TVX_HANDLE handle, int32_t value);
+TVX_API int32_t TVX_STDCALL TVX_ReturnDefault(TVX_HANDLE handle, int32_t value);
+TVX_API int32_t TVX_STDCALL TVX_ResetController(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_ClearLog(TVX_HANDLE handle);
+/* Sends the text with its terminating NUL (at most 2043 characters). */
+TVX_API int32_t TVX_STDCALL TVX_SetMac(TVX_HANDLE handle, const char* text);
+/* textOut: at least 14 bytes; terminated when the text is shorter than 14. */
+TVX_API int32_t TVX_STDCALL TVX_GetMac(TVX_HANDLE handle, char* textOut);
+/* Kept for compatibility: checks nothing, sends nothing, returns 0. */
+TVX_API int32_t TVX_STDCALL TVX_CheckProgramSyntax(const char* text, int32_t* resultOut);
+
+/* ---------------------------------------------------------------------------
+ * Ethernet links and discovery
+ * ------------------------------------------------------------------------- */
+
+/* ---------------------------------------------------------------------------
+ * Library frame and version
+ * ------------------------------------------------------------------------- */
+
+/* ---------------------------------------------------------------------------
+ * Text commands
+ * ------------------------------------------------------------------------- */
+
+/* ---------------------------------------------------------------------------
+ * Result descriptions
+ * ------------------------------------------------------------------------- */
+
+/* ---------------------------------------------------------------------------
+ * Archive cipher, HMI file transforms and string hash
+ * ------------------------------------------------------------------------- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TAVRIX_H */

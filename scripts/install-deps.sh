@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the demo need, and
+# only those that are missing. Safe to run again at any time.
+set -eu
+
+packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev binutils
+  libjpeg-dev libgif-dev libpng-dev libssl-dev libmcrypt-dev libmodbus-dev
+  iproute2 util-linux socat"
+
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "installing:$missing"
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,406 @@
+#include "engine/controller.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/bytes.h"
+#include "engine/framing.h"
+
+namespace tvx::sim {
+namespace {
+
+// Controller status codes the simulator answers with.
+inline constexpr int32_t kStatusNotSupported = 3205;
+inline constexpr int32_t kStatusBadArgument = 3204;
+inline constexpr uint8_t kIllegalFunction = 1;
+inline constexpr uint8_t kIllegalAddress = 2;
+inline constexpr uint8_t kIllegalValue = 3;
+
+// A reply packet under construction.
+class Reply {
+public:
+    Reply(uint8_t* p, size_t capacity, uint16_t command, uint16_t sequence) : p_(p), cap_(capacity) {
+        putU16(p_ + 2, command);
+        putU16(p_ + 4, sequence);
+        putI32(p_ + 6, 0);
+    }
+    void status(int32_t s) { putI32(p_ + 6, s); }
+    void u8(uint8_t v) {
+        if (len_ + 1 <= cap_) p_[len_++] = v;
+    }
+    void u16(uint16_t v) {
+        if (len_ + 2 <= cap_) putU16(p_ + len_, v), len_ += 2;
+    }
+    void u32(uint32_t v) {
+        if (len_ + 4 <= cap_) putU32(p_ + len_, v), len_ += 4;
+    }
+    void f32(float v) {
+        if (len_ + 4 <= cap_) putF32(p_ + len_, v), len_ += 4;
+    }
+    void bytes(const void* d, size_t n) {
+        n = std::min(n, cap_ - len_);
+        std::memcpy(p_ + len_, d, n);
+        len_ += n;
+    }
+    // A text field of exactly `width` bytes, 0-padded.
+    void text(const std::string& s, size_t width) {
+        for (size_t i = 0; i < width; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
+    }
+    size_t finish() {
+        putU16(p_, static_cast<uint16_t>(len_));
+        return len_;
+    }
+
+private:
+    uint8_t* p_;
+    size_t cap_;
+    size_t len_ = 10;
+};
+
+bool getBit(const uint8_t* bits, size_t n) { return (bits[n / 8] >> (n % 8)) & 1; }
+void setBit(uint8_t* bits, size_t n, bool on) {
+    if (on)
+        bits[n / 8] = static_cast<uint8_t>(bits[n / 8] | (1u << (n % 8)));
+    else
+        bits[n / 8] = static_cast<uint8_t>(bits[n / 8] & ~(1u << (n % 8)));
+}
+
+// A range of I/O points folded into a 32-bit word, first point in bit 0.
+int32_t foldBits(const uint8_t* bits, uint16_t first, uint16_t last) {
+    uint32_t v = 0;
+    for (uint32_t n = first, b = 0; n <= last && b < 32 && n < static_cast<uint32_t>(kIoPoints); ++n, ++b)
+        if (getBit(bits, n)) v |= 1u << b;
+    return static_cast<int32_t>(v);
+}
+
+// True for requests that are sent without waiting for a reply.
+bool unacknowledged(uint16_t command) { return command == 0; }
+
+}  // namespace
+
+const Controller::Remembered* Controller::recall(uint16_t command, uint16_t sequence) const {
+    for (const Remembered& r : recent_)
+        if (r.used && r.command == command && r.sequence == sequence) return &r;
+    return nullptr;
+}
+
+void Controller::remember(uint16_t command, uint16_t sequence, const uint8_t* packet, size_t n) {
+    Remembered& r = recent_[nextSlot_];
+    nextSlot_ = (nextSlot_ + 1) % kRemembered;
+    r.used = true;
+    r.command = command;
+    r.sequence = sequence;
+    r.length = static_cast<uint16_t>(n);
+    std::memcpy(r.packet, packet, n);
+}
+
+size_t Controller::handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity) {
+    const uint8_t* pdu = nullptr;
+    size_t pduLength = 0;
+    if (!unwrapFrame(framing, frame, n, &pdu, &pduLength) || pduLength < 2) return 0;
+    const size_t hdr = headerBytes(framing);
+    const size_t trailer = framing == Framing::tcp ? 0 : 2;
+    if (capacity < hdr + 2 + trailer + packet::replyHeaderLength) return 0;
+    uint8_t* out = reply + hdr;
+    out[0] = pdu[0];  // reply with the request's station
+    out[1] = pdu[1];
+    const size_t room = capacity - hdr - 2 - trailer;
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t body;
+    if (pdu[1] == fc::request) {
+        body = handleRequest(pdu + 2, pduLength - 2, out + 2, room);
+        if (body == 0) return 0;
+        body += 2;
+    } else {
+        body = handleStandard(pdu[1], pdu + 2, pduLength - 2, out, room + 2);
+        if (body == 0) return 0;
+    }
+    return wrapFrame(framing, reply, body);
+}
+
+size_t Controller::handleStandard(uint8_t function, const uint8_t* body, size_t n, uint8_t* pdu, size_t capacity) {
+    auto exception = [&](uint8_t code) {
+        pdu[1] = static_cast<uint8_t>(function | fc::exceptionFlag);
+        pdu[2] = code;
+        return size_t{3};
+    };
+    if (n < 4 || capacity < 260) return exception(kIllegalValue);
+    const uint16_t start = getBe16(body);
+    const uint16_t count = getBe16(body + 2);
+    ControllerModel& m = model_;
+    switch (function) {
+        case fc::readCoils: {
+            if (count == 0 || count > 2000) return exception(kIllegalValue);
+            if (start + count > kCoils) return exception(kIllegalAddress);
+            const size_t bytes = (count + 7u) / 8u;
+            pdu[2] = static_cast<uint8_t>(bytes);
+            std::memset(pdu + 3, 0, bytes);
+            for (uint32_t i = 0; i < count; ++i)
+                if (getBit(m.coils.data(), start + i)) pdu[3 + i / 8] = static_cast<uint8_t>(pdu[3 + i / 8] | (1u << (i % 8)));
+            return 3 + bytes;
+        }
+        case fc::readHoldingRegisters: {
+            if (count == 0 || count > 125) return exception(kIllegalValue);
+            if (start + count > kRegisters) return exception(kIllegalAddress);
+            pdu[2] = static_cast<uint8_t>(2 * count);
+            for (uint32_t i = 0; i < count; ++i) putBe16(pdu + 3 + 2 * i, m.registers[start + i]);
+            return 3 + 2u * count;
+        }
+        case fc::writeSingleCoil:
+            if (start >= kCoils) return exception(kIllegalAddress);
+            if (count != 0xFF00 && count != 0) return exception(kIllegalValue);
+            setBit(m.coils.data(), start, count == 0xFF00);
+            std::memcpy(pdu + 2, body, 4);
+            return 6;
+        case fc::writeSingleRegister:
+            if (start >= kRegisters) return exception(kIllegalAddress);
+            m.registers[start] = count;
+            std::memcpy(pdu + 2, body, 4);
+            return 6;
+        case fc::writeMultipleCoils: {
+            const size_t bytes = (count + 7u) / 8u;
+            if (count == 0 || count > 1968 || n < 5 || body[4] != bytes || n < 5 + bytes) return exception(kIllegalValue);
+            if (start + count > kCoils) return exception(kIllegalAddress);
+            for (uint32_t i = 0; i < count; ++i) setBit(m.coils.data(), start + i, getBit(body + 5, i));
+            std::memcpy(pdu + 2, body, 4);
+            return 6;
+        }
+        case fc::writeMultipleRegisters: {
+            if (count == 0 || count > 123 || n < 5 || body[4] != 2 * count || n < 5 + 2u * count)
+                return exception(kIllegalValue);
+            if (start + count > kRegisters) return exception(kIllegalAddress);
+            for (uint32_t i = 0; i < count; ++i) m.registers[start + i] = getBe16(body + 5 + 2 * i);
+            std::memcpy(pdu + 2, body, 4);
+            return 6;
+        }
+        default:
+            return exception(kIllegalFunction);
+    }
+}
+
+size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, size_t capacity) {
+    if (n < packet::headerLength || getU16(req) != n || capacity < packet::replyHeaderLength) return 0;
+    const uint16_t command = getU16(req + packet::commandOffset);
+    const uint16_t sequence = getU16(req + packet::sequenceOffset);
+    if (unacknowledged(command)) {
+        if (command == 0) ++model_.keepAlives;
+        return 0;
+    }
+    // A resent frame (same command and sequence) gets the same reply and is
+    // not acted on again.
+    if (const Remembered* r = recall(command, sequence)) {
+        ++model_.duplicatesAnswered;
+        std::memcpy(out, r->packet, r->length);
+        return r->length;
+    }
+    ++model_.requestsActedOn;
+    const uint8_t* a = req + packet::argumentsOffset;
+    const size_t argLength = n - packet::headerLength;
+    auto need = [&](size_t bytes) { return argLength >= bytes; };
+    ControllerModel& m = model_;
+    Reply rep(out, std::min<size_t>(capacity, packet::largestPacket), command, sequence);
+
+    switch (command) {
+        case 1:
+            rep.u8(m.runState);
+            rep.u8(m.stoppedTask);
+            break;
+        case 109: {
+            if (!need(4)) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            m.lastConnectionId = getU32(a);
+            putU16(m.sysSpecification.data() + 4, m.axisCount);
+            rep.bytes(m.sysSpecification.data(), m.sysSpecification.size());
+            break;
+        }
+        case 111:
+            rep.bytes(m.ipText.data(), std::min<size_t>(m.ipText.size() + 1, 20));
+            break;
+        case 112:
+            rep.u32(static_cast<uint32_t>(m.clientId));
+            break;
+        case 113:
+            rep.u32(static_cast<uint32_t>(m.softId));
+            break;
+        case 114:
+            rep.u32(static_cast<uint32_t>(m.hardId));
+            break;
+        case 115:
+            rep.u32(m.softVersion);
+            rep.text(m.versionText, 16);
+            rep.u32(m.versionDate);
+            break;
+        case 116:
+            rep.u32(static_cast<uint32_t>(m.errorCode));
+            break;
+        case 117:
+        case 129: {
+            if (!need(1) || a[0] >= m.axisCount || a[0] >= kMaxAxes) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            const AxisState& ax = m.axes[a[0]];
+            if (command == 117)
+                rep.u32(static_cast<uint32_t>(ax.features));
+            else
+                rep.bytes(ax.states.data(), ax.states.size());
+            break;
+        }
+        case 118:
+            rep.u32(static_cast<uint32_t>(m.chipId));
+            break;
+        case 119: {
+            const uint16_t axis = need(2) ? getU16(a) : 0xFFFF;
+            if (!need(3) || axis >= m.axisCount || axis >= kMaxAxes) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            m.axes[axis].enabled = a[2] != 0;
+            break;
+        }
+        case 120:
+        case 121:
+        case 122: {
+            const uint16_t io = need(2) ? getU16(a) : 0xFFFF;
+            if (io >= kIoPoints || (command == 120 && !need(3))) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            if (command == 120)
+                m.setOutput(io, a[2] != 0);
+            else
+                rep.u8(command == 121 ? m.input(io) : m.output(io));
+            break;
+        }
+        case 123: {
+            if (!need(8)) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            const uint16_t first = getU16(a), last = getU16(a + 2);
+            const uint32_t bits = getU32(a + 4);
+            for (uint32_t io = first, b = 0; io <= last && b < 32; ++io, ++b) m.setOutput(static_cast<int>(io), (bits >> b) & 1);
+            break;
+        }
+        case 124:
+        case 125: {
+            if (!need(4)) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            const uint8_t* bits = command == 124 ? m.inputs.data() : m.outputs.data();
+            rep.u32(static_cast<uint32_t>(foldBits(bits, getU16(a), getU16(a + 2))));
+            break;
+        }
+        case 126: {
+            const uint16_t channel = need(6) ? getU16(a + 4) : 0xFFFF;
+            if (channel >= kAnalogChannels) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            m.daOut[channel] = getI32(a);
+            break;
+        }
+        case 127:
+        case 128: {
+            const uint16_t channel = need(2) ? getU16(a) : 0xFFFF;
+            if (channel >= kAnalogChannels) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            rep.f32(command == 127 ? static_cast<float>(m.daOut[channel]) : m.analogIn[channel]);
+            break;
+        }
+        case 148:
+            if (!m.transferStateSupported) {
+                rep.status(kStatusNotSupported);
+                break;
+            }
+            rep.bytes(m.transferState.data(), m.transferState.size());
+            break;
+        case 203:
+            m.lastFormatValue = need(4) ? getI32(a) : 0;
+            break;
+        case 204:
+            ++m.resets;
+            break;
+        case 206: {
+            // The text arrives with its terminator.
+            const char* text = reinterpret_cast<const char*>(a);
+            m.macText.assign(text, strnlen(text, argLength));
+            break;
+        }
+        case 207:
+            rep.bytes(m.macText.data(), std::min<size_t>(m.macText.size() + 1, 14));
+            break;
+        case 223:
+            ++m.logClears;
+            break;
+        case 227:
+            m.lastDefaultValue = need(4) ? getI32(a) : 0;
+            break;
+        case 306:
+        case 308: {
+            const uint16_t task = need(2) ? getU16(a) : 0xFFFF;
+            if (task >= kTasks) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            const TaskState& t = m.tasks[task];
+            if (command == 306) {
+                rep.u8(t.state);
+                rep.u8(t.second);
+                rep.u16(t.word);
+                rep.u32(static_cast<uint32_t>(t.value));
+                rep.text(t.text, 26);
+            } else {
+                rep.u32(static_cast<uint32_t>(t.value));
+                rep.u8(t.state);
+                rep.text(t.text, 23);
+            }
+            break;
+        }
+        case 320: {
+            const uint16_t index = need(2) ? getU16(a) : 0xFFFF;
+            if (index >= m.childCardCount) {
+                rep.status(kStatusBadArgument);
+                break;
+            }
+            const ChildCard& c = m.childCards[index];
+            rep.u32(c.id);
+            rep.u16(c.kind);
+            rep.bytes(c.bytes.data(), c.bytes.size());
+            break;
+        }
+        case 427:
+            if (need(2) && a[1] == 0) ++m.cycleUploadDisables;
+            break;
+        default:
+            rep.status(kStatusNotSupported);
+            break;
+    }
+    const size_t length = rep.finish();
+    remember(command, sequence, out, length);
+    return length;
+}
+
+size_t Controller::buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,
+                                    int32_t value, const uint8_t* data, size_t n, uint8_t* out, size_t capacity) {
+    const size_t hdr = headerBytes(framing);
+    const size_t trailer = framing == Framing::tcp ? 0 : 2;
+    const size_t length = packet::replyHeaderLength + n;
+    if (hdr + 2 + length + trailer > capacity || length > 0xFFFF) return 0;
+    uint8_t* pdu = out + hdr;
+    pdu[0] = station;
+    pdu[1] = fc::unsolicited;
+    putU16(pdu + 2, static_cast<uint16_t>(length));
+    putU16(pdu + 4, command);
+    putU16(pdu + 6, sequence);
+    putI32(pdu + 8, value);
+    if (n) std::memcpy(pdu + 12, data, n);
+    return wrapFrame(framing, out, 2 + length);
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,56 @@
+// The simulated controller engine: takes request frames in RTU or MBAP
+// framing and produces reply frames, acting on its model. Used in-process
+// by tests and behind the UDP transport of tavrix-sim.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "channel/channel.h"
+#include "engine/model.h"
+
+namespace tvx::sim {
+
+inline constexpr size_t kFrameCapacity = 2048;
+
+class Controller {
+public:
+    Controller() = default;
+
+    ControllerModel& model() { return model_; }
+    std::mutex& mutex() { return mutex_; }
+
+    // Handles one received frame; returns the reply frame's length in `reply`
+    // (0 when the frame gets no reply: malformed, not for us, or a request
+    // sent without acknowledgement).
+    size_t handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity);
+
+    // Builds a function-73 frame carrying a pushed packet.
+    static size_t buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,
+                                   int32_t value, const uint8_t* data, size_t n, uint8_t* out, size_t capacity);
+
+private:
+    // Fills the reply packet for a library request; returns its length, or 0
+    // for no reply. `reply` has room for the largest packet.
+    size_t handleRequest(const uint8_t* request, size_t n, uint8_t* reply, size_t replyCapacity);
+    size_t handleStandard(uint8_t function, const uint8_t* body, size_t n, uint8_t* pdu, size_t capacity);
+
+    struct Remembered {
+        bool used = false;
+        uint16_t command = 0;
+        uint16_t sequence = 0;
+        uint16_t length = 0;
+        uint8_t packet[kFrameCapacity];
+    };
+    const Remembered* recall(uint16_t command, uint16_t sequence) const;
+    void remember(uint16_t command, uint16_t sequence, const uint8_t* packet, size_t n);
+
+    ControllerModel model_;
+    std::mutex mutex_;
+    static constexpr int kRemembered = 4;
+    Remembered recent_[kRemembered];
+    int nextSlot_ = 0;
+};
+
+}  // namespace tvx::sim

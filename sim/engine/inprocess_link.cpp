@@ -1,0 +1,62 @@
+#include "engine/inprocess_link.h"
+
+#include "base/result_codes.h"
+#include "link/handle.h"
+#include "link/link_driver.h"
+#include "link/open_close.h"
+
+namespace tvx::sim {
+namespace {
+
+int32_t sendToController(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    ControllerHandle& h = ownerOf(ch);
+    auto* link = static_cast<InProcessLink*>(h.linkState);
+    if (!link || !link->controller) return rc::notOpen;
+    link->sends.fetch_add(1, std::memory_order_relaxed);
+    h.replyEvent.reset();
+    uint8_t reply[kFrameCapacity];
+    size_t length = link->controller->handleFrame(ch.framing, bytes, n, reply, sizeof reply);
+    if (link->filter) length = link->filter(link->filterContext, bytes, n, reply, length, sizeof reply);
+    if (length > 0) {
+        if (ch.framing == Framing::tcp) restartAssembly(ch);  // one datagram, one frame
+        feedBytes(ch, reply, static_cast<uint32_t>(length));
+    }
+    return rc::ok;
+}
+
+int32_t prepare(ControllerHandle& h, const char*) {
+    const bool tcp = h.driver->framing == Framing::tcp;
+    h.channel.attempts = tcp ? 20 : 2;
+    h.channel.baseWaitMs = tcp ? 30 : 5000;
+    return rc::ok;
+}
+
+int32_t connectNothing(ControllerHandle&) { return rc::ok; }
+void teardownNothing(ControllerHandle&) {}
+
+const LinkOps kOps = {
+    sendToController, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+};
+const LinkDriver kTcpDriver = {TVX_LINK_ETHERNET, Framing::tcp, prepare, connectNothing, teardownNothing, &kOps};
+const LinkDriver kRtuDriver = {TVX_LINK_SERIAL, Framing::rtu, prepare, connectNothing, teardownNothing, &kOps};
+
+}  // namespace
+
+int32_t openInProcess(InProcessLink& link, TVX_HANDLE* out, bool fast, uint32_t timeoutMs) {
+    OpenOptions o;
+    o.kind = link.framing == Framing::tcp ? TVX_LINK_ETHERNET : TVX_LINK_SERIAL;
+    o.address = link.framing == Framing::tcp ? "in-process:502" : "COM0";
+    o.timeoutMs = fast ? timeoutMs : kDefaultTimeoutMs;
+    o.probeTransfer = !fast;
+    o.driver = link.framing == Framing::tcp ? &kTcpDriver : &kRtuDriver;
+    o.linkState = &link;
+    return openHandle(o, out);
+}
+
+void feedInProcess(TVX_HANDLE handle, const uint8_t* bytes, size_t n) {
+    ControllerHandle* h = fromApi(handle);
+    if (h->channel.framing == Framing::tcp) restartAssembly(h->channel);
+    feedBytes(h->channel, bytes, static_cast<uint32_t>(n));
+}
+
+}  // namespace tvx::sim

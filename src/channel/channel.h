@@ -1,0 +1,147 @@
+// The command channel: frames request packets for the link (RTU framing with
+// CRC-16 or the MBAP header), assembles received bytes into frames, matches
+// the reply to the pending request and reports the transaction's result.
+//
+// The channel knows nothing of sockets, serial ports or drivers: the owning
+// handle installs a table of link operations, and the link's receive path
+// feeds received bytes through feedBytes(). The channel is used by one
+// requesting thread at a time (the handle's transaction lock) and one
+// receiving thread; the two meet only in the reply hand-over below.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+namespace tvx {
+
+struct CommandChannel;
+
+// Modbus function codes.
+namespace fc {
+inline constexpr uint8_t readCoils = 1;
+inline constexpr uint8_t readDiscreteInputs = 2;
+inline constexpr uint8_t readHoldingRegisters = 3;
+inline constexpr uint8_t readInputRegisters = 4;
+inline constexpr uint8_t writeSingleCoil = 5;
+inline constexpr uint8_t writeSingleRegister = 6;
+inline constexpr uint8_t writeMultipleCoils = 15;
+inline constexpr uint8_t writeMultipleRegisters = 16;
+inline constexpr uint8_t request = 72;      // the library's request packets
+inline constexpr uint8_t unsolicited = 73;  // the controller's pushed packets
+inline constexpr uint8_t exceptionFlag = 0x80;
+}  // namespace fc
+
+enum class Framing : uint8_t { rtu = 1, tcp = 2 };
+
+// Packet layout shared by requests and replies.
+namespace packet {
+inline constexpr size_t lengthOffset = 0;
+inline constexpr size_t commandOffset = 2;
+inline constexpr size_t sequenceOffset = 4;
+inline constexpr size_t argumentsOffset = 6;
+inline constexpr size_t statusOffset = 6;
+inline constexpr size_t dataOffset = 10;
+inline constexpr size_t headerLength = 6;
+inline constexpr size_t replyHeaderLength = 10;
+// Request and reply areas: the largest packet plus room to spare, so that a
+// request built up to the largest packet never writes past its area.
+inline constexpr size_t areaSize = 2048 + 2;
+inline constexpr size_t largestPacket = 2044;
+}  // namespace packet
+
+inline constexpr size_t kBufferSize = 2048;
+inline constexpr uint8_t kBroadcastStation = 254;
+inline constexpr uint32_t kIdleExpiryMs = 1999;
+
+// The seam between protocol and transport: one table per link kind, as a
+// backend struct of function pointers.
+struct LinkOps {
+    // Transmits one whole frame; 0 on success. Never waits for a reply.
+    int32_t (*send)(CommandChannel& ch, const uint8_t* bytes, uint32_t n);
+    // Returns when signalReply was called or `ms` passed (0), or a link
+    // failure code.
+    int32_t (*waitReply)(CommandChannel& ch, uint32_t ms);
+    void (*signalReply)(CommandChannel& ch);                  // may be null
+    void (*noteActivity)(CommandChannel& ch);                 // may be null
+    bool (*idleExpired)(CommandChannel& ch);                  // required
+    // Receives the packet of a function-73 frame; `available` is the count
+    // of packet bytes actually received (at least the packet's length).
+    void (*unsolicited)(CommandChannel& ch, const uint8_t* packet, uint32_t available);  // may be null
+};
+
+struct CommandChannel {
+    Framing framing = Framing::rtu;
+    uint8_t stationId = kBroadcastStation;
+    uint8_t linkKind = 0;
+    uint32_t bufferCapacity = 0;
+    uint8_t* txBuffer = nullptr;
+    uint8_t* replyBuffer = nullptr;
+    uint8_t* rxBuffer = nullptr;
+    uint32_t txLength = 0;
+    uint8_t* txPdu = nullptr;
+    uint8_t* replyPdu = nullptr;
+    uint8_t* rxPdu = nullptr;
+    uint32_t rxPos = 0;
+    uint32_t rxExpected = 0;
+    uint32_t attempts = 1;
+    uint32_t baseWaitMs = 0;
+    const LinkOps* ops = nullptr;
+    void* owner = nullptr;
+    std::atomic<uint8_t> waiting{0};
+    std::atomic<uint8_t> replyReady{0};
+    // Guards the reply hand-over: the receive side compares, copies and sets
+    // replyReady under it; the requesting side clears and re-arms under it.
+    std::mutex handover;
+};
+
+// ---- set-up -----------------------------------------------------------
+
+int32_t initChannel(CommandChannel& ch, Framing framing, uint32_t capacity, uint8_t* txBuffer,
+                    uint8_t* replyBuffer, uint8_t* rxBuffer);
+int32_t initChannel(CommandChannel& ch, uint8_t framing, uint32_t capacity, uint8_t* txBuffer,
+                    uint8_t* replyBuffer, uint8_t* rxBuffer);
+int32_t setStationId(CommandChannel& ch, uint8_t id);
+
+// ---- transactions -------------------------------------------------------
+
+// Sends `request` (a packet starting with its length) and waits for the
+// matching reply, resending the identical frame with doubling waits. On
+// success the reply packet (its own length bytes) is copied to replyOut.
+int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs);
+// Frames `request`, sends it once and returns the send result.
+int32_t sendOnly(CommandChannel& ch, uint8_t* request);
+void resetWait(CommandChannel& ch);
+
+// Standard Modbus functions (values in host order; bits least significant
+// first). A count of 0 returns 0 without traffic.
+int32_t readCoils(CommandChannel& ch, uint16_t start, uint16_t count, uint8_t* bitsOut,
+                  uint32_t budgetMs);
+int32_t readHoldingRegisters(CommandChannel& ch, uint16_t start, uint16_t count, uint16_t* wordsOut,
+                             uint32_t budgetMs);
+int32_t writeCoils(CommandChannel& ch, uint16_t start, uint32_t count, const uint8_t* bits,
+                   uint32_t budgetMs);
+int32_t writeRegisters(CommandChannel& ch, uint16_t start, uint32_t count, const uint16_t* words,
+                       uint32_t budgetMs);
+
+// ---- reception ------------------------------------------------------------
+
+// Feeds a chunk of received bytes (link receive thread). Returns 0, or the
+// processing result of a frame the chunk completed.
+int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n);
+// Returns the assembly to hunting for a frame start (datagram links call it
+// before every datagram).
+void restartAssembly(CommandChannel& ch);
+
+// ---- the process-wide sequence counter -----------------------------------
+
+uint16_t nextSequence();
+void setSequenceForTests(uint16_t value);
+
+// Size of the framing around a packet: RTU adds station, function and CRC;
+// TCP adds the MBAP header, station and function.
+inline uint32_t framingOverhead(Framing f) { return f == Framing::tcp ? 8u : 4u; }
+inline uint32_t headerBytes(Framing f) { return f == Framing::tcp ? 6u : 0u; }
+
+}  // namespace tvx

@@ -1,0 +1,149 @@
+#include <algorithm>
+#include <cstring>
+
+#include "base/bytes.h"
+#include "base/result_codes.h"
+#include "channel/channel_internal.h"
+#include "channel/crc16.h"
+
+namespace tvx {
+namespace {
+
+bool stationAccepted(const CommandChannel& ch, uint8_t station) {
+    return station == ch.stationId || station == kBroadcastStation;
+}
+
+int32_t dropFrame(CommandChannel& ch, int32_t code) {
+    restartAssembly(ch);
+    return code;
+}
+
+// Handles a complete frame at rxBuffer[0..rxPos) and restarts the assembly.
+int32_t processFrame(CommandChannel& ch) {
+    const uint32_t hdr = headerBytes(ch.framing);
+    const uint8_t* frame = ch.rxPdu;
+    const uint32_t frameLength = ch.rxPos - hdr;
+    restartAssembly(ch);
+
+    if (!stationAccepted(ch, frame[0])) return rc::ok;
+    if (ch.framing == Framing::rtu && !crc16Matches(frame, frameLength)) return rc::badFrame;
+
+    const uint32_t trailer = ch.framing == Framing::rtu ? 2u : 0u;
+    if (frame[1] == fc::unsolicited) {
+        if (ch.ops && ch.ops->unsolicited) ch.ops->unsolicited(ch, frame + 2, frameLength - 2 - trailer);
+        return rc::ok;
+    }
+
+    bool accepted = false;
+    {
+        std::lock_guard<std::mutex> lock(ch.handover);
+        if (ch.waiting.load(std::memory_order_relaxed) && !ch.replyReady.load(std::memory_order_relaxed) &&
+            detail::answersRequest(ch, frame)) {
+            std::memcpy(ch.replyPdu, frame, frameLength);
+            ch.replyReady.store(1, std::memory_order_relaxed);
+            ch.waiting.store(0, std::memory_order_relaxed);
+            accepted = true;
+        }
+    }
+    if (accepted && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+    return rc::ok;
+}
+
+// Expected total frame length (from the buffer start) once the function
+// code is known, or 0 when the frame's own header must tell.
+uint32_t lengthForFunction(Framing f, uint8_t code) {
+    const bool tcp = f == Framing::tcp;
+    switch (code) {
+        case fc::writeSingleCoil:
+        case fc::writeSingleRegister:
+        case fc::writeMultipleCoils:
+        case fc::writeMultipleRegisters:
+            return tcp ? 12u : 8u;
+        default:
+            return code > fc::exceptionFlag ? (tcp ? 9u : 5u) : 0u;
+    }
+}
+
+bool knownFunction(uint8_t code) {
+    switch (code) {
+        case fc::readCoils:
+        case fc::readDiscreteInputs:
+        case fc::readHoldingRegisters:
+        case fc::readInputRegisters:
+        case fc::request:
+        case fc::unsolicited:
+        case fc::writeSingleCoil:
+        case fc::writeSingleRegister:
+        case fc::writeMultipleCoils:
+        case fc::writeMultipleRegisters:
+            return true;
+        default:
+            return code > fc::exceptionFlag;
+    }
+}
+
+// One byte through the state machine while the frame length is unknown.
+int32_t feedOneByte(CommandChannel& ch, uint8_t b) {
+    const uint32_t hdr = headerBytes(ch.framing);
+    const bool tcp = ch.framing == Framing::tcp;
+    if (ch.rxPos < hdr) {  // MBAP header
+        ch.rxBuffer[ch.rxPos++] = b;
+        ch.rxExpected = 0;
+        return rc::ok;
+    }
+    const uint32_t pos = ch.rxPos - hdr;
+    if (pos == 0) {
+        if (!stationAccepted(ch, b)) return rc::badFrame;  // hunt on at the next byte
+        ch.rxBuffer[ch.rxPos++] = b;
+        return rc::ok;
+    }
+    if (pos == 1) {
+        if (!knownFunction(b)) return dropFrame(ch, rc::ok);
+        ch.rxBuffer[ch.rxPos++] = b;
+        ch.rxExpected = lengthForFunction(ch.framing, b);
+        return rc::ok;
+    }
+    ch.rxBuffer[ch.rxPos++] = b;
+    if (ch.rxExpected == 0) {
+        const uint8_t code = ch.rxPdu[1];
+        if (code >= fc::readCoils && code <= fc::readInputRegisters && pos == 2) {
+            ch.rxExpected = hdr + 3u + b + (tcp ? 0u : 2u);
+        } else if ((code == fc::request || code == fc::unsolicited) && pos == 3) {
+            const uint32_t length = getU16(ch.rxPdu + 2);
+            // A packet shorter than a reply header cannot carry a status; its
+            // length would make every later length computation negative.
+            if (length < packet::replyHeaderLength) return dropFrame(ch, rc::mismatch);
+            ch.rxExpected = hdr + 2u + length + (tcp ? 0u : 2u);
+            if (ch.rxExpected > ch.bufferCapacity) return dropFrame(ch, rc::mismatch);
+        }
+        if (ch.rxExpected == 0) return rc::ok;
+    }
+    if (ch.rxPos == ch.rxExpected) return processFrame(ch);
+    if (ch.rxExpected < ch.rxPos) return dropFrame(ch, rc::frameTooLong);
+    return rc::ok;
+}
+
+}  // namespace
+
+int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    if (ch.ops && ch.ops->idleExpired && ch.ops->idleExpired(ch)) restartAssembly(ch);
+    if (ch.ops && ch.ops->noteActivity) ch.ops->noteActivity(ch);
+    int32_t result = rc::ok;
+    uint32_t i = 0;
+    while (i < n) {
+        if (ch.rxExpected != 0 && ch.rxPos < ch.rxExpected) {
+            // Length known: copy the rest of the frame in one block.
+            const uint32_t take = std::min(n - i, ch.rxExpected - ch.rxPos);
+            std::memcpy(ch.rxBuffer + ch.rxPos, bytes + i, take);
+            ch.rxPos += take;
+            i += take;
+            if (ch.rxPos == ch.rxExpected) result = processFrame(ch);
+            continue;
+        }
+        feedOneByte(ch, bytes[i]);
+        ++i;
+    }
+    return result;
+}
+
+}  // namespace tvx

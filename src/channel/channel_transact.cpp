@@ -1,0 +1,127 @@
+#include <algorithm>
+#include <cstring>
+
+#include "base/bytes.h"
+#include "base/result_codes.h"
+#include "channel/channel_internal.h"
+
+namespace tvx {
+namespace detail {
+namespace {
+
+void arm(CommandChannel& ch) {
+    std::lock_guard<std::mutex> lock(ch.handover);
+    ch.waiting.store(1, std::memory_order_relaxed);
+}
+
+// Ends the wait and reports whether the receive side accepted a reply.
+bool endWait(CommandChannel& ch) {
+    std::lock_guard<std::mutex> lock(ch.handover);
+    ch.waiting.store(0, std::memory_order_relaxed);
+    return ch.replyReady.load(std::memory_order_relaxed) != 0;
+}
+
+int32_t awaitReply(CommandChannel& ch, uint32_t ms) {
+    int32_t r = ch.ops->waitReply(ch, ms);
+    if (r != rc::ok) {
+        resetWait(ch);
+        return r;
+    }
+    if (!endWait(ch)) {
+        resetWait(ch);
+        return rc::noReply;
+    }
+    r = checkReply(ch);
+    if (r != rc::ok) {
+        resetWait(ch);
+        // A reply that does not belong to this request is dropped; the
+        // attempt counts as unanswered and the loop keeps trying.
+        if (r == rc::mismatch) return rc::noReply;
+        return r;
+    }
+    return rc::ok;
+}
+
+// Lengths of the wait before each resend: the base doubled per attempt,
+// capped by the transaction budget.
+uint32_t attemptWait(const CommandChannel& ch, uint32_t attempt, uint32_t budgetMs) {
+    uint64_t w = static_cast<uint64_t>(ch.baseWaitMs) << std::min<uint32_t>(attempt, 31);
+    return static_cast<uint32_t>(std::min<uint64_t>(w, budgetMs));
+}
+
+}  // namespace
+
+int32_t checkReply(const CommandChannel& ch) {
+    const uint8_t want = ch.txPdu[1];
+    const uint8_t got = ch.replyPdu[1];
+    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return rc::exceptionBase + ch.replyPdu[2];
+    if (got != want) return rc::wrongFunction;
+    if (want != fc::request) return rc::ok;
+    const uint8_t* req = ch.txPdu + 2;
+    const uint8_t* rep = ch.replyPdu + 2;
+    if (getU16(req + packet::commandOffset) != getU16(rep + packet::commandOffset) ||
+        getU16(req + packet::sequenceOffset) != getU16(rep + packet::sequenceOffset))
+        return rc::mismatch;
+    return getI32(rep + packet::statusOffset);
+}
+
+int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
+    uint64_t waited = 0;
+    for (uint32_t attempt = 0;; ++attempt) {
+        const uint32_t waitMs = attemptWait(ch, attempt, budgetMs);
+        arm(ch);
+        int32_t r = ch.ops->send(ch, ch.txBuffer, ch.txLength);
+        if (r != rc::ok) {
+            resetWait(ch);
+            return r;
+        }
+        r = awaitReply(ch, waitMs);
+        if (r != rc::noReply) return r;
+        waited += waitMs;
+        if (waited >= budgetMs) return rc::noReply;
+        if (attempt + 1 >= ch.attempts) return rc::noReply;
+    }
+}
+
+}  // namespace detail
+
+namespace {
+
+// Puts the request packet into the frame with the next sequence number.
+int32_t buildRequestFrame(CommandChannel& ch, uint8_t* request) {
+    if (!request || !ch.ops) return rc::cannotFrame;
+    const uint32_t m = static_cast<uint32_t>(getU16(request)) + 4;
+    const uint32_t total = ch.framing == Framing::tcp ? m + 4 : m;
+    if (total > ch.bufferCapacity || getU16(request) < packet::headerLength) return rc::cannotFrame;
+    uint8_t* pdu = ch.txPdu;
+    pdu[0] = ch.stationId;
+    pdu[1] = fc::request;
+    std::memcpy(pdu + 2, request, getU16(request));
+    putU16(pdu + 2 + packet::sequenceOffset, nextSequence());
+    detail::buildFrame(ch, m);
+    return rc::ok;
+}
+
+}  // namespace
+
+int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs) {
+    if (!replyOut) return rc::cannotFrame;
+    detail::disarm(ch);
+    int32_t r = buildRequestFrame(ch, request);
+    if (r != rc::ok) return r;
+    r = detail::sendAndWait(ch, budgetMs);
+    if (r != rc::ok) return r;
+    const uint8_t* reply = ch.replyPdu + 2;
+    std::memcpy(replyOut, reply, getU16(reply));
+    resetWait(ch);
+    return rc::ok;
+}
+
+int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
+    detail::disarm(ch);
+    int32_t r = buildRequestFrame(ch, request);
+    if (r != rc::ok) return r;
+    return ch.ops->send(ch, ch.txBuffer, ch.txLength);
+}
+
+}  // namespace tvx

@@ -1,0 +1,56 @@
+#include "base/result_codes.h"
+#include "channel/requests.h"
+#include "link/handle.h"
+#include "link/handle_table.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr uint32_t kLockSliceMs = 20;
+
+// Holds the handle's transaction lock. Without a flag it waits without
+// limit; with one it gives up once the flag clears. The handle is
+// re-checked once the lock is ours, since a close may have run meanwhile.
+class TransactionGuard {
+public:
+    explicit TransactionGuard(ControllerHandle& h, const std::atomic<uint8_t>* keepWaiting = nullptr) : h_(h) {
+        if (!keepWaiting) {
+            h_.transactionLock.wait();
+            held_ = true;
+            return;
+        }
+        while (!(held_ = h_.transactionLock.waitFor(kLockSliceMs)))
+            if (!keepWaiting->load(std::memory_order_acquire)) return;
+    }
+    ~TransactionGuard() {
+        if (held_) h_.transactionLock.release();
+    }
+    TransactionGuard(const TransactionGuard&) = delete;
+    TransactionGuard& operator=(const TransactionGuard&) = delete;
+    bool usable() const { return held_ && h_.isOpen(); }
+
+private:
+    ControllerHandle& h_;
+    bool held_ = false;
+};
+
+}  // namespace
+
+int32_t lockedTransact(TVX_HANDLE handle, uint8_t* request, uint8_t* replyOut) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    TransactionGuard guard(*h);
+    if (!guard.usable()) return rc::invalidHandle;
+    const int32_t budget = h->timeoutMs.load(std::memory_order_relaxed);
+    return transact(h->channel, request, replyOut, static_cast<uint32_t>(budget));
+}
+
+int32_t lockedSendOnly(TVX_HANDLE handle, uint8_t* request, const std::atomic<uint8_t>* keepWaiting) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    TransactionGuard guard(*h, keepWaiting);
+    if (!guard.usable()) return rc::invalidHandle;
+    return sendOnly(h->channel, request);
+}
+
+}  // namespace tvx

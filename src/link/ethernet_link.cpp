@@ -1,0 +1,146 @@
+#include "link/ethernet_link.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "base/bytes.h"
+#include "base/result_codes.h"
+#include "channel/requests.h"
+#include "link/handle.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr size_t kMaxAddressLength = 1023;
+inline constexpr size_t kMaxPortTextLength = 255;
+inline constexpr size_t kDatagramCapacity = 4096;
+inline constexpr uint32_t kThreadStopMs = 100;
+inline constexpr int kSendCalls = 10;
+// Room for a window of 100 blocks of 992 bytes and their bookkeeping.
+inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+inline constexpr uint16_t kKeepAliveCommand = 0;
+
+std::atomic<uint32_t> keepAliveMs{5000};
+
+// atoi over the port text, kept modulo 2^16 (the port is informational).
+uint16_t portFromText(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    uint32_t v = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) v = (v * 10 + static_cast<uint32_t>(*text - '0')) & 0xFFFFu;
+    return static_cast<uint16_t>(negative ? (0u - v) & 0xFFFFu : v);
+}
+
+void datagramThreadMain(void* arg) {
+    auto& h = *static_cast<ControllerHandle*>(arg);
+    CommandChannel& ch = h.channel;
+    uint8_t datagram[kDatagramCapacity];
+    while (h.running.load(std::memory_order_acquire)) {
+        int n = h.datagramSocket.receiveFrom(datagram, sizeof datagram, nullptr, nullptr);
+        if (!h.running.load(std::memory_order_acquire)) break;
+        // Errors such as a port-unreachable report from a rebooting
+        // controller are transient: keep receiving.
+        if (n <= 0) continue;
+        restartAssembly(ch);
+        feedBytes(ch, datagram, static_cast<uint32_t>(n));
+    }
+    if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+}
+
+void keepAliveThreadMain(void* arg) {
+    auto& h = *static_cast<ControllerHandle*>(arg);
+    while (h.running.load(std::memory_order_acquire)) {
+        if (h.stopEvent.waitFor(keepAliveMs.load(std::memory_order_relaxed))) break;
+        if (!h.running.load(std::memory_order_acquire)) break;
+        uint8_t request[packet::areaSize] = {};
+        putU16(request, packet::headerLength);
+        putU16(request + packet::commandOffset, kKeepAliveCommand);
+        lockedSendOnly(toApi(&h), request, &h.running);  // a closed handle gives 20009: ignored
+    }
+}
+
+void stopThreads(ControllerHandle& h) {
+    h.running.store(0, std::memory_order_release);
+    h.stopEvent.set();
+    h.datagramSocket.interrupt();
+    platform::stopThread(h.datagramThread, kThreadStopMs);
+    platform::stopThread(h.keepAliveThread, kThreadStopMs);
+}
+
+int32_t prepareEthernet(ControllerHandle& h, const char* address) {
+    int32_t r = parseEthernetAddress(address, h.ipAddress, sizeof h.ipAddress, &h.ipPort);
+    if (r != rc::ok) return r;
+    h.ipTargetValid = platform::parseIpv4(h.ipAddress, &h.ipTarget);
+    h.channel.attempts = 20;
+    h.channel.baseWaitMs = 30;
+    return rc::ok;
+}
+
+int32_t connectEthernet(ControllerHandle& h) {
+    if (h.datagramSocket.valid() || h.running.load()) {
+        stopThreads(h);
+        h.datagramSocket.close();
+    }
+    if (!h.datagramSocket.open()) return rc::osError;
+    if (!h.datagramSocket.bind(0, 0)) {
+        h.datagramSocket.close();
+        return rc::ethernetError;
+    }
+    h.datagramSocket.setReceiveBuffer(kReceiveBufferBytes);
+    h.stopEvent.reset();
+    h.running.store(1, std::memory_order_release);
+    if (!h.datagramThread.start(datagramThreadMain, &h) || !h.keepAliveThread.start(keepAliveThreadMain, &h)) {
+        stopThreads(h);
+        h.datagramSocket.close();
+        return rc::osError;
+    }
+    return rc::ok;
+}
+
+void teardownEthernet(ControllerHandle& h) {
+    stopThreads(h);
+    h.datagramSocket.close();
+}
+
+int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    ControllerHandle& h = ownerOf(ch);
+    if (!h.datagramSocket.valid()) return rc::notOpen;
+    if (!h.ipTargetValid) return rc::linkWrite;
+    uint32_t sent = 0;
+    for (int call = 0; call < kSendCalls && sent < n; ++call) {
+        int r = h.datagramSocket.sendTo(h.ipTarget, kControllerPort, bytes + sent, n - sent);
+        if (r < 0) return rc::linkWrite;
+        sent += static_cast<uint32_t>(r);
+    }
+    return rc::ok;
+}
+
+const LinkOps kEthernetOps = {
+    sendDatagram, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+};
+
+const LinkDriver kEthernetDriver = {TVX_LINK_ETHERNET, Framing::tcp, prepareEthernet, connectEthernet,
+                                    teardownEthernet, &kEthernetOps};
+
+}  // namespace
+
+const LinkDriver& ethernetDriver() { return kEthernetDriver; }
+
+int32_t parseEthernetAddress(const char* address, char* ipOut, size_t ipCapacity, uint16_t* portOut) {
+    const size_t total = strnlen(address, kMaxAddressLength + 1);
+    if (total > kMaxAddressLength) return rc::badArgument;
+    const char* colon = std::strchr(address, ':');
+    const size_t ipLength = colon ? static_cast<size_t>(colon - address) : total;
+    if (colon && std::strlen(colon + 1) > kMaxPortTextLength) return rc::badArgument;
+    if (ipLength >= ipCapacity) return rc::badArgument;
+    std::memcpy(ipOut, address, ipLength);
+    ipOut[ipLength] = 0;
+    *portOut = (colon && colon[1] != 0) ? portFromText(colon + 1) : kControllerPort;
+    return rc::ok;
+}
+
+uint32_t keepAliveIntervalMs() { return keepAliveMs.load(std::memory_order_relaxed); }
+void setKeepAliveIntervalMs(uint32_t ms) { keepAliveMs.store(ms, std::memory_order_relaxed); }
+
+}  // namespace tvx

@@ -1,0 +1,75 @@
+// The record behind every opaque controller handle.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "channel/channel.h"
+#include "monitoring/cycle_buffer.h"
+#include "platform/platform.h"
+#include "tavrix.h"
+
+namespace tvx {
+
+struct LinkDriver;
+
+inline constexpr uint32_t kHandleMagic = 0xF1F2F3F4u;
+inline constexpr uint32_t kDefaultTimeoutMs = 5000;
+inline constexpr size_t kAddressCapacity = 1024;  // 1023 characters and the terminator
+
+struct ControllerHandle {
+    // Transmit, reply and receive buffers lent to the channel.
+    alignas(16) uint8_t txBuffer[kBufferSize];
+    uint8_t replyBuffer[kBufferSize];
+    uint8_t rxBuffer[kBufferSize];
+
+    std::atomic<uint32_t> magic{0};
+    uint32_t closedAt = 0;
+    std::atomic<int32_t> timeoutMs{0};
+    uint16_t lcdSettings[3] = {};
+    CommandChannel channel;
+
+    char connectString[kAddressCapacity] = {};
+    int32_t comPort = 0;
+    char ipAddress[kAddressCapacity] = {};
+    uint16_t ipPort = 0;
+    uint32_t ipTarget = 0;  // ipAddress parsed once, host byte order
+    bool ipTargetValid = false;
+    platform::UdpSocket datagramSocket;
+
+    // The link kind's driver and its private state (socket, port, device).
+    const LinkDriver* driver = nullptr;
+    void* linkState = nullptr;
+
+    platform::Thread rxThread;
+    platform::Thread datagramThread;
+    platform::Thread keepAliveThread;
+    std::atomic<uint8_t> running{0};
+
+    platform::Semaphore transactionLock;
+    platform::Semaphore pciReadLock;
+    platform::Semaphore userLock;
+    platform::Event replyEvent;
+    // Set by close so that link threads waiting on it stop at once.
+    platform::Event stopEvent;
+    std::atomic<uint32_t> lastRxTick{0};
+
+    uint32_t axisCount = 0;
+    uint8_t windowedTransfer = 0;
+    std::atomic<float> progress{0.0f};
+    uint64_t firmwareTotal = 0;
+    uint64_t firmwareDone = 0;
+    std::atomic<TVX_AutoUpCallback> autoUpCallback{nullptr};
+    std::atomic<uint32_t> unsolicitedCount{0};
+    uint16_t lastUnsolicitedSeq = 0xFFFF;
+
+    CycleUploadBuffer cycle[kCycleBufferCount];
+
+    bool isOpen() const { return magic.load(std::memory_order_acquire) == kHandleMagic; }
+};
+
+inline ControllerHandle* fromApi(TVX_HANDLE h) { return reinterpret_cast<ControllerHandle*>(h); }
+inline TVX_HANDLE toApi(ControllerHandle* h) { return reinterpret_cast<TVX_HANDLE>(h); }
+inline ControllerHandle& ownerOf(CommandChannel& ch) { return *static_cast<ControllerHandle*>(ch.owner); }
+
+}  // namespace tvx

@@ -1,0 +1,131 @@
+#include "link/handle_table.h"
+
+#include <atomic>
+#include <new>
+
+#include "link/link_driver.h"
+#include "platform/clock.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr uint32_t kDestroyLockWaitMs = 200;
+
+struct HandleTable {
+    std::atomic<ControllerHandle*> slots[kHandleSlots] = {};
+    platform::Semaphore lock;
+    HandleTable() { lock.create(); }
+    ~HandleTable() = default;
+};
+
+HandleTable& table() {
+    // Constructed on first use; never destroyed before unload runs.
+    static HandleTable* t = new HandleTable();
+    return *t;
+}
+
+class TableLock {
+public:
+    TableLock() { table().lock.wait(); }
+    ~TableLock() { table().lock.release(); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+};
+
+void freeRecord(std::atomic<ControllerHandle*>& slot) {
+    ControllerHandle* h = slot.load(std::memory_order_relaxed);
+    slot.store(nullptr, std::memory_order_release);
+    if (!h) return;
+    destroyHandle(*h);
+    delete h;
+}
+
+ControllerHandle* newRecord(std::atomic<ControllerHandle*>& slot) {
+    auto* h = new (std::nothrow) ControllerHandle{};
+    slot.store(h, std::memory_order_release);
+    return h;
+}
+
+}  // namespace
+
+void destroyHandle(ControllerHandle& h) {
+    // Bounded waits: a lock left taken by a thread that died must not hang
+    // every later open or the process exit. The record is closed already.
+    const bool user = h.userLock.waitFor(kDestroyLockWaitMs);
+    const bool transaction = h.transactionLock.waitFor(kDestroyLockWaitMs);
+    const bool pci = h.pciReadLock.waitFor(kDestroyLockWaitMs);
+    (void)user;
+    (void)transaction;
+    (void)pci;
+    h.magic.store(0, std::memory_order_release);
+    if (h.driver) h.driver->teardown(h);
+    h.stopEvent.close();
+    h.replyEvent.close();
+    h.transactionLock.close();
+    h.userLock.close();
+    h.pciReadLock.close();
+    for (CycleUploadBuffer& b : h.cycle) b.guard.close();
+}
+
+ControllerHandle* allocateHandle() {
+    TableLock lock;
+    HandleTable& t = table();
+    const uint32_t now = tickMs();
+    // Reap records closed more than 20 minutes ago.
+    for (auto& slot : t.slots) {
+        ControllerHandle* h = slot.load(std::memory_order_relaxed);
+        if (h && !h->isOpen() && static_cast<uint32_t>(now - h->closedAt) > kReapAgeMs) freeRecord(slot);
+    }
+    for (auto& slot : t.slots) {
+        if (!slot.load(std::memory_order_relaxed)) {
+            if (ControllerHandle* h = newRecord(slot)) return h;
+            break;
+        }
+    }
+    // Table full (or the allocation failed): reuse the slot of the record
+    // that has been closed longest.
+    std::atomic<ControllerHandle*>* oldest = nullptr;
+    uint32_t oldestAge = 0;
+    for (auto& slot : t.slots) {
+        ControllerHandle* h = slot.load(std::memory_order_relaxed);
+        if (!h || h->isOpen()) continue;
+        const uint32_t age = now - h->closedAt;
+        if (!oldest || age > oldestAge) {
+            oldest = &slot;
+            oldestAge = age;
+        }
+    }
+    if (!oldest) return nullptr;
+    freeRecord(*oldest);
+    return newRecord(*oldest);
+}
+
+void releaseHandle(ControllerHandle* h) {
+    if (!h) return;
+    TableLock lock;
+    for (auto& slot : table().slots)
+        if (slot.load(std::memory_order_relaxed) == h) {
+            freeRecord(slot);
+            return;
+        }
+}
+
+bool isValidHandle(const void* p) {
+    if (!p) return false;
+    for (const auto& slot : table().slots) {
+        ControllerHandle* h = slot.load(std::memory_order_acquire);
+        if (h == p) return h->isOpen();
+    }
+    return false;
+}
+
+ControllerHandle* validHandle(TVX_HANDLE api) {
+    return isValidHandle(api) ? fromApi(api) : nullptr;
+}
+
+void destroyAllHandles() {
+    TableLock lock;
+    for (auto& slot : table().slots) freeRecord(slot);
+}
+
+}  // namespace tvx

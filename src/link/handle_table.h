@@ -1,0 +1,30 @@
+// The process-wide table of 256 handle records. The table owns the records:
+// a closed record stays allocated (and refused by the validity test) until
+// it is reaped by a later allocation or at unload.
+#pragma once
+
+#include <cstdint>
+
+#include "link/handle.h"
+
+namespace tvx {
+
+inline constexpr int kHandleSlots = 256;
+inline constexpr uint32_t kReapAgeMs = 1200000;  // 20 minutes
+
+// A fresh, zero-filled record placed in a table slot, or null when every
+// slot holds an open record.
+ControllerHandle* allocateHandle();
+// Removes a record that was never handed to a caller, destroying it.
+void releaseHandle(ControllerHandle* h);
+// The validity test of every export: the pointer is one of the table's
+// records and the record is open.
+bool isValidHandle(const void* h);
+// Resolves an API handle to an open record, or null.
+ControllerHandle* validHandle(TVX_HANDLE h);
+// Destroys every record (library unload).
+void destroyAllHandles();
+// Tears down the link and closes every kernel object of the record.
+void destroyHandle(ControllerHandle& h);
+
+}  // namespace tvx

@@ -1,0 +1,65 @@
+// The link kinds known to the open sequence.
+#include <cstdlib>
+#include <cstring>
+
+#include "base/result_codes.h"
+#include "link/ethernet_link.h"
+#include "link/handle.h"
+#include "link/link_driver.h"
+
+namespace tvx {
+namespace {
+
+bool startsWithNoCase(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix) {
+        char c = *text;
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != *prefix) return false;
+    }
+    return true;
+}
+
+int32_t prepareSerial(ControllerHandle& h, const char* address) {
+    // The port number follows the three characters "COM"; a shorter text
+    // names port 0, which no system has.
+    h.comPort = std::strlen(address) < 3 ? 0 : std::atoi(address + 3);
+    h.channel.attempts = 2;
+    h.channel.baseWaitMs = kDefaultTimeoutMs;
+    return rc::ok;
+}
+
+int32_t preparePci(ControllerHandle& h, const char* address) {
+    if (!startsWithNoCase(address, "PCI")) return rc::badArgument;
+    h.channel.attempts = 2;
+    h.channel.baseWaitMs = kDefaultTimeoutMs;
+    return rc::ok;
+}
+
+// Serial ports and PCI cards need platform backends this build does not
+// have yet: opening them reports that plainly.
+int32_t connectUnavailable(ControllerHandle&) { return rc::unsupported; }
+void teardownNothing(ControllerHandle&) {}
+
+const LinkOps kCommonOps = {
+    nullptr, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+};
+
+const LinkDriver kSerialDriver = {1, Framing::rtu, prepareSerial, connectUnavailable, teardownNothing, &kCommonOps};
+const LinkDriver kPciDriver = {4, Framing::rtu, preparePci, connectUnavailable, teardownNothing, &kCommonOps};
+
+}  // namespace
+
+const LinkDriver* driverForKind(int32_t kind) {
+    switch (kind) {
+        case TVX_LINK_SERIAL:
+            return &kSerialDriver;
+        case TVX_LINK_ETHERNET:
+            return &ethernetDriver();
+        case TVX_LINK_PCI:
+            return &kPciDriver;
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace tvx

@@ -1,0 +1,46 @@
+// Packets pushed by the controller (function 73), on the receive thread.
+#include <cstring>
+
+#include "base/bytes.h"
+#include "link/handle.h"
+#include "link/link_driver.h"
+#include "monitoring/cycle_upload_hook.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr uint16_t kAutoUploadText = 400;
+inline constexpr uint16_t kCycleUploadBlock = 399;
+
+void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
+    TVX_AutoUpCallback callback = h.autoUpCallback.load(std::memory_order_acquire);
+    if (!callback) return;
+    // The text is terminated in a copy: the packet may end at the very end of
+    // the receive buffer, where writing a terminator would corrupt the record.
+    char text[kBufferSize + 1];
+    const uint32_t n = length - packet::replyHeaderLength;
+    std::memcpy(text, pkt + packet::dataOffset, n);
+    text[n] = 0;
+    callback(toApi(&h), getI32(pkt + packet::statusOffset), static_cast<int32_t>(n), text);
+}
+
+}  // namespace
+
+void handleUnsolicited(CommandChannel& ch, const uint8_t* pkt, uint32_t available) {
+    ControllerHandle& h = ownerOf(ch);
+    h.unsolicitedCount.fetch_add(1, std::memory_order_relaxed);
+    if (available < packet::headerLength) return;
+    const uint16_t length = getU16(pkt);
+    const uint16_t command = getU16(pkt + packet::commandOffset);
+    const uint16_t sequence = getU16(pkt + packet::sequenceOffset);
+    if (sequence == h.lastUnsolicitedSeq) return;  // a repeat
+    if (length <= available) {
+        if (command == kAutoUploadText && length >= packet::replyHeaderLength)
+            deliverText(h, pkt, length);
+        else if (command == kCycleUploadBlock && length >= packet::replyHeaderLength + 1)
+            cycleUploadReceive(h, pkt, length);
+    }
+    h.lastUnsolicitedSeq = sequence;
+}
+
+}  // namespace tvx

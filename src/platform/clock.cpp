@@ -1,0 +1,24 @@
+#include "platform/clock.h"
+
+#include <atomic>
+
+namespace tvx {
+namespace {
+
+class SystemClock final : public Clock {
+public:
+    uint32_t now() override { return platform::systemTickMs(); }
+    void sleep(uint32_t ms) override { platform::systemSleepMs(ms); }
+    bool waitEvent(platform::Event& event, uint32_t ms) override { return event.waitFor(ms); }
+};
+
+SystemClock systemClock;
+std::atomic<Clock*> activeClock{&systemClock};
+
+}  // namespace
+
+Clock& clock() { return *activeClock.load(std::memory_order_acquire); }
+
+void setClock(Clock* c) { activeClock.store(c ? c : &systemClock, std::memory_order_release); }
+
+}  // namespace tvx

@@ -1,0 +1,22 @@
+#include <time.h>
+
+#include <cerrno>
+
+#include "platform/platform.h"
+
+namespace tvx::platform {
+
+uint32_t systemTickMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+void systemSleepMs(uint32_t ms) {
+    timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&req, &req) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace tvx::platform

@@ -1,0 +1,107 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace tvx::platform {
+namespace {
+
+sockaddr_in makeAddress(uint32_t ip, uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(ip);
+    return a;
+}
+
+}  // namespace
+
+bool initSockets() { return true; }
+void shutdownSockets() {}
+
+bool parseIpv4(const char* text, uint32_t* ip) {
+    if (!text) return false;
+    in_addr a{};
+    if (inet_aton(text, &a) == 0) return false;
+    *ip = ntohl(a.s_addr);
+    return true;
+}
+
+void formatIpv4(uint32_t ip, char out[16]) {
+    std::snprintf(out, 16, "%u.%u.%u.%u", (ip >> 24) & 0xFFu, (ip >> 16) & 0xFFu, (ip >> 8) & 0xFFu, ip & 0xFFu);
+}
+
+bool UdpSocket::open() {
+    close();
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    fd_ = fd;
+    return true;
+}
+
+bool UdpSocket::bind(uint32_t ip, uint16_t port) {
+    sockaddr_in a = makeAddress(ip, port);
+    return ::bind(static_cast<int>(fd_), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+bool UdpSocket::setBroadcast(bool on) {
+    int v = on ? 1 : 0;
+    return setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_BROADCAST, &v, sizeof v) == 0;
+}
+
+bool UdpSocket::setReceiveTimeout(uint32_t ms) {
+    timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
+    return setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+}
+
+bool UdpSocket::setReceiveBuffer(int bytes) {
+    // The forced variant goes past the system limit where we may do so.
+    if (setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return true;
+    return setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+uint16_t UdpSocket::localPort() const {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getsockname(static_cast<int>(fd_), reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+    return ntohs(a.sin_port);
+}
+
+int UdpSocket::sendTo(uint32_t ip, uint16_t port, const uint8_t* data, size_t n) {
+    if (fd_ == kNone) return -1;
+    sockaddr_in a = makeAddress(ip, port);
+    ssize_t r = ::sendto(static_cast<int>(fd_), data, n, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort) {
+    if (fd_ == kNone) return -1;
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ssize_t r;
+    do {
+        r = ::recvfrom(static_cast<int>(fd_), buffer, capacity, 0, reinterpret_cast<sockaddr*>(&a), &len);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    if (fromIp) *fromIp = ntohl(a.sin_addr.s_addr);
+    if (fromPort) *fromPort = ntohs(a.sin_port);
+    return static_cast<int>(r);
+}
+
+void UdpSocket::interrupt() {
+    // Shutting a datagram socket down wakes a receiver blocked on it.
+    if (fd_ != kNone) ::shutdown(static_cast<int>(fd_), SHUT_RDWR);
+}
+
+void UdpSocket::close() {
+    if (fd_ == kNone) return;
+    ::close(static_cast<int>(fd_));
+    fd_ = kNone;
+}
+
+}  // namespace tvx::platform
