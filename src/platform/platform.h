@@ -131,4 +131,16 @@ private:
     intptr_t fd_ = kNone;
 };
 
+// ---- library frame ------------------------------------------------------
+
+// Writes one line to the operating system's debugger output (Windows:
+// OutputDebugStringA; Linux: standard error when TAVRIX_DEBUG is set).
+void debuggerOutput(const char* line);
+// Tells the user that the library cannot load (Windows: a modal message
+// box; Linux: standard error).
+void showLoadFailure(const char* message);
+// The library's file version as the two 32-bit words of a version resource
+// (most and least significant); false when it cannot be read.
+bool moduleFileVersion(uint32_t* mostSignificant, uint32_t* leastSignificant);
+
 }  // namespace tvx::platform
