@@ -24,7 +24,7 @@ fuzz: deps
 	scripts/fuzz.sh $${FUZZ_SECONDS:-600}
 
 bench: build
-	./build/bench/tavrix_bench
+	scripts/bench.sh
 
 clean:
 	rm -rf build build-asan build-fuzz build-win64 build-win32

@@ -244,21 +244,196 @@ TVX_API int32_t TVX_STDCALL TVX_CheckProgramSyntax(const char* text, int32_t* re
  * Ethernet links and discovery
  * ------------------------------------------------------------------------- */
 
+/* Probes `ip` ("a.b.c.d[:port]") for 100 ms and opens it when a controller
+ * answers (20008 when none does). */
+TVX_API int32_t TVX_STDCALL TVX_OpenEth(const char* ip, TVX_HANDLE* out);
+/* As TVX_OpenEth with the address as a 32-bit value in network byte order. */
+TVX_API int32_t TVX_STDCALL TVX_OpenEth2(uint32_t ip, TVX_HANDLE* out);
+/* Broadcasts the discovery probe and waits `timeMs`; `buffer` receives the
+ * dotted address of every answering controller, each followed by a blank,
+ * NUL-terminated (15 + 1 bytes per controller plus the terminator). A full
+ * buffer ends the search early. Returns 0, 3206 for a null buffer, -1 when
+ * no socket can be created. Calls may run concurrently. */
+TVX_API int32_t TVX_STDCALL TVX_SearchEth(char* buffer, uint32_t bufferSize, uint32_t timeMs);
+/* Probes `ip` for up to `timeMs` and opens it when a controller answers;
+ * 20008 when none does, 3206 for a null address. */
+TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs, TVX_HANDLE* out);
+
 /* ---------------------------------------------------------------------------
  * Library frame and version
  * ------------------------------------------------------------------------- */
+
+/* Writes the library's file version as "major.minor.patch.tweak" (each part
+ * 0..255) into `out`, which must hold 16 bytes. NULL gives 20002; 20006 when
+ * the version cannot be read (`out` untouched). Thread-safe. */
+TVX_API int32_t TVX_STDCALL TVX_GetDllVersion(char* out);
 
 /* ---------------------------------------------------------------------------
  * Text commands
  * ------------------------------------------------------------------------- */
 
+/* Commands for the controller's command interpreter, as NUL-terminated
+ * text. A text that ends in a line feed is sent as is; any other text is
+ * sent with its 0 byte, so the interpreter always sees the end of the
+ * command. Long texts go out in chunks sized to the controller's free
+ * command-buffer space.
+ *
+ * Answers: `response` receives the answer text; `responseCapacity` is its
+ * size in bytes. The text is NUL-terminated when it is shorter than the
+ * capacity and left without terminator when it fills the buffer exactly;
+ * an answer that does not fit gives TVX_ERR_BUFFER_TOO_SMALL (20030), with
+ * the pieces already received left in the buffer. A NULL `response` is
+ * allowed only with capacity 0. A NULL command text gives 20002.
+ *
+ * Time limits (`timeLimitMs`) bound each wait of the conversation: for the
+ * previous command to finish, for buffer space, and for answer text; they
+ * give TVX_ERR_TIME_LIMIT (20003). Polls that bring answer text never end a
+ * wait on time.
+ *
+ * Threading: TVX_Execute, TVX_ExecuteNoAck, TVX_ExecuteWaitDown and
+ * TVX_ExecuteGetReceive hold the handle's user lock (the semaphore of
+ * TVX_Signal_BasicP/BasicV) for their whole run, so calls from several
+ * threads on one handle run one conversation after another and each thread
+ * gets its own answer; other requests on the handle still run between
+ * their polls. A thread holding TVX_Signal_BasicP keeps these calls waiting.
+ * TVX_DirectCommand and TVX_ExecuteGetRemainBuffSpace do not take the user
+ * lock. */
+
+/* Waits for the previous command to finish, sends `commandText` and
+ * collects its whole answer into `response`. */
+TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs,
+                                        char* response, uint32_t responseCapacity);
+/* Sends `commandText` without waiting for or collecting an answer; collect
+ * it later with TVX_ExecuteGetReceive. */
+TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs);
+/* Fetches and discards answer text until the current command has finished. */
+TVX_API int32_t TVX_STDCALL TVX_ExecuteWaitDown(TVX_HANDLE handle, uint32_t timeLimitMs);
+/* Collects the answer text waiting now. `lengthOut` (required) receives the
+ * count of bytes stored; `doneOut` (optional) 1 when the command has
+ * finished, 0 when more may follow. */
+TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* response, uint32_t responseCapacity,
+                                                  uint32_t* lengthOut, uint8_t* doneOut);
+/* Free space of the controller's command buffer in bytes; 0 when the
+ * request fails; 20009 (as a value) for an invalid handle. */
+TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle);
+/* Runs `commandText` in one exchange and copies the answer into `response`.
+ * The text travels with its 0 byte in one request: at most 2037 characters
+ * on serial and PCI links and 2033 on Ethernet (a longer text gives 3401, one
+ * of 2040 characters or more 20002). An answer longer than the capacity
+ * gives TVX_ERR_REPLY_LENGTH (20100) with nothing copied. Capacity 0 asks
+ * for no answer (the response pointer may then be NULL). */
+TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* commandText, char* response,
+                                              uint32_t responseCapacity);
+
 /* ---------------------------------------------------------------------------
  * Result descriptions
  * ------------------------------------------------------------------------- */
 
+/* Fixed English text of a result code, or NULL for a code without one (the
+ * channel codes 34xx among them). The text is static and stays valid while
+ * the library is loaded; do not modify or free it. Safe from any thread.
+ * Uses the C calling convention. */
+TVX_API const char* TVX_CDECL TVX_GetErrcodeDescription(int32_t code);
+
+/* A text for ANY result code, for showing to people: the library's own
+ * codes with their meaning here, then the texts of
+ * TVX_GetErrcodeDescription, then a text naming the code's family. Never
+ * NULL; static text. Defined in this header, not exported. */
+static inline const char* tvx_describe_result(int32_t code) {
+    const char* text;
+    switch (code) {
+        case TVX_CH_CANNOT_FRAME: return "Request cannot be framed for the link.";
+        case TVX_CH_NO_REPLY: return "No reply from the controller within the time budget.";
+        case TVX_CH_MISMATCH: return "Reply does not match the request.";
+        case TVX_CH_BAD_FRAME: return "Received frame discarded: wrong station or CRC mismatch.";
+        case TVX_CH_FRAME_TOO_LONG: return "Received frame longer than its announced length.";
+        case TVX_CH_WRONG_FUNCTION: return "Reply carries another function code than the request.";
+        case TVX_CH_ILLEGAL_FUNCTION: return "Modbus exception: illegal function.";
+        case TVX_CH_ILLEGAL_ADDRESS: return "Modbus exception: illegal data address.";
+        case TVX_CH_ILLEGAL_VALUE: return "Modbus exception: illegal data value.";
+        case TVX_CH_DEVICE_FAILURE: return "Modbus exception: device failure.";
+        case TVX_ERR_DISCOVERY_ARGUMENT: return "Missing buffer or address for discovery.";
+        case TVX_ERR_CIPHER_KEY: return "Archive cipher key error.";
+        case TVX_ERR_NOT_OPEN: return "Link is not open.";
+        case TVX_ERR_BAD_ARGUMENT: return "Invalid argument.";
+        case TVX_ERR_TIME_LIMIT: return "Time limit of the text command passed.";
+        case TVX_ERR_INVALID_HANDLE: return "Invalid or closed handle.";
+        case TVX_ERR_LINK_WRITE: return "Sending on the link failed.";
+        case TVX_ERR_FILE_16: return "File is not usable.";
+        case TVX_ERR_FIRMWARE_IMAGE: return "Invalid firmware image.";
+        case TVX_ERR_BUFFER_TOO_SMALL: return "Buffer too small for the data.";
+        case TVX_ERR_OVER_LIMIT: return "Amount exceeds the per-request limit.";
+        case TVX_ERR_REPLY_LENGTH: return "Reply data length does not fit or does not match the request.";
+        default: break;
+    }
+    text = TVX_GetErrcodeDescription(code);
+    if (text) return text;
+    if (code >= TVX_ERR_CYCLE_SPEC_FIRST && code <= TVX_ERR_CYCLE_SPEC_LAST)
+        return "Cycle-upload specification text error.";
+    if (code > TVX_CH_EXCEPTION_BASE && code <= TVX_CH_EXCEPTION_BASE + 255)
+        return "Modbus exception reply from the controller.";
+    if (code >= TVX_ERR_PCI_FIRST && code <= TVX_ERR_PCI_LAST) return "PCI link could not be opened.";
+    if (code >= TVX_ERR_CYCLE_FIRST && code <= TVX_ERR_CYCLE_LAST) return "Cycle-upload error.";
+    if (code >= 20001 && code <= 20999) return "Library error.";
+    if (code < 0) return "Operating-system failure.";
+    return "Error reported by the controller.";
+}
+
 /* ---------------------------------------------------------------------------
  * Archive cipher, HMI file transforms and string hash
  * ------------------------------------------------------------------------- */
+
+/* Encode / decode an HMI file image in place: every byte b becomes
+ * (2 - b) mod 256, so either call undoes the other (and itself). `buffer`
+ * holds `length` bytes; NULL with a non-zero length gives 20002, a zero
+ * length returns 0 without touching anything. Thread-safe (no shared state). */
+TVX_API int32_t TVX_STDCALL TVX_HmiFileEncode(uint8_t* buffer, uint32_t length);
+TVX_API int32_t TVX_STDCALL TVX_HmiFileDecode(uint8_t* buffer, uint32_t length);
+/* Stores through `hashOut` the 32-bit string hash of `length` bytes at
+ * `data` (h = h * 5 + byte, each byte taken as signed, wrapping): "abc" gives
+ * 3014, no bytes give 0. Returns 0; 20002 when `hashOut` is NULL or `data` is
+ * NULL with a non-zero length. Thread-safe (no shared state). */
+TVX_API int32_t TVX_STDCALL TVX_CalStringHash(const uint8_t* data, uint32_t length, int32_t* hashOut);
+
+/* ---------------------------------------------------------------------------
+ * Files, logs, firmware images and flash tables
+ *
+ * Transfers move in numbered blocks, each its own transaction: other
+ * threads' requests on the same handle may run between blocks. Progress of
+ * the transfer in flight is readable with TVX_GetProgress from any thread.
+ * ------------------------------------------------------------------------- */
+
+/* Downloads a local file (read whole) to the controller under
+ * `controllerName` (at most 1024 characters). An empty file gives 20002. */
+TVX_API int32_t TVX_STDCALL TVX_DownFile(TVX_HANDLE handle, const char* localPath, const char* controllerName);
+TVX_API int32_t TVX_STDCALL TVX_DownMemFile(TVX_HANDLE handle, const void* data, uint32_t length,
+                                            const char* controllerName);
+/* Uploads a controller file into a local file. */
+TVX_API int32_t TVX_STDCALL TVX_UpFile(TVX_HANDLE handle, const char* localPath, const char* controllerName);
+/* Uploads into `buffer` of `capacity` bytes; `received` gets the count. A
+ * file larger than the buffer gives 20030 with the buffer filled. */
+TVX_API int32_t TVX_STDCALL TVX_UpFileToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity,
+                                            const char* controllerName, uint32_t* received);
+TVX_API int32_t TVX_STDCALL TVX_UpLog(TVX_HANDLE handle, const char* localPath);
+TVX_API int32_t TVX_STDCALL TVX_UpLogToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, uint32_t* received);
+TVX_API int32_t TVX_STDCALL TVX_UpFirmFile(TVX_HANDLE handle, const char* localPath, const char* name);
+TVX_API int32_t TVX_STDCALL TVX_UpFirmToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, const char* name,
+                                            uint32_t* received);
+TVX_API int32_t TVX_STDCALL TVX_Up3File(TVX_HANDLE handle, const char* localPath, const char* name);
+TVX_API int32_t TVX_STDCALL TVX_Up3FileToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, const char* name,
+                                             uint32_t* received);
+/* Directory listing. nameOut must hold 2035 bytes (the longest name a reply
+ * can carry and its terminator). */
+TVX_API int32_t TVX_STDCALL TVX_FindFirstFile(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_FindNextFile(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_DeleteFile(TVX_HANDLE handle, const char* name);
+/* out (optional): 26 bytes, no terminator when the text fills them. */
+TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE handle, uint16_t selector, char* out);
+/* Flash tables of floats; count at most 0x3FFFFFFF. readCount receives the
+ * count of whole values read, also with 20030 (buffer smaller than table). */
+TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE handle, uint16_t table, uint32_t count, const float* values);
+TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE handle, uint16_t table, uint32_t count, float* values,
+                                           uint32_t* readCount);
 
 #ifdef __cplusplus
 }

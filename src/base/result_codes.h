@@ -12,6 +12,8 @@ inline constexpr int32_t controllerState = TVX_ERR_CONTROLLER_STATE;
 inline constexpr int32_t notSupported = TVX_ERR_NOT_SUPPORTED;
 inline constexpr int32_t discoveryArgument = TVX_ERR_DISCOVERY_ARGUMENT;
 inline constexpr int32_t cipherKey = TVX_ERR_CIPHER_KEY;
+// setDebugLevel while the level is above 3 (the same value as discoveryArgument).
+inline constexpr int32_t debugLevelState = TVX_ERR_DISCOVERY_ARGUMENT;
 
 inline constexpr int32_t cannotFrame = TVX_CH_CANNOT_FRAME;
 inline constexpr int32_t noReply = TVX_CH_NO_REPLY;
@@ -35,6 +37,7 @@ inline constexpr int32_t fileLength = TVX_ERR_FILE_LENGTH;
 inline constexpr int32_t nameTooLong = TVX_ERR_NAME_TOO_LONG;
 inline constexpr int32_t fileNotFound = TVX_ERR_FILE_NOT_FOUND;
 inline constexpr int32_t libraryFile = TVX_ERR_LIBRARY_FILE;
+inline constexpr int32_t fileUnusable = TVX_ERR_FILE_16;  // compiled PLC program not usable
 inline constexpr int32_t firmwareImage = TVX_ERR_FIRMWARE_IMAGE;
 inline constexpr int32_t firmwareMismatch = TVX_ERR_FIRMWARE_MISMATCH;
 inline constexpr int32_t unsupported = TVX_ERR_UNSUPPORTED;

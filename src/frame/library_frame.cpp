@@ -1,13 +1,35 @@
 #include "frame/library_frame.h"
 
+#include <atomic>
+#include <cstdio>
+
 #include "base/result_codes.h"
+#include "frame/debug_output.h"
 #include "link/handle_table.h"
+#include "packaging/archive_cipher.h"
 #include "platform/platform.h"
 
 namespace tvx {
+namespace {
+
+std::atomic<int32_t> g_loadResult{rc::ok};
+
+int32_t refuseLoad(const char* message, int32_t code) {
+    platform::showLoadFailure(message);
+    g_loadResult.store(code);
+    return code;
+}
+
+}  // namespace
 
 int32_t libraryLoad() {
-    if (!platform::initSockets()) return rc::osError;
+    if (!platform::initSockets()) return refuseLoad(kSocketsFailureMessage, rc::osError);
+    initDebugOutput();
+    setDebugLevel(kLoadDebugLevel);
+    const int32_t cipher = initArchiveCipher();
+    if (cipher != rc::ok) return refuseLoad(kCipherFailureMessage, cipher);
+    // The handle table builds itself (and its semaphore) on first use.
+    g_loadResult.store(rc::ok);
     return rc::ok;
 }
 
@@ -16,4 +38,25 @@ void libraryUnload() {
     platform::shutdownSockets();
 }
 
+int32_t libraryLoadResult() { return g_loadResult.load(); }
+
+void formatFileVersion(uint32_t mostSignificant, uint32_t leastSignificant, char* out) {
+    std::snprintf(out, 16, "%d.%d.%d.%d", static_cast<int>((mostSignificant >> 16) & 0xFF),
+                  static_cast<int>(mostSignificant & 0xFF), static_cast<int>((leastSignificant >> 16) & 0xFF),
+                  static_cast<int>(leastSignificant & 0xFF));
+}
+
 }  // namespace tvx
+
+extern "C" {
+
+TVX_API int32_t TVX_STDCALL TVX_GetDllVersion(char* out) {
+    if (out == nullptr) return tvx::rc::badArgument;
+    uint32_t most = 0;
+    uint32_t least = 0;
+    if (!tvx::platform::moduleFileVersion(&most, &least)) return tvx::rc::osError;
+    tvx::formatFileVersion(most, least, out);
+    return tvx::rc::ok;
+}
+
+}  // extern "C"

@@ -5,7 +5,7 @@
 namespace tvx {
 
 int32_t commonWaitReply(CommandChannel& ch, uint32_t ms) {
-    clock().waitEvent(ownerOf(ch).replyEvent, ms);
+    currentClock().waitEvent(ownerOf(ch).replyEvent, ms);
     return 0;
 }
 

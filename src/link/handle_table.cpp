@@ -40,12 +40,6 @@ void freeRecord(std::atomic<ControllerHandle*>& slot) {
     delete h;
 }
 
-ControllerHandle* newRecord(std::atomic<ControllerHandle*>& slot) {
-    auto* h = new (std::nothrow) ControllerHandle{};
-    slot.store(h, std::memory_order_release);
-    return h;
-}
-
 }  // namespace
 
 void destroyHandle(ControllerHandle& h) {
@@ -71,33 +65,46 @@ ControllerHandle* allocateHandle() {
     TableLock lock;
     HandleTable& t = table();
     const uint32_t now = tickMs();
+    // The new record is allocated before any old one is freed, so it never
+    // takes the address of a record whose handle a caller may still hold.
+    auto* fresh = new (std::nothrow) ControllerHandle{};
     // Reap records closed more than 20 minutes ago.
     for (auto& slot : t.slots) {
         ControllerHandle* h = slot.load(std::memory_order_relaxed);
         if (h && !h->isOpen() && static_cast<uint32_t>(now - h->closedAt) > kReapAgeMs) freeRecord(slot);
     }
-    for (auto& slot : t.slots) {
+    std::atomic<ControllerHandle*>* target = nullptr;
+    for (auto& slot : t.slots)
         if (!slot.load(std::memory_order_relaxed)) {
-            if (ControllerHandle* h = newRecord(slot)) return h;
+            target = &slot;
             break;
         }
-    }
-    // Table full (or the allocation failed): reuse the slot of the record
-    // that has been closed longest.
-    std::atomic<ControllerHandle*>* oldest = nullptr;
-    uint32_t oldestAge = 0;
-    for (auto& slot : t.slots) {
-        ControllerHandle* h = slot.load(std::memory_order_relaxed);
-        if (!h || h->isOpen()) continue;
-        const uint32_t age = now - h->closedAt;
-        if (!oldest || age > oldestAge) {
-            oldest = &slot;
-            oldestAge = age;
+    if (!target || !fresh) {
+        // Table full (or the allocation failed): take the slot of the record
+        // that has been closed longest.
+        uint32_t oldestAge = 0;
+        std::atomic<ControllerHandle*>* oldest = nullptr;
+        for (auto& slot : t.slots) {
+            ControllerHandle* h = slot.load(std::memory_order_relaxed);
+            if (!h || h->isOpen()) continue;
+            const uint32_t age = now - h->closedAt;
+            if (!oldest || age > oldestAge) {
+                oldest = &slot;
+                oldestAge = age;
+            }
         }
+        if (oldest) {
+            freeRecord(*oldest);
+            target = oldest;
+        }
+        if (!fresh) fresh = new (std::nothrow) ControllerHandle{};
     }
-    if (!oldest) return nullptr;
-    freeRecord(*oldest);
-    return newRecord(*oldest);
+    if (!target || !fresh) {
+        delete fresh;
+        return nullptr;
+    }
+    target->store(fresh, std::memory_order_release);
+    return fresh;
 }
 
 void releaseHandle(ControllerHandle* h) {

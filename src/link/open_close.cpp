@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/requests.h"
+#include "frame/library_frame.h"
 #include "link/handle.h"
 #include "link/handle_table.h"
 #include "platform/clock.h"
@@ -78,6 +79,8 @@ void disableCycleUpload(ControllerHandle& h) {
 }  // namespace
 
 int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
+    // A library whose load was refused opens nothing.
+    if (const int32_t load = libraryLoadResult(); load != rc::ok) return load;
     if (!options.address || !out) return rc::badArgument;
     const LinkDriver* driver = options.driver ? options.driver : driverForKind(options.kind);
     if (!driver) return rc::badArgument;

@@ -17,7 +17,7 @@ std::atomic<Clock*> activeClock{&systemClock};
 
 }  // namespace
 
-Clock& clock() { return *activeClock.load(std::memory_order_acquire); }
+Clock& currentClock() { return *activeClock.load(std::memory_order_acquire); }
 
 void setClock(Clock* c) { activeClock.store(c ? c : &systemClock, std::memory_order_release); }
 

@@ -19,11 +19,12 @@ public:
 };
 
 // The active clock (the system clock unless a test installed another).
-Clock& clock();
+Clock& currentClock();
 // Installs `c` as the active clock; nullptr restores the system clock.
 void setClock(Clock* c);
 
-inline uint32_t tickMs() { return clock().now(); }
+inline uint32_t tickMs() { return currentClock().now(); }
+inline void sleepMs(uint32_t ms) { currentClock().sleep(ms); }
 inline uint32_t ticksSince(uint32_t start) { return tickMs() - start; }
 
 }  // namespace tvx

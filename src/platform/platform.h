@@ -3,6 +3,7 @@
 // in their own folders and CMake compiles exactly one of them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -121,14 +122,15 @@ public:
     // Bytes received (a datagram may be empty), or -1 for a timeout or an
     // error. Datagrams longer than `capacity` are cut.
     int receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort);
-    // Wakes a receive blocked on another thread; the socket stays allocated
-    // until close().
+    // Wakes a receive blocked on another thread; from then on every receive
+    // reports -1. The socket stays allocated until close().
     void interrupt();
     void close();
 
 private:
     static constexpr intptr_t kNone = -1;
     intptr_t fd_ = kNone;
+    std::atomic<bool> interrupted_{false};
 };
 
 // ---- library frame ------------------------------------------------------

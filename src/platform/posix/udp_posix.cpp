@@ -41,6 +41,7 @@ bool UdpSocket::open() {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     fd_ = fd;
+    interrupted_.store(false);
     return true;
 }
 
@@ -87,7 +88,8 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     do {
         r = ::recvfrom(static_cast<int>(fd_), buffer, capacity, 0, reinterpret_cast<sockaddr*>(&a), &len);
     } while (r < 0 && errno == EINTR);
-    if (r < 0) return -1;
+    // After interrupt() the shutdown socket reports empty reads: not data.
+    if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
     if (fromIp) *fromIp = ntohl(a.sin_addr.s_addr);
     if (fromPort) *fromPort = ntohs(a.sin_port);
     return static_cast<int>(r);
@@ -95,7 +97,9 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
 
 void UdpSocket::interrupt() {
     // Shutting a datagram socket down wakes a receiver blocked on it.
-    if (fd_ != kNone) ::shutdown(static_cast<int>(fd_), SHUT_RDWR);
+    if (fd_ == kNone) return;
+    interrupted_.store(true, std::memory_order_release);
+    ::shutdown(static_cast<int>(fd_), SHUT_RDWR);
 }
 
 void UdpSocket::close() {
