@@ -1,0 +1,130 @@
+// The text command exports. The four conversational ones hold the handle's
+// user lock for their whole run so that one thread's command and its answer
+// are never mixed with another thread's; single transactions of other
+// threads still interleave between their polls.
+#include <cstring>
+
+#include "base/result_codes.h"
+#include "channel/requests.h"
+#include "channel/text_commands.h"
+#include "link/handle.h"
+#include "link/handle_table.h"
+#include "platform/clock.h"
+
+namespace tvx {
+namespace {
+
+// Holds the user lock; the handle is re-checked once the lock is ours,
+// since a close may have run while this thread waited.
+class UserLockGuard {
+public:
+    explicit UserLockGuard(ControllerHandle& h) : h_(h) { h_.userLock.wait(); }
+    ~UserLockGuard() { h_.userLock.release(); }
+    UserLockGuard(const UserLockGuard&) = delete;
+    UserLockGuard& operator=(const UserLockGuard&) = delete;
+    bool usable() const { return h_.isOpen(); }
+
+private:
+    ControllerHandle& h_;
+};
+
+// Characters scanned of a direct command: one more than its request holds.
+inline constexpr size_t kDirectTextLimit = 2040;
+
+bool missingBuffer(const char* response, uint32_t capacity) { return capacity > 0 && !response; }
+
+}  // namespace
+
+}  // namespace tvx
+
+using namespace tvx;
+
+extern "C" {
+
+TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs,
+                                        char* response, uint32_t responseCapacity) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
+    const uint32_t enteredAt = tickMs();
+    UserLockGuard lock(*h);
+    if (!lock.usable()) return rc::invalidHandle;
+
+    int32_t r = waitDown(handle, timeLimitMs);
+    if (r != rc::ok) return r;
+    AnswerSink answer{response, responseCapacity, 0, false};
+    r = sendTextChunks(handle, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, &answer);
+    if (r != rc::ok) return r;
+
+    // Poll until the command reports down; only polls that bring no text
+    // count against the time limit.
+    const uint32_t collectStart = tickMs();
+    while (!answer.done) {
+        uint32_t got = 0;
+        char* at = response ? response + answer.received : nullptr;
+        r = collectAnswer(handle, at, responseCapacity - answer.received, &got, &answer.done);
+        if (r != rc::ok) return r;
+        answer.received += got;
+        if (answer.done) break;
+        if (got == 0 && ticksSince(collectStart) >= timeLimitMs) return rc::timeLimit;
+    }
+    if (answer.received < responseCapacity) response[answer.received] = 0;
+    return rc::ok;
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    if (!commandText) return rc::badArgument;
+    const uint32_t enteredAt = tickMs();
+    UserLockGuard lock(*h);
+    if (!lock.usable()) return rc::invalidHandle;
+    return sendTextChunks(handle, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, nullptr);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ExecuteWaitDown(TVX_HANDLE handle, uint32_t timeLimitMs) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    UserLockGuard lock(*h);
+    if (!lock.usable()) return rc::invalidHandle;
+    return waitDown(handle, timeLimitMs);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* response, uint32_t responseCapacity,
+                                                  uint32_t* lengthOut, uint8_t* doneOut) {
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return rc::invalidHandle;
+    if (!lengthOut || missingBuffer(response, responseCapacity)) return rc::badArgument;
+    UserLockGuard lock(*h);
+    if (!lock.usable()) return rc::invalidHandle;
+    uint32_t count = 0;
+    bool done = false;
+    const int32_t r = collectAnswer(handle, response, responseCapacity, &count, &done);
+    if (r != rc::ok) return r;
+    *lengthOut = count;
+    if (doneOut) *doneOut = done ? 1 : 0;
+    return rc::ok;
+}
+
+TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle) {
+    // The invalid-handle code is returned in place of a space.
+    if (!isValidHandle(handle)) return static_cast<uint32_t>(rc::invalidHandle);
+    int32_t free = 0;
+    if (queryInt(handle, textcmd::freeSpace, &free) != rc::ok) return 0;
+    // A negative report means no room, not four billion bytes of it.
+    return free > 0 ? static_cast<uint32_t>(free) : 0;
+}
+
+TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* commandText, char* response,
+                                              uint32_t responseCapacity) {
+    if (!isValidHandle(handle)) return rc::invalidHandle;
+    if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
+    // The text always travels with its 0 byte. The scan stops just past the
+    // largest text a request carries: exchangeData refuses a longer one
+    // with 20002, and the channel one its link cannot frame with 3401.
+    const size_t n = strnlen(commandText, kDirectTextLimit) + 1;
+    return exchangeData(handle, textcmd::direct, commandText, static_cast<uint32_t>(n), response, responseCapacity,
+                        nullptr);
+}
+
+}  // extern "C"
