@@ -5,6 +5,8 @@
 
 #include "base/bytes.h"
 #include "engine/framing.h"
+#include "engine/reply.h"
+#include "platform/clock.h"
 
 namespace tvx::sim {
 namespace {
@@ -12,50 +14,12 @@ namespace {
 // Controller status codes the simulator answers with.
 inline constexpr int32_t kStatusNotSupported = 3205;
 inline constexpr int32_t kStatusBadArgument = 3204;
+// Command text that does not fit the command buffer's free space.
+inline constexpr int32_t kStatusBufferFull = 3204;
 inline constexpr uint8_t kIllegalFunction = 1;
 inline constexpr uint8_t kIllegalAddress = 2;
 inline constexpr uint8_t kIllegalValue = 3;
 
-// A reply packet under construction.
-class Reply {
-public:
-    Reply(uint8_t* p, size_t capacity, uint16_t command, uint16_t sequence) : p_(p), cap_(capacity) {
-        putU16(p_ + 2, command);
-        putU16(p_ + 4, sequence);
-        putI32(p_ + 6, 0);
-    }
-    void status(int32_t s) { putI32(p_ + 6, s); }
-    void u8(uint8_t v) {
-        if (len_ + 1 <= cap_) p_[len_++] = v;
-    }
-    void u16(uint16_t v) {
-        if (len_ + 2 <= cap_) putU16(p_ + len_, v), len_ += 2;
-    }
-    void u32(uint32_t v) {
-        if (len_ + 4 <= cap_) putU32(p_ + len_, v), len_ += 4;
-    }
-    void f32(float v) {
-        if (len_ + 4 <= cap_) putF32(p_ + len_, v), len_ += 4;
-    }
-    void bytes(const void* d, size_t n) {
-        n = std::min(n, cap_ - len_);
-        std::memcpy(p_ + len_, d, n);
-        len_ += n;
-    }
-    // A text field of exactly `width` bytes, 0-padded.
-    void text(const std::string& s, size_t width) {
-        for (size_t i = 0; i < width; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
-    }
-    size_t finish() {
-        putU16(p_, static_cast<uint16_t>(len_));
-        return len_;
-    }
-
-private:
-    uint8_t* p_;
-    size_t cap_;
-    size_t len_ = 10;
-};
 
 bool getBit(const uint8_t* bits, size_t n) { return (bits[n / 8] >> (n % 8)) & 1; }
 void setBit(uint8_t* bits, size_t n, bool on) {
@@ -76,25 +40,35 @@ int32_t foldBits(const uint8_t* bits, uint16_t first, uint16_t last) {
 // True for requests that are sent without waiting for a reply.
 bool unacknowledged(uint16_t command) { return command == 0; }
 
+// FNV-1a over the sender and the request packet.
+uint64_t requestHashOf(uint64_t origin, const uint8_t* p, size_t n) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (int i = 0; i < 8; ++i) h = (h ^ ((origin >> (8 * i)) & 0xFF)) * 0x100000001B3ull;
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+    return h;
+}
+
 }  // namespace
 
-const Controller::Remembered* Controller::recall(uint16_t command, uint16_t sequence) const {
+const Controller::Remembered* Controller::recall(uint16_t command, uint16_t sequence, uint64_t requestHash) const {
     for (const Remembered& r : recent_)
-        if (r.used && r.command == command && r.sequence == sequence) return &r;
+        if (r.used && r.command == command && r.sequence == sequence && r.requestHash == requestHash) return &r;
     return nullptr;
 }
 
-void Controller::remember(uint16_t command, uint16_t sequence, const uint8_t* packet, size_t n) {
+void Controller::remember(uint16_t command, uint16_t sequence, uint64_t requestHash, const uint8_t* packet, size_t n) {
     Remembered& r = recent_[nextSlot_];
     nextSlot_ = (nextSlot_ + 1) % kRemembered;
     r.used = true;
     r.command = command;
     r.sequence = sequence;
+    r.requestHash = requestHash;
     r.length = static_cast<uint16_t>(n);
     std::memcpy(r.packet, packet, n);
 }
 
-size_t Controller::handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity) {
+size_t Controller::handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity,
+                               uint64_t origin) {
     const uint8_t* pdu = nullptr;
     size_t pduLength = 0;
     if (!unwrapFrame(framing, frame, n, &pdu, &pduLength) || pduLength < 2) return 0;
@@ -108,7 +82,7 @@ size_t Controller::handleFrame(Framing framing, const uint8_t* frame, size_t n, 
     std::lock_guard<std::mutex> lock(mutex_);
     size_t body;
     if (pdu[1] == fc::request) {
-        body = handleRequest(pdu + 2, pduLength - 2, out + 2, room);
+        body = handleRequest(pdu + 2, pduLength - 2, out + 2, room, origin);
         if (body == 0) return 0;
         body += 2;
     } else {
@@ -178,7 +152,14 @@ size_t Controller::handleStandard(uint8_t function, const uint8_t* body, size_t 
     }
 }
 
-size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, size_t capacity) {
+void Controller::transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep) {
+    std::string data;
+    const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
+    rep.status(transfers_.handle(command, args, n, room, data));
+    rep.bytes(data.data(), data.size());
+}
+
+size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, size_t capacity, uint64_t origin) {
     if (n < packet::headerLength || getU16(req) != n || capacity < packet::replyHeaderLength) return 0;
     const uint16_t command = getU16(req + packet::commandOffset);
     const uint16_t sequence = getU16(req + packet::sequenceOffset);
@@ -186,9 +167,12 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
         if (command == 0) ++model_.keepAlives;
         return 0;
     }
-    // A resent frame (same command and sequence) gets the same reply and is
-    // not acted on again.
-    if (const Remembered* r = recall(command, sequence)) {
+    // A resent frame (the identical request: same command, sequence and
+    // arguments, from the same sender) gets the same reply and is not acted
+    // on again. A new host process starts its sequence afresh, so the
+    // sequence alone is not enough.
+    const uint64_t requestHash = requestHashOf(origin, req, n);
+    if (const Remembered* r = recall(command, sequence, requestHash)) {
         ++model_.duplicatesAnswered;
         std::memcpy(out, r->packet, r->length);
         return r->length;
@@ -318,7 +302,7 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
                 rep.status(kStatusNotSupported);
                 break;
             }
-            rep.bytes(m.transferState.data(), m.transferState.size());
+            transferReply(command, a, argLength, capacity, rep);
             break;
         case 203:
             m.lastFormatValue = need(4) ? getI32(a) : 0;
@@ -377,13 +361,58 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
         case 427:
             if (need(2) && a[1] == 0) ++m.cycleUploadDisables;
             break;
+        case 2:
+        case 3:
+        case 4:
+        case 5: {
+            std::string data;
+            const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
+            rep.status(handleText(command, a, argLength, room, data));
+            rep.bytes(data.data(), data.size());
+            break;
+        }
         default:
-            rep.status(kStatusNotSupported);
+            if (TransferService::handles(command))
+                transferReply(command, a, argLength, capacity, rep);
+            else
+                rep.status(kStatusNotSupported);
             break;
     }
     const size_t length = rep.finish();
-    remember(command, sequence, out, length);
+    remember(command, sequence, requestHash, out, length);
     return length;
+}
+
+int32_t Controller::handleText(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data) {
+    const uint32_t now = tickMs();
+    console_.interpreter().variables().setAxisCount(model_.axisCount);
+    switch (command) {
+        case 2:
+            return console_.append(args, n, now) ? 0 : kStatusBufferFull;
+        case 3: {
+            uint8_t free[4];
+            putI32(free, console_.freeSpace(now));
+            data.assign(reinterpret_cast<const char*>(free), sizeof free);
+            return 0;
+        }
+        case 4: {
+            std::string text;
+            const uint8_t state = console_.nextPiece(now, room > 0 ? room - 1 : 0, text);
+            data.assign(1, static_cast<char>(state));
+            data += text;
+            return 0;
+        }
+        default: {
+            const interp::ErrorKind e = console_.direct(args, n, data);
+            if (e != interp::ErrorKind::none) {
+                data.clear();
+                return interp::directStatus(e);
+            }
+            // An answer longer than one reply is cut at the reply's end.
+            if (data.size() > room) data.resize(room);
+            return 0;
+        }
+    }
 }
 
 size_t Controller::buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,

@@ -9,6 +9,9 @@
 
 #include "channel/channel.h"
 #include "engine/model.h"
+#include "engine/reply.h"
+#include "engine/transfer_service.h"
+#include "interpreter/console.h"
 
 namespace tvx::sim {
 
@@ -20,11 +23,18 @@ public:
 
     ControllerModel& model() { return model_; }
     std::mutex& mutex() { return mutex_; }
+    // The command console behind the text requests 2 to 5 (settings and
+    // interpreter state); use under mutex() while a link is active.
+    interp::Console& console() { return console_; }
+    TransferService& transfers() { return transfers_; }
 
     // Handles one received frame; returns the reply frame's length in `reply`
     // (0 when the frame gets no reply: malformed, not for us, or a request
     // sent without acknowledgement).
-    size_t handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity);
+    // `origin` names the sender (a UDP server passes its address and port):
+    // only a resend from the same origin is answered from memory.
+    size_t handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity,
+                       uint64_t origin = 0);
 
     // Builds a function-73 frame carrying a pushed packet.
     static size_t buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,
@@ -33,20 +43,28 @@ public:
 private:
     // Fills the reply packet for a library request; returns its length, or 0
     // for no reply. `reply` has room for the largest packet.
-    size_t handleRequest(const uint8_t* request, size_t n, uint8_t* reply, size_t replyCapacity);
+    size_t handleRequest(const uint8_t* request, size_t n, uint8_t* reply, size_t replyCapacity, uint64_t origin);
+    // Requests 2 to 5: command text, free space, answer pieces, direct
+    // commands. `room` is the most reply data a packet may carry.
+    int32_t handleText(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data);
     size_t handleStandard(uint8_t function, const uint8_t* body, size_t n, uint8_t* pdu, size_t capacity);
 
     struct Remembered {
         bool used = false;
         uint16_t command = 0;
         uint16_t sequence = 0;
+        uint64_t requestHash = 0;  // origin and whole request: another host may reuse a sequence
         uint16_t length = 0;
         uint8_t packet[kFrameCapacity];
     };
-    const Remembered* recall(uint16_t command, uint16_t sequence) const;
-    void remember(uint16_t command, uint16_t sequence, const uint8_t* packet, size_t n);
+    const Remembered* recall(uint16_t command, uint16_t sequence, uint64_t requestHash) const;
+    void remember(uint16_t command, uint16_t sequence, uint64_t requestHash, const uint8_t* packet, size_t n);
+
+    void transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
 
     ControllerModel model_;
+    TransferService transfers_;
+    interp::Console console_;
     std::mutex mutex_;
     static constexpr int kRemembered = 4;
     Remembered recent_[kRemembered];

@@ -14,6 +14,7 @@ int32_t sendToController(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     if (!link || !link->controller) return rc::notOpen;
     link->sends.fetch_add(1, std::memory_order_relaxed);
     h.replyEvent.reset();
+    if (link->requestFilter && !link->requestFilter(link->filterContext, bytes, n)) return rc::ok;
     uint8_t reply[kFrameCapacity];
     size_t length = link->controller->handleFrame(ch.framing, bytes, n, reply, sizeof reply);
     if (link->filter) length = link->filter(link->filterContext, bytes, n, reply, length, sizeof reply);
@@ -45,7 +46,7 @@ const LinkDriver kRtuDriver = {TVX_LINK_SERIAL, Framing::rtu, prepare, connectNo
 int32_t openInProcess(InProcessLink& link, TVX_HANDLE* out, bool fast, uint32_t timeoutMs) {
     OpenOptions o;
     o.kind = link.framing == Framing::tcp ? TVX_LINK_ETHERNET : TVX_LINK_SERIAL;
-    o.address = link.framing == Framing::tcp ? "in-process:502" : "COM0";
+    o.address = link.address ? link.address : (link.framing == Framing::tcp ? "127.0.0.1:502" : "COM0");
     o.timeoutMs = fast ? timeoutMs : kDefaultTimeoutMs;
     o.probeTransfer = !fast;
     o.driver = link.framing == Framing::tcp ? &kTcpDriver : &kRtuDriver;

@@ -20,7 +20,11 @@ struct InProcessLink {
     size_t (*filter)(void* context, const uint8_t* request, size_t requestLength, uint8_t* reply,
                      size_t replyLength, size_t capacity) = nullptr;
     void* filterContext = nullptr;
+    // Optional: sees every request frame first; false loses it on the way.
+    bool (*requestFilter)(void* context, const uint8_t* request, size_t requestLength) = nullptr;
     std::atomic<uint32_t> sends{0};
+    // The address text given to open (defaults to a name of the link).
+    const char* address = nullptr;
 };
 
 // Opens a handle over `link` with the open sequence of TVX_Open (or of

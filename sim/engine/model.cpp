@@ -26,7 +26,6 @@ ControllerModel::ControllerModel() {
     sysSpecification[0] = 1;
     sysSpecification[1] = 2;
     putU16(sysSpecification.data() + 4, axisCount);
-    transferState.fill(0);
 }
 
 void ControllerModel::setInput(int n, bool on) { setBit(inputs.data(), n, on); }

@@ -47,7 +47,7 @@ struct ControllerModel {
     std::string versionText = "TVX-SIM 4.1.2";
     uint32_t versionDate = 20261201;
     std::string ipText = "127.0.0.1";
-    std::string macText = "02:54:56:58:00:01";
+    std::string macText = "025456580001";  // fits the 14-byte reply field
 
     uint16_t axisCount = 8;
     std::array<AxisState, kMaxAxes> axes{};
@@ -59,8 +59,7 @@ struct ControllerModel {
     int childCardCount = 0;
     std::array<ChildCard, kMaxChildCards> childCards{};
     std::array<uint8_t, 60> sysSpecification{};
-    // The transfer state record of request 148 (reply data).
-    std::array<uint8_t, 18> transferState{};
+    // Whether request 148 (transfer state) is answered.
     bool transferStateSupported = true;
 
     std::array<uint8_t, kCoils / 8> coils{};

@@ -1,0 +1,131 @@
+// Transactions per second over loopback UDP: TVX_GetState against the
+// simulator, beside a raw UDP request/reply loop with the same receive-thread
+// and semaphore hand-off (the ceiling of this design) and libmodbus TCP
+// reading two holding registers. Binding port 502 needs root or a network
+// namespace: run through scripts/bench.sh.
+#include <benchmark/benchmark.h>
+#include <modbus.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "support/udp_sim.h"
+#include "tavrix.h"
+
+namespace {
+
+using tvx::platform::UdpSocket;
+
+uint32_t ipOf(const char* text) {
+    uint32_t ip = 0;
+    tvx::platform::parseIpv4(text, &ip);
+    return ip;
+}
+
+void BM_TavrixGetStateUdp(benchmark::State& state) {
+    tvx::testing::UdpSim sim("127.0.0.61");
+    if (!sim.start()) {
+        state.SkipWithError("cannot bind 127.0.0.61:502 (run as root or in a network namespace)");
+        return;
+    }
+    TVX_HANDLE h = nullptr;
+    if (TVX_Open(TVX_LINK_ETHERNET, "127.0.0.61", &h) != 0) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    uint8_t s = 0;
+    for (auto _ : state)
+        if (TVX_GetState(h, &s) != 0) state.SkipWithError("transaction failed");
+    state.SetItemsProcessed(state.iterations());
+    TVX_Close(h);
+}
+BENCHMARK(BM_TavrixGetStateUdp)->UseRealTime();
+
+// The raw loop: an echo server thread, and a client whose receive thread
+// hands each reply to the waiting caller through an event.
+void BM_RawUdpHandOff(benchmark::State& state) {
+    UdpSocket server, client;
+    server.open();
+    client.open();
+    if (!server.bind(ipOf("127.0.0.62"), 40502) || !client.bind(0, 0)) {
+        state.SkipWithError("bind failed");
+        return;
+    }
+    std::atomic<bool> stop{false};
+    std::thread echo([&] {
+        uint8_t b[2048];
+        uint32_t ip;
+        uint16_t port;
+        while (!stop) {
+            int n = server.receiveFrom(b, sizeof b, &ip, &port);
+            if (n > 0) server.sendTo(ip, port, b, static_cast<size_t>(n));
+        }
+    });
+    tvx::platform::Event ready;
+    ready.create(false);
+    std::thread receiver([&] {
+        uint8_t b[2048];
+        while (!stop)
+            if (client.receiveFrom(b, sizeof b, nullptr, nullptr) > 0) ready.set();
+    });
+    const uint8_t request[14] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 0, 0};
+    for (auto _ : state) {
+        client.sendTo(ipOf("127.0.0.62"), 40502, request, sizeof request);
+        if (!ready.waitFor(1000)) state.SkipWithError("lost datagram");
+    }
+    state.SetItemsProcessed(state.iterations());
+    stop = true;
+    server.interrupt();
+    client.interrupt();
+    echo.join();
+    receiver.join();
+}
+BENCHMARK(BM_RawUdpHandOff)->UseRealTime();
+
+void BM_LibmodbusTcpRead2(benchmark::State& state) {
+    modbus_t* server = modbus_new_tcp("127.0.0.63", 41502);
+    modbus_mapping_t* map = modbus_mapping_new(0, 0, 16, 0);
+    const int listener = modbus_tcp_listen(server, 1);
+    if (listener < 0) {
+        state.SkipWithError("libmodbus listen failed");
+        return;
+    }
+    std::atomic<bool> stop{false};
+    std::thread serve([&] {
+        int fd = listener;
+        modbus_tcp_accept(server, &fd);
+        uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+        while (!stop) {
+            const int n = modbus_receive(server, query);
+            if (n > 0)
+                modbus_reply(server, query, n, map);
+            else if (n < 0)
+                break;
+        }
+    });
+    modbus_t* client = modbus_new_tcp("127.0.0.63", 41502);
+    if (modbus_connect(client) != 0) {
+        state.SkipWithError("libmodbus connect failed");
+    } else {
+        uint16_t regs[2];
+        for (auto _ : state)
+            if (modbus_read_registers(client, 0, 2, regs) != 2) state.SkipWithError("read failed");
+        state.SetItemsProcessed(state.iterations());
+    }
+    stop = true;
+    modbus_close(client);
+    modbus_free(client);
+    serve.join();
+    modbus_mapping_free(map);
+    modbus_close(server);
+    modbus_free(server);
+    ::close(listener);
+}
+BENCHMARK(BM_LibmodbusTcpRead2)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,57 @@
+#include "engine/file_store.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace tvx::sim {
+
+namespace fs = std::filesystem;
+
+bool FileStore::validName(const std::string& name) {
+    if (name.empty() || name.size() > 255 || name[0] == '.') return false;
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
+    return true;
+}
+
+bool FileStore::attachDirectory(const std::string& directory) {
+    std::error_code ec;
+    fs::create_directories(directory, ec);
+    if (!fs::is_directory(directory, ec)) return false;
+    directory_ = directory;
+    for (const auto& entry : fs::directory_iterator(directory, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file(ec) || !validName(name)) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files_[name] = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return !ec;
+}
+
+bool FileStore::put(const std::string& name, Bytes content) {
+    if (!validName(name)) return false;
+    if (!directory_.empty()) {
+        std::ofstream out(fs::path(directory_) / name, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        if (!out) return false;
+    }
+    files_[name] = std::move(content);
+    return true;
+}
+
+const FileStore::Bytes* FileStore::get(const std::string& name) const {
+    auto it = files_.find(name);
+    return it == files_.end() ? nullptr : &it->second;
+}
+
+bool FileStore::remove(const std::string& name) {
+    if (files_.erase(name) == 0) return false;
+    if (!directory_.empty()) {
+        std::error_code ec;
+        fs::remove(fs::path(directory_) / name, ec);
+    }
+    return true;
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,211 @@
+#include "engine/transfer_service.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/bytes.h"
+
+namespace tvx::sim {
+namespace {
+
+namespace code {
+inline constexpr uint16_t flashDown = 140;
+inline constexpr uint16_t flashUp = 141;
+inline constexpr uint16_t state = 148;
+inline constexpr uint16_t firmwareUp = 202;
+inline constexpr uint16_t listing = 208;
+inline constexpr uint16_t fileDown = 209;
+inline constexpr uint16_t fileUp = 210;
+inline constexpr uint16_t fileDelete = 211;
+inline constexpr uint16_t logUp = 222;
+inline constexpr uint16_t fileState = 307;
+}  // namespace code
+
+// Controller results of this service.
+inline constexpr int32_t kBlockRefused = 213;
+inline constexpr int32_t kNoSuchFile = 20014;
+inline constexpr int32_t kBadRequest = 3204;
+inline constexpr uint16_t kLast = 0xFFFF;
+
+bool isDownload(uint16_t c) { return c == code::flashDown || c == code::fileDown; }
+bool isUpload(uint16_t c) { return c == code::flashUp || c == code::firmwareUp || c == code::fileUp || c == code::logUp; }
+
+std::string nameAt(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), n)); }
+
+bool tableNumber(const std::string& name, uint16_t& table) {
+    if (name.empty() || name.size() > 5) return false;
+    uint32_t v = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (v > 0xFFFF) return false;
+    table = static_cast<uint16_t>(v);
+    return true;
+}
+
+void appendU16(std::string& s, uint16_t v) {
+    s.push_back(static_cast<char>(v));
+    s.push_back(static_cast<char>(v >> 8));
+}
+void appendU32(std::string& s, uint32_t v) {
+    appendU16(s, static_cast<uint16_t>(v));
+    appendU16(s, static_cast<uint16_t>(v >> 16));
+}
+
+uint16_t nextNumber(uint16_t n) { return n >= 0xFFFE ? 1 : static_cast<uint16_t>(n + 1); }
+
+}  // namespace
+
+TransferService::TransferService() {
+    log_ = "0000.000 controller started\n0000.010 simulated hardware ready\n";
+    firmware_.resize(4096);
+    for (size_t i = 0; i < firmware_.size(); ++i) firmware_[i] = static_cast<uint8_t>(i * 7 + 3);
+}
+
+bool TransferService::handles(uint16_t command) {
+    return isDownload(command) || isUpload(command) || command == code::state || command == code::listing ||
+           command == code::fileDelete || command == code::fileState;
+}
+
+int32_t TransferService::handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data) {
+    if (command == code::state) return transferState(data);
+    if (command == code::listing) return listing(args, n, room, data);
+    if (command == code::fileDelete) return files_.remove(std::string(reinterpret_cast<const char*>(args), n)) ? 0 : kNoSuchFile;
+    if (command == code::fileState) {
+        data = "READY";
+        data.resize(26, '\0');
+        return 0;
+    }
+    if (n < 2) return kBadRequest;
+    const uint16_t number = getU16(args);
+    if (isDownload(command)) return number == 0 ? startDownload(command, args, n, data) : downloadBlock(command, args, n);
+    return number == 0 ? startUpload(command, args, n, data) : uploadBlock(command, args, n, room, data);
+}
+
+int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, size_t n, std::string& data) {
+    if (n < 9) return kBadRequest;
+    const uint32_t total = getU32(args + 4);
+    const std::string name = nameAt(args + 8, n - 8);
+    uint16_t table = 0;
+    const bool nameOk = command == code::flashDown ? tableNumber(name, table) : FileStore::validName(name);
+    if (total == 0 || !nameOk) return kBadRequest;
+    down_ = Download{};
+    down_.active = true;
+    down_.code = command;
+    down_.name = name;
+    down_.total = total;
+    down_.data.reserve(total);
+    appendU16(data, settings_.largestBlock);
+    appendU16(data, settings_.window);
+    return 0;
+}
+
+int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, size_t n) {
+    if (n < 4) return kBadRequest;
+    const uint16_t number = getU16(args);
+    const uint16_t length = getU16(args + 2);
+    if (length > n - 4) return kBadRequest;
+    if (!down_.active || down_.code != command || down_.lastBlock == kLast) return kBlockRefused;
+    const size_t received = down_.data.size();
+    // Exactly the next block is taken; a gap means a block was lost, and the
+    // host resumes from the position the transfer state reports.
+    const bool fits = received + length <= down_.total;
+    const bool expected = number == kLast ? received + length == down_.total
+                                          : number == nextNumber(down_.lastBlock) && received + length < down_.total;
+    if (!fits || !expected || length == 0) {
+        ++refused_;
+        return kBlockRefused;
+    }
+    down_.data.insert(down_.data.end(), args + 4, args + 4 + length);
+    down_.lastBlock = number;
+    return number == kLast ? finishDownload() : 0;
+}
+
+int32_t TransferService::finishDownload() {
+    down_.active = false;
+    if (down_.code == code::flashDown) {
+        uint16_t table = 0;
+        tableNumber(down_.name, table);
+        tables_[table] = down_.data;
+        return 0;
+    }
+    return files_.put(down_.name, down_.data) ? 0 : kBadRequest;
+}
+
+int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size_t n, std::string& data) {
+    const std::string name = nameAt(args + 2, n - 2);
+    const Bytes* content = nullptr;
+    Bytes logBytes;
+    if (command == code::fileUp) {
+        content = files_.get(name);
+    } else if (command == code::logUp) {
+        logBytes.assign(log_.begin(), log_.end());
+        content = &logBytes;
+    } else if (command == code::firmwareUp) {
+        content = &firmware_;
+    } else {
+        uint16_t table = 0;
+        if (tableNumber(name, table)) {
+            auto it = tables_.find(table);
+            if (it != tables_.end()) content = &it->second;
+        }
+    }
+    if (!content) return kNoSuchFile;
+    up_ = Upload{};
+    up_.active = true;
+    up_.code = command;
+    up_.content = *content;
+    appendU32(data, 0);
+    appendU32(data, static_cast<uint32_t>(up_.content.size()));
+    return 0;
+}
+
+int32_t TransferService::uploadBlock(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data) {
+    const uint16_t number = getU16(args);
+    (void)n;
+    if (!up_.active || up_.code != command) return kBlockRefused;
+    if (number == kLast) {
+        up_.active = false;
+        return 0;
+    }
+    // A repeated request for the same block gets the same data again.
+    if (number == up_.lastNumber) up_.position = up_.lastChunkStart;
+    const size_t chunk = std::min<size_t>({settings_.uploadBlock, room - 4, up_.content.size() - up_.position});
+    const bool last = up_.position + chunk == up_.content.size();
+    appendU16(data, last ? kLast : number);
+    appendU16(data, static_cast<uint16_t>(chunk));
+    data.append(reinterpret_cast<const char*>(up_.content.data() + up_.position), chunk);
+    up_.lastChunkStart = up_.position;
+    up_.position += chunk;
+    up_.lastNumber = number;
+    if (last) up_.active = false;
+    return 0;
+}
+
+int32_t TransferService::listing(const uint8_t* args, size_t n, size_t room, std::string& data) {
+    if (n < 2) return kBadRequest;
+    const uint16_t mode = getU16(args);
+    listIndex_ = mode == 0 ? 0 : listIndex_ + 1;
+    // After the last entry the answer is an empty name.
+    if (listIndex_ >= files_.files().size()) {
+        appendU32(data, 0);
+        return 0;
+    }
+    auto it = files_.files().begin();
+    std::advance(it, static_cast<long>(listIndex_));
+    appendU32(data, static_cast<uint32_t>(it->second.size()));
+    data.append(it->first.substr(0, room - 4));
+    return 0;
+}
+
+int32_t TransferService::transferState(std::string& data) const {
+    appendU32(data, static_cast<uint32_t>(down_.data.size()));
+    appendU32(data, down_.total);
+    appendU32(data, down_.code);
+    appendU32(data, 0);
+    appendU16(data, down_.active ? down_.lastBlock : kLast);
+    return 0;
+}
+
+}  // namespace tvx::sim

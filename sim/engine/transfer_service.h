@@ -1,0 +1,79 @@
+// The simulated controller's side of block transfers: downloads into its
+// files and flash tables, uploads of files, log, firmware image and tables,
+// listing, deletion, file state and the transfer state record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/file_store.h"
+
+namespace tvx::sim {
+
+struct TransferSettings {
+    uint16_t largestBlock = 1024;  // announced in the download start reply
+    uint16_t window = 100;         // blocks the host may send unacknowledged
+    uint16_t uploadBlock = 1024;   // data bytes per upload block
+};
+
+class TransferService {
+public:
+    using Bytes = std::vector<uint8_t>;
+
+    TransferService();
+
+    // True for the request codes this service answers.
+    static bool handles(uint16_t command);
+    // Answers one request: returns the reply status and fills `data` (at
+    // most `room` bytes).
+    int32_t handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data);
+
+    FileStore& files() { return files_; }
+    TransferSettings& settings() { return settings_; }
+    std::string& log() { return log_; }
+    Bytes& firmwareImage() { return firmware_; }
+    std::map<uint16_t, Bytes>& flashTables() { return tables_; }
+    // Counts of download blocks refused for a gap (a lost block).
+    uint32_t refusedBlocks() const { return refused_; }
+
+private:
+    struct Download {
+        bool active = false;
+        uint16_t code = 0;
+        std::string name;
+        uint32_t total = 0;
+        uint16_t lastBlock = 0;  // 0xFFFF once complete
+        Bytes data;
+    };
+    struct Upload {
+        bool active = false;
+        uint16_t code = 0;
+        Bytes content;
+        size_t position = 0;
+        size_t lastChunkStart = 0;
+        uint16_t lastNumber = 0;
+    };
+
+    int32_t startDownload(uint16_t command, const uint8_t* args, size_t n, std::string& data);
+    int32_t downloadBlock(uint16_t command, const uint8_t* args, size_t n);
+    int32_t finishDownload();
+    int32_t startUpload(uint16_t command, const uint8_t* args, size_t n, std::string& data);
+    int32_t uploadBlock(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data);
+    int32_t listing(const uint8_t* args, size_t n, size_t room, std::string& data);
+    int32_t transferState(std::string& data) const;
+
+    FileStore files_;
+    TransferSettings settings_;
+    std::string log_;
+    Bytes firmware_;
+    std::map<uint16_t, Bytes> tables_;
+    Download down_;
+    Upload up_;
+    size_t listIndex_ = 0;
+    uint32_t refused_ = 0;
+};
+
+}  // namespace tvx::sim

@@ -1,0 +1,155 @@
+#include "server/responder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/framing.h"
+
+namespace tvx::sim {
+namespace {
+
+// Signed distance between two wrapping millisecond ticks.
+int32_t ticksUntil(uint32_t dueMs, uint32_t nowMs) { return static_cast<int32_t>(dueMs - nowMs); }
+
+}  // namespace
+
+bool isLocalDestination(uint32_t ip) { return (ip >> 24) == 127 || ip == 0; }
+
+std::string traceLine(std::string_view what, Peer peer, const uint8_t* bytes, size_t n) {
+    char head[64];
+    std::snprintf(head, sizeof head, "%-12.*s %u.%u.%u.%u:%u (%zu)", static_cast<int>(what.size()), what.data(),
+                  peer.ip >> 24, (peer.ip >> 16) & 0xFF, (peer.ip >> 8) & 0xFF, peer.ip & 0xFF, peer.port, n);
+    std::string line = head;
+    line.reserve(line.size() + 3 * n);
+    static const char* digits = "0123456789abcdef";
+    for (size_t i = 0; i < n; ++i) {
+        line += ' ';
+        line += digits[bytes[i] >> 4];
+        line += digits[bytes[i] & 15];
+    }
+    return line;
+}
+
+Responder::Responder(Controller& controller, const FaultPlan& plan, std::string probeAnswer, TraceSink trace)
+    : controller_(controller), faults_(plan), probeAnswer_(std::move(probeAnswer)), trace_(std::move(trace)) {}
+
+void Responder::trace(std::string_view what, Peer peer, const uint8_t* bytes, size_t n) {
+    if (trace_) trace_(traceLine(what, peer, bytes, n));
+}
+
+void Responder::receive(const uint8_t* bytes, size_t n, Peer from, uint32_t nowMs) {
+    ++stats_.received;
+    trace("rx", from, bytes, n);
+    if (faults_.plan().silent) return;
+
+    const uint8_t* pdu = nullptr;
+    size_t pduLength = 0;
+    if (!unwrapFrame(Framing::tcp, bytes, n, &pdu, &pduLength)) {
+        // Not a frame: a discovery probe ("Get IPAddr"). Whatever it says, the
+        // answer is our address; the host looks only at who sent it. The
+        // reply faults are for frames: an open sends one probe only.
+        if (faults_.dropProbe()) {
+            ++stats_.droppedProbes;
+            trace("drop-probe", from, bytes, 0);
+            return;
+        }
+        ++stats_.probes;
+        if (!isLocalDestination(from.ip)) {
+            ++stats_.refused;
+            return;
+        }
+        queue(from, reinterpret_cast<const uint8_t*>(probeAnswer_.data()), probeAnswer_.size(), nowMs, "tx");
+        return;
+    }
+    if (faults_.dropRequest()) {
+        ++stats_.droppedRequests;
+        trace("drop-request", from, bytes, 0);
+        return;
+    }
+    ++stats_.frames;
+    uint8_t reply[kFrameCapacity];
+    const uint64_t origin = (uint64_t{from.ip} << 16) | from.port;
+    const size_t length = controller_.handleFrame(Framing::tcp, bytes, n, reply, sizeof reply, origin);
+    if (length == 0) {
+        ++stats_.unanswered;
+        return;
+    }
+    answer(reply, length, from, nowMs);
+}
+
+void Responder::answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs) {
+    if (!isLocalDestination(to.ip)) {
+        ++stats_.refused;
+        trace("refuse", to, reply, 0);
+        return;
+    }
+    const ReplyFate fate = faults_.replyFate();
+    const uint32_t due = nowMs + fate.delayMs;
+    if (fate.noise) {
+        uint8_t noise[kFrameCapacity];
+        const size_t length = faults_.makeNoise(reply, n, noise, sizeof noise);
+        ++stats_.noise;
+        queue(to, noise, length, due, "noise");
+    }
+    if (fate.drop) {
+        ++stats_.droppedReplies;
+        trace("drop-reply", to, reply, n);
+        releaseHeld(due);
+        return;
+    }
+    std::vector<uint8_t> out(reply, reply + n);
+    if (fate.corrupt && n > 0) {
+        out[fate.corruptAt % n] ^= fate.corruptMask;
+        ++stats_.corrupted;
+        trace("corrupt", to, out.data(), n);
+    }
+    if (fate.hold && !holding_) {
+        ++stats_.reordered;
+        holding_ = true;
+        heldSinceMs_ = due;
+        held_.to = to;
+        held_.bytes = std::move(out);
+        trace("hold", to, held_.bytes.data(), held_.bytes.size());
+        if (fate.duplicate) {
+            ++stats_.duplicated;
+            queue(to, held_.bytes.data(), held_.bytes.size(), due, "tx-dup");
+        }
+        return;
+    }
+    queue(to, out.data(), out.size(), due, "tx");
+    if (fate.duplicate) {
+        ++stats_.duplicated;
+        queue(to, out.data(), out.size(), due, "tx-dup");
+    }
+    releaseHeld(due);
+}
+
+void Responder::queue(Peer to, const uint8_t* bytes, size_t n, uint32_t dueMs, const char* note) {
+    Pending p{dueMs, Datagram{to, std::vector<uint8_t>(bytes, bytes + n)}};
+    trace(note, to, bytes, n);
+    pending_.push_back(std::move(p));
+}
+
+void Responder::releaseHeld(uint32_t dueMs) {
+    if (!holding_) return;
+    holding_ = false;
+    queue(held_.to, held_.bytes.data(), held_.bytes.size(), dueMs, "tx-late");
+}
+
+void Responder::takeDue(uint32_t nowMs, std::vector<Datagram>& out) {
+    if (holding_ && ticksUntil(heldSinceMs_ + kMaxHoldMs, nowMs) <= 0) releaseHeld(nowMs);
+    // pending_ is in queue order; the partition keeps that order.
+    auto due = std::stable_partition(pending_.begin(), pending_.end(),
+                                     [&](const Pending& p) { return ticksUntil(p.dueMs, nowMs) <= 0; });
+    for (auto it = pending_.begin(); it != due; ++it) out.push_back(std::move(it->datagram));
+    pending_.erase(pending_.begin(), due);
+}
+
+uint32_t Responder::msUntilDue(uint32_t nowMs, uint32_t idleMs) const {
+    int64_t best = idleMs;
+    for (const Pending& p : pending_) best = std::min<int64_t>(best, std::max<int32_t>(0, ticksUntil(p.dueMs, nowMs)));
+    if (holding_) best = std::min<int64_t>(best, std::max<int32_t>(0, ticksUntil(heldSinceMs_ + kMaxHoldMs, nowMs)));
+    return static_cast<uint32_t>(best);
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,33 @@
+// The command line of tavrix-sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "server/faults.h"
+
+namespace tvx::sim {
+
+struct SimOptions {
+    std::string address = "127.0.0.1";
+    uint32_t ip = 0x7F000001;  // host byte order
+    uint16_t port = 502;
+    bool broadcast = true;     // also listen for broadcast discovery probes
+    bool trace = false;
+    bool exitWithParent = false;
+    std::string configFile;
+    std::vector<std::string> settings;  // KEY=VALUE, applied after the file
+    std::string filesDirectory;         // backs the controller's file store when set
+    int32_t blockSize = -1;             // largest transfer block announced; -1 keeps the default
+    int32_t window = -1;                // download window announced; -1 keeps the default
+    FaultPlan faults;
+};
+
+enum class ParseOutcome { run, help, listSettings, error };
+
+// Parses argv[1..]; on error `message` says what is wrong.
+ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* options, std::string* message);
+const char* simUsage();
+
+}  // namespace tvx::sim

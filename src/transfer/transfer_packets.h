@@ -1,0 +1,46 @@
+// Request areas for the block engine, and the transfer progress record.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "base/bytes.h"
+#include "channel/channel.h"
+#include "link/handle.h"
+#include "transfer/block_transfer.h"
+
+namespace tvx {
+
+struct TransferPacket {
+    uint8_t request[packet::areaSize] = {};
+    uint8_t reply[packet::areaSize] = {};
+
+    void header(uint32_t length, uint16_t code) {
+        putU16(request, static_cast<uint16_t>(length));
+        putU16(request + packet::commandOffset, code);
+    }
+    uint16_t replyLength() const { return getU16(reply); }
+    // Clears the reply area so a short reply never shows stale fields.
+    void clearReply() { std::memset(reply, 0, sizeof reply); }
+};
+
+// Puts the handle's progress back to 0 whichever way a transfer ends.
+class ProgressReset {
+public:
+    explicit ProgressReset(ControllerHandle& h) : h_(h) {}
+    ~ProgressReset() { h_.progress.store(0.0f, std::memory_order_relaxed); }
+    ProgressReset(const ProgressReset&) = delete;
+    ProgressReset& operator=(const ProgressReset&) = delete;
+    void set(uint64_t done, uint64_t total) {
+        h_.progress.store(total ? static_cast<float>(static_cast<double>(done) / static_cast<double>(total)) : 0.0f,
+                          std::memory_order_relaxed);
+    }
+
+private:
+    ControllerHandle& h_;
+};
+
+// Next block number: 1 .. 65534, then 1 again.
+inline uint16_t nextBlockNumber(uint16_t n) { return n >= 0xFFFE ? 1 : static_cast<uint16_t>(n + 1); }
+
+}  // namespace tvx

@@ -1,0 +1,154 @@
+#!/bin/bash
+# End to end over real UDP: tavrix-sim on loopback addresses, driven by tvx
+# through the shared library. Runs in a private network namespace so that
+# port 502 needs no privileges and broadcasts stay inside.
+# Usage: sim_tvx_e2e.sh TAVRIX_SIM TVX      Exit 77 (skipped) without namespaces.
+set -u
+sim=$1
+tvx=$2
+PATH=$PATH:/usr/sbin:/sbin
+
+if [ "${3:-}" != "--inside" ]; then
+    if ! unshare -rn true 2>/dev/null; then
+        echo "SKIP: no user and network namespace (unshare -rn)"
+        exit 77
+    fi
+    exec timeout -k 5 100 unshare -rn "$0" "$sim" "$tvx" --inside
+fi
+
+ip link set lo up
+ip route add broadcast 255.255.255.255 dev lo table local
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# start ADDRESS OPTIONS...: a simulator, waiting until it listens.
+start() {
+    local address=$1
+    shift
+    "$sim" --address "$address" "$@" 2>"$work/$address.log" &
+    pids+=($!)
+    for _ in $(seq 50); do
+        grep -q listening "$work/$address.log" && return 0
+        sleep 0.1
+    done
+    cat "$work/$address.log"
+    echo "FAIL: simulator on $address did not start"
+    exit 1
+}
+
+# expect STATUS PATTERN COMMAND...: exit status and a line of the combined output.
+expect() {
+    local status=$1 pattern=$2
+    shift 2
+    local out rc
+    out=$("$@" 2>&1)
+    rc=$?
+    [ "$rc" -eq "$status" ] || fail "$* exited $rc, expected $status: $out"
+    printf '%s\n' "$out" | grep -Eq -- "$pattern" || fail "$* printed no line matching '$pattern': $out"
+}
+
+cat >"$work/a.conf" <<'CONF'
+# controller A
+axes = 6
+version-text = E2E 1.0
+inputs = 0,2,9
+ain.4 = 2.5
+CONF
+
+start 127.0.0.50 --config "$work/a.conf" --exit-with-parent
+start 127.0.0.51 --set axes=3 --exit-with-parent
+
+# Discovery lists both, one line each.
+found=$("$tvx" search --time 300 | sort | tr '\n' ' ')
+[ "$found" = "127.0.0.50 127.0.0.51 " ] || fail "search found '$found'"
+
+# Queries reflect the configuration.
+expect 0 '^axes +6$' "$tvx" info 127.0.0.50
+expect 0 '^soft version +E2E 1.0 ' "$tvx" info 127.0.0.50
+expect 0 '^specification +3 axes' "$tvx" info 127.0.0.51
+expect 0 '^  00: .. .. .. .. 06 00 ' "$tvx" info 127.0.0.50
+
+# I/O: configured inputs, outputs set and read back, ranges across requests.
+expect 0 '^in 0-15: 10100000 01000000$' "$tvx" io 127.0.0.50 in 0-15
+expect 0 '^out 3: 1$' "$tvx" io 127.0.0.50 set 3 1 40 1
+expect 0 '^out 3: 1$' "$tvx" io 127.0.0.50 out 3
+expect 0 '^out 32-47: 00000000 10000000$' "$tvx" io 127.0.0.50 out 32-47
+expect 0 '^out 0-7: 10100101$' "$tvx" io 127.0.0.50 setall 0 7 0xA5
+expect 0 '^out 0-9: 10100101 00$' "$tvx" io 127.0.0.50 get 0 9
+expect 0 '^ain 4: 2.5$' "$tvx" io 127.0.0.50 ain 4
+expect 0 '^aout 1: -7$' "$tvx" io 127.0.0.50 aout 1 -7
+expect 0 '^out 3: 0$' "$tvx" io 127.0.0.51 out 3   # the other controller is untouched
+
+# Errors: controller status with its description; usage errors exit 2.
+expect 1 'ain: .*\(3204\)$' "$tvx" io 127.0.0.50 ain 99
+expect 2 'in needs N or FIRST-LAST' "$tvx" io 127.0.0.50 in 70000
+expect 2 'set needs pairs' "$tvx" io 127.0.0.50 set 3
+expect 2 'not a controller address' "$tvx" info 127.0.0.300
+expect 2 'unknown command' "$tvx" frobnicate
+expect 2 '--time needs' "$tvx" search --time 0
+for c in search info io; do
+    expect 0 "^usage: tvx $c " "$tvx" "$c" --help
+done
+expect 0 '^  search ' "$tvx" --help
+
+# Garbage datagrams, empty ones, an MBAP header with nothing behind it and
+# oversized ones: the simulator answers what it can and keeps serving.
+for i in $(seq 200); do
+    head -c $((i * 7 % 1500 + 1)) /dev/urandom >/dev/udp/127.0.0.50/502
+done
+printf '' >/dev/udp/127.0.0.50/502
+printf '\x00\x00\x00\x00\x00\x02\xfe\x48' >/dev/udp/127.0.0.50/502
+printf '\x00\x00\x00\x00\x00\x04\xfe\x48\x06\x00' >/dev/udp/127.0.0.50/502
+head -c 9000 /dev/zero >/dev/udp/127.0.0.50/502
+sleep 0.2
+kill -0 "${pids[0]}" 2>/dev/null || fail "simulator died on garbage"
+expect 0 '^out 0-7: 10100101$' "$tvx" io 127.0.0.50 out 0-7
+
+# A lossy controller: replies dropped, duplicated, reordered and noise in
+# between; the library's resends still complete every request.
+start 127.0.0.52 --seed 11 --drop-replies 0.3 --duplicate 0.2 --reorder 0.2 --noise 0.2 --trace --exit-with-parent
+for i in 1 2 3; do
+    expect 0 '^out 0-63: ' "$tvx" io 127.0.0.52 get 0 63
+    expect 0 "^out $i: 1\$" "$tvx" io 127.0.0.52 set "$i" 1
+done
+expect 0 '^out 0-3: 0111$' "$tvx" io 127.0.0.52 out 0-3
+grep -q '^drop-reply' "$work/127.0.0.52.log" || fail "no reply was dropped"
+grep -q '^tx-dup' "$work/127.0.0.52.log" || fail "no reply was duplicated"
+
+# A silent controller: the open gives up at once.
+start 127.0.0.53 --silent --exit-with-parent
+start_time=$(date +%s%N)
+expect 1 'no controller answered at 127.0.0.53' "$tvx" info 127.0.0.53
+elapsed=$((($(date +%s%N) - start_time) / 1000000))
+[ "$elapsed" -lt 2000 ] || fail "open of a silent controller took ${elapsed} ms"
+
+# The simulator refuses bad command lines and an address that is taken.
+expect 2 'not a loopback address' "$sim" --address 10.1.2.3
+expect 2 'unknown setting' "$sim" --address 127.0.0.54 --set colour=blue
+expect 1 'cannot bind 127.0.0.50:502' "$sim" --address 127.0.0.50
+
+# SIGTERM stops a simulator cleanly with its summary.
+kill -TERM "${pids[0]}"
+wait "${pids[0]}"
+rc=$?
+[ "$rc" -eq 0 ] || fail "simulator exited $rc on SIGTERM"
+grep -q '^tavrix-sim: stopped; ' "$work/127.0.0.50.log" || fail "no summary after SIGTERM"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"

@@ -1,0 +1,25 @@
+// Strict parsing of tvx's numeric arguments and addresses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvx::tool {
+
+// Decimal digits only (or 0x... when `allowHex`), within [min, max].
+bool parseUnsigned(std::string_view text, uint64_t max, uint64_t* out, bool allowHex = false);
+// "N" or "N-M" with N <= M <= max.
+bool parseRange(std::string_view text, uint32_t max, uint32_t* first, uint32_t* last);
+bool parseNumber(std::string_view text, double* out);
+// A controller address: dotted IPv4, optionally ":port".
+bool isControllerAddress(std::string_view text);
+// Takes "--name VALUE" or "--name=VALUE" at args[i]; advances i past it.
+// Returns false when args[i] is not that option; `missing` is set when the
+// option is there without its value.
+bool takeOption(const std::vector<std::string_view>& args, size_t& i, std::string_view name, std::string_view* value,
+                bool* missing);
+bool isHelp(std::string_view arg);
+
+}  // namespace tvx::tool

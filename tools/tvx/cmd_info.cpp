@@ -1,0 +1,139 @@
+// tvx info: what a controller says about itself.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "command.h"
+#include "session.h"
+#include "tavrix.h"
+
+namespace tvx::tool {
+namespace {
+
+constexpr size_t kSpecBytes = 60;
+
+int runInfo(const Invocation& inv);
+
+TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system specification",
+             "Opens the controller at ADDRESS (a.b.c.d) and prints what it reports about\n"
+             "itself. A value the controller does not provide is shown as unavailable.\n",
+             runInfo});
+
+// The record's fields in wire order, little-endian, for the hex dump.
+void specificationBytes(const TVX_SysSpecification& s, uint8_t out[kSpecBytes]) {
+    size_t at = 0;
+    auto u8 = [&](uint8_t v) { out[at++] = v; };
+    auto u16 = [&](uint16_t v) { u8(static_cast<uint8_t>(v)), u8(static_cast<uint8_t>(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v >> 16)); };
+    u8(s.b0), u8(s.b1), u8(s.b2), u8(s.b3);
+    u16(s.axisCount);
+    for (uint8_t b : s.b6) u8(b);
+    u32(s.u12), u32(s.u16), u32(s.u20);
+    u16(s.w24), u16(s.w26), u16(s.w28);
+    u8(s.b30), u8(s.b31);
+    u32(s.u32), u32(s.u36);
+    for (uint16_t w : s.w40) u16(w);
+    u32(s.u48);
+    u16(s.w52);
+    for (uint8_t b : s.b54) u8(b);
+}
+
+// Bounded text of a fixed field that may lack its terminator.
+std::string fieldText(const char* p, size_t width) { return std::string(p, strnlen(p, width)); }
+
+class Report {
+public:
+    explicit Report(const Session& s) : session_(s) {}
+
+    // Prints "label  value" on success or "label  unavailable: ..." for a
+    // controller status. False when the link is gone and the report must stop.
+    template <typename Format>
+    bool line(const char* label, int32_t result, Format format) {
+        if (result == TVX_OK) {
+            std::printf("%-14s %s\n", label, format().c_str());
+            return true;
+        }
+        failed_ = true;
+        if (linkLost(result)) {
+            std::fflush(stdout);
+            reportFailure("info " + session_.address(), result);
+            lost_ = true;
+            return false;
+        }
+        std::printf("%-14s unavailable: %s (%d)\n", label, tvx_describe_result(result), result);
+        return true;
+    }
+    bool failed() const { return failed_; }
+    bool lost() const { return lost_; }
+
+private:
+    const Session& session_;
+    bool failed_ = false;
+    bool lost_ = false;
+};
+
+std::string hex32(int32_t v) {
+    char t[16];
+    std::snprintf(t, sizeof t, "0x%08X", static_cast<uint32_t>(v));
+    return t;
+}
+
+int runInfo(const Invocation& inv) {
+    const Command& self = *findCommand("info");
+    if (inv.args.size() != 1) return usageError(self, inv.args.empty() ? "missing ADDRESS" : "too many arguments");
+    Session session;
+    if (int e = session.open(self, inv.args[0], inv.global)) return e;
+    TVX_HANDLE h = session.handle();
+    Report out(session);
+
+    std::printf("%-14s %s\n", "controller", session.address().c_str());
+    uint8_t state = 0, task = 0;
+    if (!out.line("state", TVX_GetState(h, &state), [&] { return std::to_string(state); })) return kExitFailure;
+    if (!out.line("stopped task", TVX_GetStopPauseTaskid(h, &task), [&] { return std::to_string(task); }))
+        return kExitFailure;
+    char ip[21] = {};
+    if (!out.line("ip address", TVX_GetCurIpAddr(h, ip), [&] { return fieldText(ip, 20); })) return kExitFailure;
+    char mac[15] = {};
+    if (!out.line("mac address", TVX_GetMac(h, mac), [&] { return fieldText(mac, 14); })) return kExitFailure;
+    uint32_t version = 0, date = 0;
+    char versionText[17] = {};
+    if (!out.line("soft version", TVX_GetSoftVersion(h, &version, versionText, &date), [&] {
+            char t[96];
+            std::snprintf(t, sizeof t, "%s (0x%08X, date %u)", fieldText(versionText, 16).c_str(), version, date);
+            return std::string(t);
+        }))
+        return kExitFailure;
+    struct Identity {
+        const char* label;
+        int32_t (*query)(TVX_HANDLE, int32_t*);
+    };
+    const Identity identities[] = {{"soft id", TVX_GetSoftId},
+                                   {"hard id", TVX_GetHardId},
+                                   {"client id", TVX_GetClientId},
+                                   {"chip id", TVX_GetChipId}};
+    for (const Identity& id : identities) {
+        int32_t v = 0;
+        if (!out.line(id.label, id.query(h, &v), [&] { return hex32(v); })) return kExitFailure;
+    }
+    int32_t error = 0;
+    if (!out.line("error code", TVX_GetError(h, &error), [&] { return std::to_string(error); })) return kExitFailure;
+    std::printf("%-14s %u\n", "axes", static_cast<unsigned>(TVX_GetAxises(h)));
+
+    TVX_SysSpecification spec{};
+    const int32_t specResult = TVX_GetSysSpecification(h, &spec);
+    if (!out.line("specification", specResult, [&] { return std::to_string(spec.axisCount) + " axes; record:"; }))
+        return kExitFailure;
+    if (specResult == TVX_OK) {
+        uint8_t bytes[kSpecBytes];
+        specificationBytes(spec, bytes);
+        for (size_t row = 0; row < kSpecBytes; row += 16) {
+            std::printf("  %02zu:", row);
+            for (size_t i = row; i < row + 16 && i < kSpecBytes; ++i) std::printf(" %02X", bytes[i]);
+            std::printf("\n");
+        }
+    }
+    return out.failed() ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+}  // namespace tvx::tool

@@ -1,0 +1,88 @@
+// tvx: talk to Tavrix controllers from the command line.
+#include <cstdio>
+#include <string>
+
+#include "args.h"
+#include "command.h"
+
+namespace {
+
+using namespace tvx::tool;
+
+void printUsage(FILE* out) {
+    std::fprintf(out,
+                 "usage: tvx [--timeout MS] [--probe-ms MS] COMMAND [ARGS...]\n"
+                 "\n"
+                 "Commands:\n");
+    for (const Command* c : commands()) std::fprintf(out, "  %-8s %s\n", c->name, c->summary);
+    std::fprintf(out,
+                 "\n"
+                 "Options:\n"
+                 "  --timeout MS    time budget of each request (default 5000)\n"
+                 "  --probe-ms MS   how long to wait for a controller to answer before opening (default 100)\n"
+                 "  -h, --help      this text; 'tvx COMMAND --help' describes one command\n"
+                 "\n"
+                 "Exit status: 0 success, 1 an error from the controller or the link, 2 a wrong command line.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> all(argv + 1, argv + argc);
+    Invocation inv;
+    size_t i = 0;
+    while (i < all.size() && all[i].substr(0, 1) == "-") {
+        std::string_view value;
+        bool missing = false;
+        uint64_t n;
+        if (isHelp(all[i])) {
+            printUsage(stdout);
+            return kExitOk;
+        }
+        if (takeOption(all, i, "--timeout", &value, &missing)) {
+            if (missing || !parseUnsigned(value, 600000, &n) || n == 0) {
+                std::fprintf(stderr, "tvx: --timeout needs milliseconds from 1 to 600000\n");
+                return kExitUsage;
+            }
+            inv.global.timeoutMs = static_cast<uint32_t>(n);
+        } else if (takeOption(all, i, "--probe-ms", &value, &missing)) {
+            if (missing || !parseUnsigned(value, 60000, &n)) {
+                std::fprintf(stderr, "tvx: --probe-ms needs milliseconds from 0 to 60000\n");
+                return kExitUsage;
+            }
+            inv.global.probeMs = static_cast<uint32_t>(n);
+        } else {
+            std::fprintf(stderr, "tvx: unknown option '%.*s'\n", static_cast<int>(all[i].size()), all[i].data());
+            printUsage(stderr);
+            return kExitUsage;
+        }
+    }
+    if (i == all.size()) {
+        printUsage(stderr);
+        return kExitUsage;
+    }
+    inv.command = all[i++];
+    if (inv.command == "help") {
+        if (i == all.size()) {
+            printUsage(stdout);
+            return kExitOk;
+        }
+        inv.command = all[i];
+        i = all.size();
+        inv.args.push_back("--help");
+    }
+    const Command* command = findCommand(inv.command);
+    if (!command) {
+        std::fprintf(stderr, "tvx: unknown command '%.*s'; 'tvx --help' lists the commands\n",
+                     static_cast<int>(inv.command.size()), inv.command.data());
+        return kExitUsage;
+    }
+    inv.args.insert(inv.args.end(), all.begin() + static_cast<std::ptrdiff_t>(i), all.end());
+    for (std::string_view a : inv.args) {
+        if (isHelp(a)) {
+            printCommandHelp(*command);
+            return kExitOk;
+        }
+    }
+    return command->run(inv);
+}

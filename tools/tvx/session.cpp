@@ -1,0 +1,42 @@
+#include "session.h"
+
+#include <cstdio>
+
+#include "args.h"
+
+namespace tvx::tool {
+
+int reportFailure(const std::string& what, int32_t code) {
+    std::fprintf(stderr, "tvx %s: %s (%d)\n", what.c_str(), tvx_describe_result(code), code);
+    return kExitFailure;
+}
+
+bool linkLost(int32_t code) {
+    return code == TVX_CH_NO_REPLY || code == TVX_ERR_NOT_OPEN || code == TVX_ERR_LINK_WRITE ||
+           code == TVX_ERR_INVALID_HANDLE;
+}
+
+Session::~Session() {
+    if (handle_) TVX_Close(handle_);
+}
+
+int Session::open(const Command& command, std::string_view address, const GlobalOptions& global) {
+    if (!isControllerAddress(address))
+        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d)");
+    address_ = std::string(address);
+    const int32_t r = TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
+    if (r == TVX_ERR_ETHERNET) {
+        std::fprintf(stderr, "tvx %s: no controller answered at %s within %u ms (%d)\n", command.name, address_.c_str(),
+                     global.probeMs, r);
+        handle_ = nullptr;
+        return kExitFailure;
+    }
+    if (r != TVX_OK) {
+        handle_ = nullptr;
+        return reportFailure(std::string(command.name) + " " + address_, r);
+    }
+    if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);
+    return kExitOk;
+}
+
+}  // namespace tvx::tool

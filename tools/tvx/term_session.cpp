@@ -1,0 +1,145 @@
+#include "term_session.h"
+
+#include <cstdio>
+#include <deque>
+#include <string_view>
+
+#include "answer_stream.h"
+#include "command.h"
+#include "line_editor.h"
+#include "session.h"
+#include "terminal.h"
+
+namespace tvx::tool {
+namespace {
+
+constexpr int kStdin = 0;
+constexpr int kStdout = 1;
+constexpr const char* kPrompt = ">> ";
+constexpr size_t kMaxPlainLine = 64 * 1024;
+constexpr int kIdleWaitMs = 10;
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+bool isExit(std::string_view line) { return line == "exit" || line == "quit"; }
+
+void put(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Runs one line and prints its answer; false when the session must end
+// because the link is gone.
+class LineRunner {
+public:
+    LineRunner(TVX_HANDLE h, const std::string& address, uint32_t limitMs) : h_(h), address_(address), limitMs_(limitMs) {}
+
+    bool run(const std::string& line, const std::function<bool()>& idle) {
+        bool lineOpen = false;  // the answer's last line lacks its line feed
+        StreamHooks hooks{[&](std::string_view text) {
+                              put(text);
+                              lineOpen = text.back() != '\n';
+                          },
+                          idle};
+        const int32_t r = streamCommand(h_, line, limitMs_, hooks);
+        if (lineOpen) put("\n");
+        if (r == kStreamStopped) {
+            put("^C (the controller may still be running the command)\n");
+            return true;
+        }
+        if (r == TVX_OK) return true;
+        failed_ = true;
+        reportFailure("term " + address_, r);
+        return !linkLost(r);
+    }
+    bool failed() const { return failed_; }
+
+private:
+    TVX_HANDLE h_;
+    const std::string& address_;
+    uint32_t limitMs_;
+    bool failed_ = false;
+};
+
+// Reads one line of at most kMaxPlainLine bytes (the rest of a longer line
+// is dropped); false at the end of input with nothing read.
+bool readPlainLine(std::string* line) {
+    line->clear();
+    int c;
+    bool any = false;
+    while ((c = std::getchar()) != EOF) {
+        any = true;
+        if (c == '\n') return true;
+        if (line->size() < kMaxPlainLine) line->push_back(static_cast<char>(c));
+    }
+    return any;
+}
+
+int plainSession(LineRunner& runner) {
+    std::string line;
+    while (readPlainLine(&line)) {
+        const std::string_view command = trimmed(line);
+        if (command.empty()) continue;
+        if (isExit(command)) break;
+        if (!runner.run(std::string(command), nullptr)) return kExitFailure;
+    }
+    return runner.failed() ? kExitFailure : kExitOk;
+}
+
+int editedSession(LineRunner& runner, const std::string& address) {
+    put("Connected to " + address + ". Ctrl-D or 'exit' leaves; Ctrl-C clears the line.\n");
+    LineEditor editor;
+    std::deque<int> typedAhead;  // keys typed while an answer was awaited
+    // While an answer is awaited the keyboard is still read: Ctrl-C stops
+    // the wait, other keys are kept for the next prompt.
+    const auto idle = [&] {
+        const int key = readByte(kStdin, kIdleWaitMs);
+        if (key == 0x03) return true;
+        if (key >= 0) typedAhead.push_back(key);
+        return false;
+    };
+    for (;;) {
+        put(editor.render(kPrompt, terminalColumns(kStdout)));
+        int key;
+        if (!typedAhead.empty()) {
+            key = typedAhead.front();
+            typedAhead.pop_front();
+        } else {
+            key = readByte(kStdin, -1);
+        }
+        if (key == kReadEnded) break;
+        if (key == kReadTimedOut) continue;
+        switch (editor.feed(static_cast<char>(key))) {
+            case LineEditor::Outcome::editing:
+                continue;
+            case LineEditor::Outcome::cancelled:
+                put("^C\n");
+                continue;
+            case LineEditor::Outcome::endOfInput:
+                put("\n");
+                return runner.failed() ? kExitFailure : kExitOk;
+            case LineEditor::Outcome::accepted:
+                break;
+        }
+        put(editor.render(kPrompt, terminalColumns(kStdout)) + "\n");
+        const std::string line(trimmed(editor.take()));
+        if (isExit(line)) break;
+        if (!line.empty() && !runner.run(line, idle)) return kExitFailure;
+    }
+    return runner.failed() ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+
+int runTermSession(TVX_HANDLE h, const std::string& address, uint32_t limitMs) {
+    LineRunner runner(h, address, limitMs);
+    RawTerminal raw;
+    if (isTerminal(kStdout) && raw.enable(kStdin)) return editedSession(runner, address);
+    return plainSession(runner);
+}
+
+}  // namespace tvx::tool
