@@ -17,3 +17,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir bu
 
 echo "== Fuzzing (bounded)"
 scripts/fuzz.sh "${TVX_FUZZ_SECONDS:-20}"
+
+scripts/test-windows.sh
