@@ -1,4 +1,5 @@
 // tavrix-sim: a simulated controller on a loopback UDP address.
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -16,7 +17,8 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+std::atomic<int> stopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from a signal handler");
 
 void onStopSignal(int) { stopRequested = 1; }
 

@@ -3,7 +3,7 @@
 // datagrams between the sockets and a Responder until asked to stop.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -24,8 +24,9 @@ public:
     // other simulators. False with a message when the address is taken or
     // unavailable; a missing broadcast socket is only a warning.
     bool open(uint32_t ip, uint16_t port, bool broadcast, std::string* message, std::string* warning);
-    // Serves until `stop` becomes non-zero; every wait is at most 100 ms.
-    void run(Responder& responder, const volatile std::sig_atomic_t& stop);
+    // Serves until `stop` becomes non-zero (a signal handler may set it: the
+    // atomic is lock-free); every wait is at most 100 ms.
+    void run(Responder& responder, const std::atomic<int>& stop);
 
 private:
     int unicast_ = -1;

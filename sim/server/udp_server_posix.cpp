@@ -66,10 +66,10 @@ bool UdpServer::open(uint32_t ip, uint16_t port, bool broadcast, std::string* me
     return true;
 }
 
-void UdpServer::run(Responder& responder, const volatile std::sig_atomic_t& stop) {
+void UdpServer::run(Responder& responder, const std::atomic<int>& stop) {
     std::vector<uint8_t> buffer(kLargestDatagram);
     std::vector<Datagram> due;
-    while (!stop) {
+    while (!stop.load(std::memory_order_relaxed)) {
         const uint32_t now = platform::systemTickMs();
         due.clear();
         responder.takeDue(now, due);

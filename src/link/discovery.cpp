@@ -3,6 +3,7 @@
 // Every call has its own socket and state, so concurrent calls never meet.
 #include <atomic>
 #include <cstring>
+#include <new>
 
 #include "base/result_codes.h"
 #include "link/discovery.h"
@@ -74,11 +75,12 @@ void probeWorker(void* arg) {
     }
 }
 
-// Ends a worker: closing the socket's receive path wakes it.
-void finishWorker(platform::Thread& worker, platform::UdpSocket& socket) {
-    socket.interrupt();
-    platform::stopThread(worker, kWorkerStopMs);
-    socket.close();
+// Ends a worker: interrupting the socket wakes its receive. The state the
+// worker shares is freed only when the worker has surely ended.
+template <class State>
+void finishWorker(platform::Thread& worker, State* state) {
+    state->socket.interrupt();
+    if (platform::stopThread(worker, kWorkerStopMs)) delete state;
 }
 
 }  // namespace
@@ -90,37 +92,51 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_SearchEth(char* buffer, uint32_t bufferSize, uint32_t timeMs) {
     if (!buffer) return rc::discoveryArgument;
-    Search s;
-    s.buffer = buffer;
-    s.bufferSize = bufferSize;
-    if (!s.socket.open()) return -1;
+    auto* s = new (std::nothrow) Search;
+    if (!s) return rc::osError;
+    s->buffer = buffer;
+    s->bufferSize = bufferSize;
+    if (!s->socket.open()) {
+        delete s;
+        return -1;
+    }
     platform::Thread worker;
-    if (!worker.start(searchWorker, &s)) return rc::osError;
+    if (!worker.start(searchWorker, s)) {
+        delete s;
+        return rc::osError;
+    }
     sleepMs(timeMs);
-    finishWorker(worker, s.socket);
+    finishWorker(worker, s);
     return rc::ok;
 }
 
 TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs, TVX_HANDLE* out) {
     if (!ip) return rc::discoveryArgument;
-    Probe p;
+    auto* p = new (std::nothrow) Probe;
+    if (!p) return rc::osError;
     // The probe goes to the text before any ":" port suffix.
     char host[16] = {};
     size_t n = 0;
     while (ip[n] && ip[n] != ':' && n < sizeof host) ++n;
     if (n < sizeof host) {
         std::memcpy(host, ip, n);
-        p.targetValid = platform::parseIpv4(host, &p.target);
+        p->targetValid = platform::parseIpv4(host, &p->target);
     }
-    if (!p.socket.open()) return -1;
+    if (!p->socket.open()) {
+        delete p;
+        return -1;
+    }
     platform::Thread worker;
-    if (!worker.start(probeWorker, &p)) return rc::osError;
+    if (!worker.start(probeWorker, p)) {
+        delete p;
+        return rc::osError;
+    }
     sleepMs(1);
-    for (uint32_t polls = timeMs / kPollMs; polls > 0 && !p.answered.load(std::memory_order_acquire); --polls)
+    for (uint32_t polls = timeMs / kPollMs; polls > 0 && !p->answered.load(std::memory_order_acquire); --polls)
         sleepMs(kPollMs);
     // Decided before the socket closes: nothing the close wakes can count.
-    const bool answered = p.answered.load(std::memory_order_acquire);
-    finishWorker(worker, p.socket);
+    const bool answered = p->answered.load(std::memory_order_acquire);
+    finishWorker(worker, p);
     if (!answered) return rc::ethernetError;
     return TVX_Open(TVX_LINK_ETHERNET, ip, out);
 }

@@ -64,8 +64,9 @@ void stopThreads(ControllerHandle& h) {
     h.running.store(0, std::memory_order_release);
     h.stopEvent.set();
     h.datagramSocket.interrupt();
-    platform::stopThread(h.datagramThread, kThreadStopMs);
-    platform::stopThread(h.keepAliveThread, kThreadStopMs);
+    const bool receiverEnded = platform::stopThread(h.datagramThread, kThreadStopMs);
+    const bool keepAliveEnded = platform::stopThread(h.keepAliveThread, kThreadStopMs);
+    if (!receiverEnded || !keepAliveEnded) h.threadsOutstanding.store(true);
 }
 
 int32_t prepareEthernet(ControllerHandle& h, const char* address) {

@@ -45,6 +45,9 @@ struct ControllerHandle {
     platform::Thread datagramThread;
     platform::Thread keepAliveThread;
     std::atomic<uint8_t> running{0};
+    // Set when a link thread could not be stopped: the record then stays
+    // allocated for good, since that thread may still read it.
+    std::atomic<bool> threadsOutstanding{false};
 
     platform::Semaphore transactionLock;
     platform::Semaphore pciReadLock;

@@ -37,7 +37,8 @@ void freeRecord(std::atomic<ControllerHandle*>& slot) {
     slot.store(nullptr, std::memory_order_release);
     if (!h) return;
     destroyHandle(*h);
-    delete h;
+    // A record whose link thread could not be stopped is left allocated.
+    if (!h->threadsOutstanding.load()) delete h;
 }
 
 }  // namespace
@@ -53,6 +54,8 @@ void destroyHandle(ControllerHandle& h) {
     (void)pci;
     h.magic.store(0, std::memory_order_release);
     if (h.driver) h.driver->teardown(h);
+    // A thread that could not be stopped may still wait on these objects.
+    if (h.threadsOutstanding.load()) return;
     h.stopEvent.close();
     h.replyEvent.close();
     h.transactionLock.close();

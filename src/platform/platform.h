@@ -86,7 +86,10 @@ private:
 
 // Waits up to `ms` for `thread` to end, terminating it otherwise, and
 // releases it. Never waits for or terminates the calling thread itself.
-void stopThread(Thread& thread, uint32_t ms);
+// Returns true when the thread is known to have ended (or never ran); a
+// thread that could not be stopped may still touch the data it was given,
+// which must then be left allocated.
+bool stopThread(Thread& thread, uint32_t ms);
 
 // ---- sockets ------------------------------------------------------------
 

@@ -48,6 +48,7 @@ TEST(TransferFaults, EveryResultIsIntactOrAnError) {
             ++wrong;
     }
     TVX_Close(h);
+    sim.stop();
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(intact, 20) << failed << " failed";
     EXPECT_GT(sim.stats().droppedReplies + sim.stats().droppedRequests, 0u);

@@ -2,7 +2,7 @@
 // thread of the test process.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,7 +38,14 @@ public:
         stop_ = 1;
         if (thread_.joinable()) thread_.join();
     }
+    // The server's counters: read them once it has stopped.
     const sim::ResponderStats& stats() const { return responder_->stats(); }
+    // Runs `f` on the controller's model with the engine's lock held.
+    template <class F>
+    auto withModel(F f) {
+        std::lock_guard<std::mutex> lock(controller.mutex());
+        return f(controller.model());
+    }
     const std::string& address() const { return address_; }
 
     sim::Controller controller;
@@ -48,7 +55,7 @@ private:
     sim::FaultPlan plan_;
     sim::UdpServer server_;
     std::unique_ptr<sim::Responder> responder_;
-    volatile std::sig_atomic_t stop_ = 0;
+    std::atomic<int> stop_{0};
     std::thread thread_;
 };
 
