@@ -1,6 +1,7 @@
 #!/bin/sh
 # The whole suite: the Linux build, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short bounded fuzzing run.
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, a
+# short bounded fuzzing run, and the Windows build under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -15,7 +16,14 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTVX_SANITIZE=addres
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== ThreadSanitizer (unit and network suites)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVX_SANITIZE=thread -DTVX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target tavrix_tests tavrix_net_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build-tsan/tests/tavrix_tests --gtest_brief=1
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" tests/net/run_isolated.sh build-tsan/tests/tavrix_net_tests --gtest_brief=1
+
 echo "== Fuzzing (bounded)"
 scripts/fuzz.sh "${TVX_FUZZ_SECONDS:-20}"
 
+echo "== Windows build and suite under Wine"
 scripts/test-windows.sh
