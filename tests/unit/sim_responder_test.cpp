@@ -23,7 +23,7 @@ std::vector<uint8_t> request(uint16_t command, uint16_t sequence, std::vector<ui
     putU16(f.data() + 8, static_cast<uint16_t>(length));
     putU16(f.data() + 10, command);
     putU16(f.data() + 12, sequence);
-    std::memcpy(f.data() + 14, args.data(), args.size());
+    if (!args.empty()) std::memcpy(f.data() + 14, args.data(), args.size());
     return f;
 }
 
