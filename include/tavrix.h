@@ -435,6 +435,105 @@ TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE handle, uint16_t table, u
 TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE handle, uint16_t table, uint32_t count, float* values,
                                            uint32_t* readCount);
 
+/* ---------------------------------------------------------------------------
+ * Projects, program archives and library files
+ *
+ * Paths are file-system paths; '\' and '/' both separate directories. A
+ * path built from a directory and a member name may hold 259 characters;
+ * longer ones give 20013. None of the functions without a handle touches
+ * shared state other than the built-in cipher, so they may run on any
+ * number of threads at once; the ones with a handle serialise their
+ * transactions on the handle as every request does.
+ * ------------------------------------------------------------------------- */
+
+/* Project record: a 64-byte header and 36 bytes per file. */
+#define TVX_PROJECT_HEADER_BYTES 64
+#define TVX_PROJECT_ENTRY_BYTES 36
+#define TVX_PROJECT_MAX_ENTRIES 1000
+#define TVX_PROJECT_RECORD_MAX_BYTES (64 + 36 * 1000) /* 36064 */
+#define TVX_PATH_BYTES 260 /* directory outputs */
+
+/* One-entry project record for a .bas or .plc program file. `record` takes
+ * 100 bytes; `directoryOut` (optional) 260 bytes and receives the path up to
+ * its last separator. 20002 (no record, empty path), 20011 (extension),
+ * 20013 (a name of 26 characters or more, a directory of 260 or more). */
+TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryOut, const char* filePath);
+/* Project record from a project text file (.npj): `record` takes 64 + 36 x
+ * n bytes, at most TVX_PROJECT_RECORD_MAX_BYTES. An entry without a name
+ * gets an empty name and type 255; a name of 26 characters or more gives
+ * 20013. A missing project text file gives a record with no entries. */
+TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* directoryOut, const char* projectPath);
+/* Fills every entry's slot size and hash from the files of the project's
+ * directory and copies the record (64 + 36 x n bytes) into `buffer`; 20030
+ * when `bufferSize` is smaller (nothing copied). */
+TVX_API int32_t TVX_STDCALL TVX_MakeRealNpj(const char* projectPath, uint8_t* buffer, uint32_t bufferSize);
+/* The same in place on the caller's record; `directory` ends with a
+ * separator (NULL or "" for the current directory). */
+TVX_API int32_t TVX_STDCALL TVX_MakeRealNpjMem(const char* directory, uint8_t* record);
+
+/* Program archives. `password` may be NULL or "" (no password); it is
+ * digested (MD5) after ASCII letters are turned to upper case. `word` is
+ * stored unchanged in the archive header. The builders overwrite the slot
+ * sizes of the caller's record with their estimates. The archive is built
+ * in memory (about the size of the member files) and freed before return. */
+TVX_API int32_t TVX_STDCALL TVX_MakeNar(const char* projectPath, const char* archivePath, const char* password,
+                                        uint32_t word);
+TVX_API int32_t TVX_STDCALL TVX_MakeNar2(uint8_t* record, const char* directory, const char* archivePath,
+                                         const char* password, uint32_t word);
+/* Build (mirrored form) and download for storing (kind 100) or for running
+ * from RAM at once (kind 102). */
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown(TVX_HANDLE handle, const char* projectPath, const char* password,
+                                               uint32_t word);
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE handle, uint8_t* record, const char* directory,
+                                                const char* password, uint32_t word);
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE handle, const char* projectPath, const char* password,
+                                                 uint32_t word);
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE handle, uint8_t* record, const char* directory,
+                                                  const char* password, uint32_t word);
+/* Downloads an archive unchanged under `name` (may be NULL). */
+TVX_API int32_t TVX_STDCALL TVX_DownNar(TVX_HANDLE handle, const char* archivePath, const char* name);
+TVX_API int32_t TVX_STDCALL TVX_DownMemNar(TVX_HANDLE handle, const void* archive, uint32_t length, const char* name);
+/* Downloads an enciphered archive file to RAM and runs it (sent in the
+ * mirrored form); any other file gives 20011 and sends nothing. */
+TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char* archivePath);
+/* As above for a buffer in either form: a mirrored (or under 32-byte)
+ * buffer is sent unchanged, an enciphered one converted and sent rounded
+ * to 32 bytes. NULL gives 20002. */
+TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const void* archive, uint32_t length);
+/* Runs the program `programName` (without its terminator, at most 2044
+ * characters), or resumes when it is NULL. */
+TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE handle, const char* programName);
+TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE handle);
+/* Uploads the controller's current project record into `buffer`
+ * (TVX_PROJECT_RECORD_MAX_BYTES always suffice); 20030 when it is larger. */
+TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE handle, void* buffer, uint32_t bufferSize,
+                                              uint32_t* receivedLength);
+/* Not offered: always 3205, the arguments are not used. */
+TVX_API int32_t TVX_STDCALL TVX_UpNarToProject(TVX_HANDLE handle, void* argument1, void* argument2);
+TVX_API int32_t TVX_STDCALL TVX_UpNar(TVX_HANDLE handle, void* argument1, void* argument2);
+TVX_API int32_t TVX_STDCALL TVX_EnumSub(TVX_HANDLE handle, void* argument1, void* argument2);
+TVX_API int32_t TVX_STDCALL TVX_UpNarToMem(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                           void* argument4);
+TVX_API int32_t TVX_STDCALL TVX_EnumArray(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                          void* argument4);
+TVX_API int32_t TVX_STDCALL TVX_EnumLabel(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                          void* argument4);
+TVX_API int32_t TVX_STDCALL TVX_EnumPara(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                         void* argument4);
+
+/* Library files (.nlb). A .bas source makes a BASIC library, a compiled
+ * .plc program a PLC library (other extensions 20011). */
+TVX_API int32_t TVX_STDCALL TVX_MakeNlib(const char* sourcePath, const char* libraryPath);
+/* 2 for a BASIC library, 3 for a PLC library; 20015 for any other file. */
+TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t* typeOut);
+/* The library's global declarations ("global ..." lines of a BASIC
+ * library, "LBL ..." lines for the labels of a PLC library) as text in
+ * `textOut` of `textSize` bytes, cut to fit and terminated (nothing is
+ * written when textSize is 0). */
+TVX_API int32_t TVX_STDCALL TVX_GetNlibGlobalDefine(const char* libraryPath, char* textOut, uint32_t textSize);
+
 #ifdef __cplusplus
 }
 #endif

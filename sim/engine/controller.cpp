@@ -155,7 +155,7 @@ size_t Controller::handleStandard(uint8_t function, const uint8_t* body, size_t 
 void Controller::transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep) {
     std::string data;
     const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
-    rep.status(transfers_.handle(command, args, n, room, data));
+    rep.status(transfers_.handle(command, args, n, room, data, &model_));
     rep.bytes(data.data(), data.size());
 }
 

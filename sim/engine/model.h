@@ -15,6 +15,12 @@ inline constexpr int kMaxChildCards = 8;
 inline constexpr int kCoils = 4096;
 inline constexpr int kRegisters = 8192;
 
+// Run states of the controller (request 1, byte 0) and of each task
+// (request 306, byte 0), as run, pause, resume and stop change them.
+inline constexpr uint8_t kRunStopped = 0;
+inline constexpr uint8_t kRunRunning = 1;
+inline constexpr uint8_t kRunPaused = 2;
+
 struct TaskState {
     uint8_t state = 0;
     uint8_t second = 0;

@@ -27,8 +27,13 @@ inline constexpr int32_t kNoSuchFile = 20014;
 inline constexpr int32_t kBadRequest = 3204;
 inline constexpr uint16_t kLast = 0xFFFF;
 
-bool isDownload(uint16_t c) { return c == code::flashDown || c == code::fileDown; }
-bool isUpload(uint16_t c) { return c == code::flashUp || c == code::firmwareUp || c == code::fileUp || c == code::logUp; }
+bool isDownload(uint16_t c) {
+    return c == code::flashDown || c == code::fileDown || ProgramStore::isArchiveDownload(c);
+}
+bool isUpload(uint16_t c) {
+    return c == code::flashUp || c == code::firmwareUp || c == code::fileUp || c == code::logUp ||
+           c == programCode::currentProject;
+}
 
 std::string nameAt(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), n)); }
 
@@ -65,10 +70,13 @@ TransferService::TransferService() {
 
 bool TransferService::handles(uint16_t command) {
     return isDownload(command) || isUpload(command) || command == code::state || command == code::listing ||
-           command == code::fileDelete || command == code::fileState;
+           command == code::fileDelete || command == code::fileState || ProgramStore::isRunRequest(command);
 }
 
-int32_t TransferService::handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data) {
+int32_t TransferService::handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data,
+                                ControllerModel* model) {
+    if (model) model_ = model;
+    if (ProgramStore::isRunRequest(command)) return programs_.request(command, args, n, model_);
     if (command == code::state) return transferState(data);
     if (command == code::listing) return listing(args, n, room, data);
     if (command == code::fileDelete) return files_.remove(std::string(reinterpret_cast<const char*>(args), n)) ? 0 : kNoSuchFile;
@@ -88,7 +96,10 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
     const uint32_t total = getU32(args + 4);
     const std::string name = nameAt(args + 8, n - 8);
     uint16_t table = 0;
-    const bool nameOk = command == code::flashDown ? tableNumber(name, table) : FileStore::validName(name);
+    // Archives for storing and running come without a name.
+    const bool nameOk = command == code::flashDown              ? tableNumber(name, table)
+                        : ProgramStore::isArchiveDownload(command) ? name.empty() || FileStore::validName(name)
+                                                                   : FileStore::validName(name);
     if (total == 0 || !nameOk) return kBadRequest;
     down_ = Download{};
     down_.active = true;
@@ -130,6 +141,7 @@ int32_t TransferService::finishDownload() {
         tables_[table] = down_.data;
         return 0;
     }
+    if (ProgramStore::isArchiveDownload(down_.code)) return programs_.accept(down_.code, down_.name, down_.data, files_, model_);
     return files_.put(down_.name, down_.data) ? 0 : kBadRequest;
 }
 
@@ -144,6 +156,8 @@ int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size
         content = &logBytes;
     } else if (command == code::firmwareUp) {
         content = &firmware_;
+    } else if (command == programCode::currentProject) {
+        if (!programs_.currentProject().empty()) content = &programs_.currentProject();
     } else {
         uint16_t table = 0;
         if (tableNumber(name, table)) {

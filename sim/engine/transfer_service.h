@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "engine/file_store.h"
+#include "engine/model.h"
+#include "engine/program_store.h"
 
 namespace tvx::sim {
 
@@ -28,10 +30,14 @@ public:
     // True for the request codes this service answers.
     static bool handles(uint16_t command);
     // Answers one request: returns the reply status and fills `data` (at
-    // most `room` bytes).
-    int32_t handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data);
+    // most `room` bytes). Run requests and archives run from RAM act on
+    // `model` (when given).
+    int32_t handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data,
+                   ControllerModel* model = nullptr);
 
     FileStore& files() { return files_; }
+    // Accepted program archives, the current project and the run requests.
+    ProgramStore& programs() { return programs_; }
     TransferSettings& settings() { return settings_; }
     std::string& log() { return log_; }
     Bytes& firmwareImage() { return firmware_; }
@@ -66,6 +72,8 @@ private:
     int32_t transferState(std::string& data) const;
 
     FileStore files_;
+    ProgramStore programs_;
+    ControllerModel* model_ = nullptr;
     TransferSettings settings_;
     std::string log_;
     Bytes firmware_;

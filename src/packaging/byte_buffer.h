@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace tvx {
@@ -45,6 +46,21 @@ public:
             size_ = size;
             data_[size_] = 0;
         }
+    }
+    // Grows or shortens the content to `size`, keeping what fits; new bytes
+    // are zero. False when memory runs out (the buffer is then unchanged).
+    bool resize(size_t size) {
+        if (size <= size_) {
+            shrink(size);
+            return true;
+        }
+        if (size == SIZE_MAX) return false;
+        uint8_t* grown = static_cast<uint8_t*>(std::realloc(data_, size + 1));
+        if (grown == nullptr) return false;
+        std::memset(grown + size_, 0, size + 1 - size_);
+        data_ = grown;
+        size_ = size;
+        return true;
     }
     // Hands the allocation to the caller, who frees it with std::free.
     uint8_t* release() {

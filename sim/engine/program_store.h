@@ -1,0 +1,57 @@
+// The programs the simulated controller holds: archives accepted from
+// downloads, the current project, and the run, pause, resume and stop
+// requests acting on the task states of the model.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/archive_check.h"
+#include "engine/file_store.h"
+#include "engine/model.h"
+
+namespace tvx::sim {
+
+namespace programCode {
+inline constexpr uint16_t store = 100;      // archive download for flash
+inline constexpr uint16_t ramRun = 102;     // archive download to RAM, then run
+inline constexpr uint16_t run = 103;        // run a program by name, or resume
+inline constexpr uint16_t pause = 104;
+inline constexpr uint16_t stop = 105;
+inline constexpr uint16_t namedStore = 110; // archive download under a name
+inline constexpr uint16_t currentProject = 302;
+}  // namespace programCode
+
+class ProgramStore {
+public:
+    using Bytes = std::vector<uint8_t>;
+
+    static bool isArchiveDownload(uint16_t code) {
+        return code == programCode::store || code == programCode::ramRun || code == programCode::namedStore;
+    }
+    static bool isRunRequest(uint16_t code) {
+        return code == programCode::run || code == programCode::pause || code == programCode::stop;
+    }
+
+    // Checks a completed archive download and keeps it: in the file store
+    // (under `name`, or a name of its code), as the current project (100,
+    // 102), and running (102). Returns the controller status.
+    int32_t accept(uint16_t code, const std::string& name, const Bytes& data, FileStore& files, ControllerModel* model);
+    // Requests 103 to 105.
+    int32_t request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model);
+
+    // The current project record (empty before an archive was accepted).
+    const Bytes& currentProject() const { return project_; }
+    const ArchiveCheck& lastCheck() const { return last_; }
+
+private:
+    int32_t start(ControllerModel& m, const std::string& program, uint8_t task);
+    int32_t resume(ControllerModel& m);
+
+    Bytes project_;
+    ArchiveCheck last_;
+};
+
+}  // namespace tvx::sim

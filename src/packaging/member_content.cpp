@@ -1,0 +1,97 @@
+#include "packaging/member_content.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "base/bytes.h"
+#include "base/result_codes.h"
+#include "packaging/byte_transforms.h"
+#include "packaging/library_file.h"
+#include "packaging/path_text.h"
+#include "packaging/picture_record.h"
+#include "packaging/plc_section.h"
+#include "packaging/project_record.h"
+#include "packaging/source_hashes.h"
+#include "packaging/whole_file.h"
+
+namespace tvx {
+namespace {
+
+bool anyOf(const char* path, std::initializer_list<const char*> extensions) {
+    for (const char* e : extensions)
+        if (endsWithNoCase(path, e)) return true;
+    return false;
+}
+
+bool isPictureExtension(const char* path) { return anyOf(path, {".jpg", ".jpe", ".jpeg", ".bmp", ".gif"}); }
+
+}  // namespace
+
+// Extensions are tested on the file's own name, which must be longer than
+// the extension: a file named ".bas" is no BASIC program.
+bool memberExtensionAllowed(uint8_t type, const char* path) {
+    path = fileNameOf(path);
+    switch (type) {
+        case fileType::basic: return endsWithNoCase(path, ".bas");
+        case fileType::basicLibrary:
+        case fileType::plcLibrary: return endsWithNoCase(path, ".nlb");
+        case fileType::plc: return endsWithNoCase(path, ".plc");
+        case fileType::hmi: return endsWithNoCase(path, ".hmi");
+        case fileType::cnc: return anyOf(path, {".nc", ".cnc", ".g"});
+        case fileType::font: return endsWithNoCase(path, ".nft");
+        case fileType::trueTypeFont: return endsWithNoCase(path, ".ttf");
+        default: return isPictureType(type) ? isPictureExtension(path) : true;
+    }
+}
+
+bool realRecordExtensionAllowed(uint8_t type, const char* path) {
+    path = fileNameOf(path);
+    switch (type) {
+        case fileType::basic: return endsWithNoCase(path, ".bas");
+        case fileType::basicLibrary:
+        case fileType::plcLibrary: return endsWithNoCase(path, ".nlb");
+        case fileType::plc: return endsWithNoCase(path, ".plc");
+        case fileType::font: return endsWithNoCase(path, ".nft");
+        default: return isPictureType(type) ? isPictureExtension(path) : true;
+    }
+}
+
+int32_t prepareMember(uint8_t type, const char* path, MemberContent* out) {
+    MemberContent m;
+    if (type == fileType::basic) {
+        const int32_t r = readWholeFile(path, &m.content);
+        if (r != rc::ok) return r;
+        m.content.shrink(compactBasicText(m.content.data(), m.content.size()));
+        m.hash = sourceHash(m.content.data(), m.content.size());
+    } else if (type == fileType::basicLibrary || type == fileType::plcLibrary) {
+        ByteBuffer plain;
+        uint8_t kind = 0;
+        const int32_t r = readLibraryFile(path, &plain, &kind);
+        if (r != rc::ok) return r;
+        // Everything after the header goes in, padding included.
+        const size_t length = plain.size() - kLibraryHeaderBytes;
+        if (!m.content.allocate(length)) return rc::osError;
+        std::memcpy(m.content.data(), plain.data() + kLibraryHeaderBytes, length);
+        m.hash = getU32(plain.data() + 8);
+    } else if (type == fileType::plc) {
+        PlcSection section;
+        const int32_t r = extractPlcSection(path, &section);
+        if (r != rc::ok) return r;
+        m.content = std::move(section.content);
+        m.hash = section.hash;
+    } else if (isPictureType(type)) {
+        const int32_t r = convertPicture(path, &m.content);
+        if (r != rc::ok) return r;
+        m.hash = stringHash(m.content.data(), m.content.size());
+    } else {
+        const int32_t r = readWholeFile(path, &m.content);
+        if (r != rc::ok) return r;
+        // HMI files are kept mirrored on disk; the controller takes them plain.
+        if (type == fileType::hmi) byteMirror(m.content.data(), m.content.size());
+        m.hash = stringHash(m.content.data(), m.content.size());
+    }
+    *out = std::move(m);
+    return rc::ok;
+}
+
+}  // namespace tvx

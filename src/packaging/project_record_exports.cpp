@@ -1,0 +1,89 @@
+// Project records from one program file or from a project text file.
+#include <cstdio>
+#include <cstring>
+
+#include "base/result_codes.h"
+#include "packaging/path_text.h"
+#include "packaging/profile_file.h"
+#include "packaging/project_record.h"
+#include "tavrix.h"
+
+using namespace tvx;
+
+namespace {
+
+// Copies the directory part of `path` into the caller's buffer of kMaxPath
+// bytes (when given); 20013 when it would not fit.
+int32_t copyDirectory(const char* path, char* directoryOut) {
+    const size_t n = directoryLength(path);
+    if (n >= kMaxPath) return rc::nameTooLong;
+    if (directoryOut == nullptr) return rc::ok;
+    std::memcpy(directoryOut, path, n);
+    directoryOut[n] = 0;
+    return rc::ok;
+}
+
+// Checks shared by both builders: directory, name length, extension.
+int32_t checkSourcePath(const char* path, char* directoryOut) {
+    if (path == nullptr) return rc::badArgument;
+    const int32_t r = copyDirectory(path, directoryOut);
+    if (r != rc::ok) return r;
+    if (*path == 0) return rc::badArgument;
+    if (std::strlen(fileNameOf(path)) >= kEntryNameField) return rc::nameTooLong;
+    return rc::ok;
+}
+
+}  // namespace
+
+extern "C" {
+
+TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryOut, const char* filePath) {
+    if (record == nullptr) return rc::badArgument;
+    const int32_t r = checkSourcePath(filePath, directoryOut);
+    if (r != rc::ok) return r;
+    const bool basic = endsWithNoCase(filePath, ".bas");
+    if (!basic && !endsWithNoCase(filePath, ".plc")) return rc::fileError;
+    writeProjectHeader(record, 1);
+    writeProjectEntry(projectEntry(record, 0), fileNameOf(filePath), basic ? fileType::basic : fileType::plc, 0);
+    return rc::ok;
+}
+
+TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* directoryOut, const char* projectPath) {
+    if (record == nullptr) return rc::badArgument;
+    int32_t r = checkSourcePath(projectPath, directoryOut);
+    if (r != rc::ok) return r;
+    if (!endsWithNoCase(projectPath, ".npj")) return rc::fileError;
+
+    const ProfileFile project(projectPath);
+    int32_t count = project.getInt("Controller", "Files", 0);
+    if (count < 0) count = 0;
+    if (count > static_cast<int32_t>(kMaxProjectEntries)) count = kMaxProjectEntries;
+    writeProjectHeader(record, static_cast<uint16_t>(count));
+
+    char directory[kMaxPath];
+    std::memcpy(directory, projectPath, directoryLength(projectPath));
+    directory[directoryLength(projectPath)] = 0;
+    for (int32_t i = 1; i <= count; ++i) {
+        char key[24];
+        std::snprintf(key, sizeof key, "File%d", static_cast<int>(i));
+        const ProfileText name = project.getString("FileList", key, "");
+        std::snprintf(key, sizeof key, "AutoRun%d", static_cast<int>(i));
+        const uint8_t autoRun = static_cast<uint8_t>(project.getInt("FileList", key, -1));
+        uint8_t* entry = projectEntry(record, static_cast<uint32_t>(i - 1));
+        const char* text = name.data() ? reinterpret_cast<const char*>(name.data()) : "";
+        // An entry without a name is still written, so that no stale bytes
+        // of the caller's buffer are ever taken for a name.
+        if (*text == 0) {
+            writeProjectEntry(entry, "", fileType::unknown, autoRun);
+            continue;
+        }
+        if (std::strlen(text) >= kEntryNameField) return rc::nameTooLong;
+        char path[kMaxPath];
+        r = joinPath(directory, text, path);
+        if (r != rc::ok) return r;
+        writeProjectEntry(entry, text, fileTypeForPath(path), autoRun);
+    }
+    return rc::ok;
+}
+
+}  // extern "C"

@@ -1,0 +1,52 @@
+// Run, pause, resume and stop requests, the current project's upload, and
+// the archive uploads this library does not offer.
+#include <cstring>
+
+#include "base/result_codes.h"
+#include "channel/requests.h"
+#include "tavrix.h"
+#include "transfer/block_transfer.h"
+
+using namespace tvx;
+
+namespace {
+
+namespace runCode {
+inline constexpr uint16_t run = 103;  // with a program name, or resume without
+inline constexpr uint16_t pause = 104;
+inline constexpr uint16_t stop = 105;
+inline constexpr uint16_t currentProject = 302;
+}  // namespace runCode
+
+}  // namespace
+
+extern "C" {
+
+TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE handle, const char* programName) {
+    if (programName == nullptr) return requestSimple(handle, runCode::run);
+    // The name goes without its zero; over 2044 characters it is refused.
+    return requestWithData(handle, runCode::run, programName, static_cast<uint32_t>(strnlen(programName, 4096)));
+}
+
+TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE handle) { return requestSimple(handle, runCode::run); }
+
+TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE handle) { return requestSimple(handle, runCode::pause); }
+
+TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE handle) { return requestSimple(handle, runCode::stop); }
+
+TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE handle, void* buffer, uint32_t bufferSize,
+                                              uint32_t* receivedLength) {
+    return uploadToMemory(handle, runCode::currentProject, nullptr, buffer, bufferSize, receivedLength);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_UpNarToProject(TVX_HANDLE, void*, void*) { return rc::notSupported; }
+TVX_API int32_t TVX_STDCALL TVX_UpNar(TVX_HANDLE, void*, void*) { return rc::notSupported; }
+TVX_API int32_t TVX_STDCALL TVX_EnumSub(TVX_HANDLE, void*, void*) { return rc::notSupported; }
+
+TVX_API int32_t TVX_STDCALL TVX_UpNarToMem(TVX_HANDLE, void*, void*, void*, void*) { return rc::notSupported; }
+TVX_API int32_t TVX_STDCALL TVX_EnumArray(TVX_HANDLE, void*, void*, void*, void*) { return rc::notSupported; }
+TVX_API int32_t TVX_STDCALL TVX_EnumLabel(TVX_HANDLE, void*, void*, void*, void*) { return rc::notSupported; }
+TVX_API int32_t TVX_STDCALL TVX_EnumPara(TVX_HANDLE, void*, void*, void*, void*) { return rc::notSupported; }
+
+}  // extern "C"
+

@@ -1,0 +1,198 @@
+// tvx nar: build program archives, inspect them, and download and run them.
+//
+// Building, downloading and running go through the public exports only.
+// Inspecting needs the archive cipher, which the library does not export:
+// that one action links the library's internal archive reader (the static
+// tavrix_internal), keyed here with the same built-in key.
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "command.h"
+#include "session.h"
+#include "tavrix.h"
+
+#include "packaging/archive_cipher.h"
+#include "packaging/archive_reader.h"
+
+namespace tvx::tool {
+
+void printRunState(TVX_HANDLE h);  // cmd_run.cpp
+
+namespace {
+
+int runNar(const Invocation& inv);
+
+TVX_COMMAND({"nar", "build PROJECT.npj OUT.nar [--password P] | inspect FILE.nar | run ADDRESS PROJECT.npj|FILE.nar [--ram]",
+             "build, inspect, download and run program archives",
+             "  build PROJECT.npj OUT.nar [--password P]\n"
+             "        builds the enciphered archive of a project text file\n"
+             "  inspect FILE.nar\n"
+             "        lists the archive's header and members (name, type, auto-run task,\n"
+             "        slot size, hash) and checks every slot; exit status 1 when damaged\n"
+             "  run ADDRESS PROJECT.npj [--ram] [--password P]\n"
+             "        builds the project's archive, downloads it as the controller's project\n"
+             "        and starts it; --ram loads it into RAM and runs it from there\n"
+             "  run ADDRESS FILE.nar\n"
+             "        downloads an enciphered archive into RAM and runs it\n",
+             runNar});
+
+const Command& self() { return *findCommand("nar"); }
+
+bool endsWith(const std::string& s, const char* tail) {
+    const std::string t(tail);
+    if (s.size() <= t.size()) return false;
+    for (size_t i = 0; i < t.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - t.size() + i])) != t[i]) return false;
+    return true;
+}
+
+const char* typeName(uint8_t type) {
+    switch (type) {
+        case 1: return "BASIC";
+        case 2: return "BASIC library";
+        case 3: return "PLC library";
+        case 4: return "PLC";
+        case 5: return "HMI";
+        case 6: return "n3p";
+        case 7: return "CNC";
+        case 19: return "nml";
+        case 40: return "font";
+        case 41: return "TrueType font";
+        default: return type >= 20 && type <= 29 ? "picture" : "other";
+    }
+}
+
+// A project record read from a project text file, with its directory.
+struct Project {
+    std::vector<uint8_t> record = std::vector<uint8_t>(TVX_PROJECT_RECORD_MAX_BYTES);
+    char directory[TVX_PATH_BYTES] = {};
+};
+
+int loadProject(const std::string& path, const std::string& action, Project* p) {
+    if (!endsWith(path, ".npj")) return usageError(self(), "PROJECT must be a .npj project file");
+    const int32_t r = TVX_MakeMultiFileNpj(p->record.data(), p->directory, path.c_str());
+    return r == TVX_OK ? kExitOk : reportFailure("nar " + action + " " + path, r);
+}
+
+// Options after the positional arguments: --password P and --ram.
+bool takeOptions(const std::vector<std::string_view>& args, size_t from, std::string* password, bool* ram) {
+    for (size_t i = from; i < args.size();) {
+        std::string_view value;
+        bool missing = false;
+        if (takeOption(args, i, "--password", &value, &missing)) {
+            if (missing) return false;
+            *password = std::string(value);
+        } else if (ram && args[i] == "--ram") {
+            *ram = true;
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int build(const Invocation& inv) {
+    if (inv.args.size() < 3) return usageError(self(), "build needs PROJECT.npj and OUT.nar");
+    std::string password;
+    if (!takeOptions(inv.args, 3, &password, nullptr)) return usageError(self(), "unknown option after OUT.nar");
+    const std::string project(inv.args[1]), out(inv.args[2]);
+    Project p;
+    if (int e = loadProject(project, "build", &p)) return e;
+    const int32_t r = TVX_MakeNar2(p.record.data(), p.directory, out.c_str(), password.c_str(), 0);
+    if (r != TVX_OK) return reportFailure("nar build " + project, r);
+    const unsigned count = p.record[12] | (p.record[13] << 8);
+    std::printf("%s: %u member%s\n", out.c_str(), count, count == 1 ? "" : "s");
+    return kExitOk;
+}
+
+int inspect(const Invocation& inv) {
+    if (inv.args.size() != 2) return usageError(self(), "inspect needs FILE.nar");
+    const std::string path(inv.args[1]);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return reportFailure("nar inspect " + path, TVX_ERR_FILE_NOT_FOUND);
+    std::vector<uint8_t> data;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.insert(data.end(), chunk, chunk + n);
+    std::fclose(f);
+
+    int32_t r = initArchiveCipher();
+    ArchiveReader reader;
+    if (r == TVX_OK) r = reader.open(data.data(), data.size());
+    if (r != TVX_OK) return reportFailure("nar inspect " + path, r);
+    const ArchiveFault fault = reader.fault();
+    if (fault == ArchiveFault::tooShort || fault == ArchiveFault::badMagic) {
+        std::fprintf(stderr, "tvx nar inspect %s: %s\n", path.c_str(), archiveFaultText(fault));
+        return kExitFailure;
+    }
+    std::printf("form       %s\n", reader.form() == ArchiveForm::enciphered ? "enciphered" : "mirrored");
+    std::printf("length     %u (file %zu)\n", reader.lengthField(), data.size());
+    std::printf("version    %u\n", reader.version());
+    std::printf("password   %s\n", reader.hasPassword() ? "yes" : "no");
+    std::printf("word       0x%08X\n", reader.word());
+    const bool recordReadable = fault != ArchiveFault::badLength && fault != ArchiveFault::badProject;
+    if (recordReadable) {
+        std::printf("members    %u\n\n", reader.entryCount());
+        std::printf("%3s  %-25s  %-13s  %4s  %10s  %10s  %s\n", "#", "name", "type", "task", "slot", "hash", "check");
+        for (uint16_t i = 0; i < reader.entryCount(); ++i) {
+            const ArchiveEntryInfo e = reader.entry(i);
+            char task[8];
+            if (e.autoRun == 255)
+                std::snprintf(task, sizeof task, "-");
+            else
+                std::snprintf(task, sizeof task, "%u", e.autoRun);
+            std::printf("%3u  %-25s  %-13s  %4s  %10u  0x%08X  %s\n", i, e.name, typeName(e.type), task, e.slotSize,
+                        e.hash, e.hashMatches ? "ok" : "BAD");
+        }
+    }
+    if (fault != ArchiveFault::none) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tvx nar inspect %s: %s\n", path.c_str(), archiveFaultText(fault));
+        return kExitFailure;
+    }
+    std::printf("\narchive ok\n");
+    return kExitOk;
+}
+
+int run(const Invocation& inv) {
+    if (inv.args.size() < 3) return usageError(self(), "run needs ADDRESS and PROJECT.npj or FILE.nar");
+    std::string password;
+    bool ram = false;
+    if (!takeOptions(inv.args, 3, &password, &ram)) return usageError(self(), "unknown option");
+    const std::string source(inv.args[2]);
+    const bool archive = endsWith(source, ".nar");
+    Project p;
+    if (!archive) {
+        if (int e = loadProject(source, "run", &p)) return e;
+    }
+    Session s;
+    if (int e = s.open(self(), inv.args[1], inv.global)) return e;
+    const std::string what = "nar run " + s.address() + " " + source;
+    int32_t r;
+    if (archive) {
+        r = TVX_DownNarToRamAndRun(s.handle(), source.c_str());
+    } else if (ram) {
+        r = TVX_MakeNarAndRamRun2(s.handle(), p.record.data(), p.directory, password.c_str(), 0);
+    } else {
+        r = TVX_MakeNarAndDown2(s.handle(), p.record.data(), p.directory, password.c_str(), 0);
+        if (r == TVX_OK) r = TVX_Resume(s.handle());
+    }
+    if (r != TVX_OK) return reportFailure(what, r);
+    printRunState(s.handle());
+    return kExitOk;
+}
+
+int runNar(const Invocation& inv) {
+    if (inv.args.empty()) return usageError(self(), "missing build, inspect or run");
+    if (inv.args[0] == "build") return build(inv);
+    if (inv.args[0] == "inspect") return inspect(inv);
+    if (inv.args[0] == "run") return run(inv);
+    return usageError(self(), "unknown action " + std::string(inv.args[0]));
+}
+
+}  // namespace
+}  // namespace tvx::tool
