@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "channel/request_codes.h"
 #include "engine/framing.h"
 #include "engine/reply.h"
 #include "platform/clock.h"
@@ -38,7 +39,7 @@ int32_t foldBits(const uint8_t* bits, uint16_t first, uint16_t last) {
 }
 
 // True for requests that are sent without waiting for a reply.
-bool unacknowledged(uint16_t command) { return command == 0; }
+bool unacknowledged(uint16_t command) { return command == req::keepAlive; }
 
 // FNV-1a over the sender and the request packet.
 uint64_t requestHashOf(uint64_t origin, const uint8_t* p, size_t n) {
@@ -164,7 +165,7 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
     const uint16_t command = getU16(req + packet::commandOffset);
     const uint16_t sequence = getU16(req + packet::sequenceOffset);
     if (unacknowledged(command)) {
-        if (command == 0) ++model_.keepAlives;
+        if (command == req::keepAlive) ++model_.keepAlives;
         return 0;
     }
     // A resent frame (the identical request: same command, sequence and
@@ -185,11 +186,11 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
     Reply rep(out, std::min<size_t>(capacity, packet::largestPacket), command, sequence);
 
     switch (command) {
-        case 1:
+        case req::state:
             rep.u8(m.runState);
             rep.u8(m.stoppedTask);
             break;
-        case 109: {
+        case req::sysSpecification: {
             if (!need(4)) {
                 rep.status(kStatusBadArgument);
                 break;
@@ -199,43 +200,43 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             rep.bytes(m.sysSpecification.data(), m.sysSpecification.size());
             break;
         }
-        case 111:
+        case req::currentIp:
             rep.bytes(m.ipText.data(), std::min<size_t>(m.ipText.size() + 1, 20));
             break;
-        case 112:
+        case req::clientId:
             rep.u32(static_cast<uint32_t>(m.clientId));
             break;
-        case 113:
+        case req::softId:
             rep.u32(static_cast<uint32_t>(m.softId));
             break;
-        case 114:
+        case req::hardId:
             rep.u32(static_cast<uint32_t>(m.hardId));
             break;
-        case 115:
+        case req::softVersion:
             rep.u32(m.softVersion);
             rep.text(m.versionText, 16);
             rep.u32(m.versionDate);
             break;
-        case 116:
+        case req::error:
             rep.u32(static_cast<uint32_t>(m.errorCode));
             break;
-        case 117:
-        case 129: {
+        case req::axisFeatures:
+        case req::axisStates: {
             if (!need(1) || a[0] >= m.axisCount || a[0] >= kMaxAxes) {
                 rep.status(kStatusBadArgument);
                 break;
             }
             const AxisState& ax = m.axes[a[0]];
-            if (command == 117)
+            if (command == req::axisFeatures)
                 rep.u32(static_cast<uint32_t>(ax.features));
             else
                 rep.bytes(ax.states.data(), ax.states.size());
             break;
         }
-        case 118:
+        case req::chipId:
             rep.u32(static_cast<uint32_t>(m.chipId));
             break;
-        case 119: {
+        case req::axisEnable: {
             const uint16_t axis = need(2) ? getU16(a) : 0xFFFF;
             if (!need(3) || axis >= m.axisCount || axis >= kMaxAxes) {
                 rep.status(kStatusBadArgument);
@@ -244,21 +245,21 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             m.axes[axis].enabled = a[2] != 0;
             break;
         }
-        case 120:
-        case 121:
-        case 122: {
+        case req::setOutput:
+        case req::getIn:
+        case req::getOutput: {
             const uint16_t io = need(2) ? getU16(a) : 0xFFFF;
-            if (io >= kIoPoints || (command == 120 && !need(3))) {
+            if (io >= kIoPoints || (command == req::setOutput && !need(3))) {
                 rep.status(kStatusBadArgument);
                 break;
             }
-            if (command == 120)
+            if (command == req::setOutput)
                 m.setOutput(io, a[2] != 0);
             else
-                rep.u8(command == 121 ? m.input(io) : m.output(io));
+                rep.u8(command == req::getIn ? m.input(io) : m.output(io));
             break;
         }
-        case 123: {
+        case req::setOutAll: {
             if (!need(8)) {
                 rep.status(kStatusBadArgument);
                 break;
@@ -268,17 +269,17 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             for (uint32_t io = first, b = 0; io <= last && b < 32; ++io, ++b) m.setOutput(static_cast<int>(io), (bits >> b) & 1);
             break;
         }
-        case 124:
-        case 125: {
+        case req::getInAll:
+        case req::getOutAll: {
             if (!need(4)) {
                 rep.status(kStatusBadArgument);
                 break;
             }
-            const uint8_t* bits = command == 124 ? m.inputs.data() : m.outputs.data();
+            const uint8_t* bits = command == req::getInAll ? m.inputs.data() : m.outputs.data();
             rep.u32(static_cast<uint32_t>(foldBits(bits, getU16(a), getU16(a + 2))));
             break;
         }
-        case 126: {
+        case req::setDaOut: {
             const uint16_t channel = need(6) ? getU16(a + 4) : 0xFFFF;
             if (channel >= kAnalogChannels) {
                 rep.status(kStatusBadArgument);
@@ -287,53 +288,53 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             m.daOut[channel] = getI32(a);
             break;
         }
-        case 127:
-        case 128: {
+        case req::getDaOut:
+        case req::getAIn: {
             const uint16_t channel = need(2) ? getU16(a) : 0xFFFF;
             if (channel >= kAnalogChannels) {
                 rep.status(kStatusBadArgument);
                 break;
             }
-            rep.f32(command == 127 ? static_cast<float>(m.daOut[channel]) : m.analogIn[channel]);
+            rep.f32(command == req::getDaOut ? static_cast<float>(m.daOut[channel]) : m.analogIn[channel]);
             break;
         }
-        case 148:
+        case req::transferState:
             if (!m.transferStateSupported) {
                 rep.status(kStatusNotSupported);
                 break;
             }
             transferReply(command, a, argLength, capacity, rep);
             break;
-        case 203:
+        case req::lowFormatNand:
             m.lastFormatValue = need(4) ? getI32(a) : 0;
             break;
-        case 204:
+        case req::resetController:
             ++m.resets;
             break;
-        case 206: {
+        case req::setMac: {
             // The text arrives with its terminator.
             const char* text = reinterpret_cast<const char*>(a);
             m.macText.assign(text, strnlen(text, argLength));
             break;
         }
-        case 207:
+        case req::getMac:
             rep.bytes(m.macText.data(), std::min<size_t>(m.macText.size() + 1, 14));
             break;
-        case 223:
+        case req::clearLog:
             ++m.logClears;
             break;
-        case 227:
+        case req::returnDefault:
             m.lastDefaultValue = need(4) ? getI32(a) : 0;
             break;
-        case 306:
-        case 308: {
+        case req::taskState:
+        case req::taskStackState: {
             const uint16_t task = need(2) ? getU16(a) : 0xFFFF;
             if (task >= kTasks) {
                 rep.status(kStatusBadArgument);
                 break;
             }
             const TaskState& t = m.tasks[task];
-            if (command == 306) {
+            if (command == req::taskState) {
                 rep.u8(t.state);
                 rep.u8(t.second);
                 rep.u16(t.word);
@@ -346,7 +347,7 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             }
             break;
         }
-        case 320: {
+        case req::childCard: {
             const uint16_t index = need(2) ? getU16(a) : 0xFFFF;
             if (index >= m.childCardCount) {
                 rep.status(kStatusBadArgument);
@@ -358,13 +359,13 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             rep.bytes(c.bytes.data(), c.bytes.size());
             break;
         }
-        case 427:
+        case req::cycleUpload:
             if (need(2) && a[1] == 0) ++m.cycleUploadDisables;
             break;
-        case 2:
-        case 3:
-        case 4:
-        case 5: {
+        case req::appendText:
+        case req::freeSpace:
+        case req::fetchAnswer:
+        case req::direct: {
             std::string data;
             const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
             rep.status(handleText(command, a, argLength, room, data));
@@ -387,15 +388,15 @@ int32_t Controller::handleText(uint16_t command, const uint8_t* args, size_t n, 
     const uint32_t now = tickMs();
     console_.interpreter().variables().setAxisCount(model_.axisCount);
     switch (command) {
-        case 2:
+        case req::appendText:
             return console_.append(args, n, now) ? 0 : kStatusBufferFull;
-        case 3: {
+        case req::freeSpace: {
             uint8_t free[4];
             putI32(free, console_.freeSpace(now));
             data.assign(reinterpret_cast<const char*>(free), sizeof free);
             return 0;
         }
-        case 4: {
+        case req::fetchAnswer: {
             std::string text;
             const uint8_t state = console_.nextPiece(now, room > 0 ? room - 1 : 0, text);
             data.assign(1, static_cast<char>(state));

@@ -22,14 +22,14 @@ std::string entryName(const uint8_t* entry) {
 
 int32_t ProgramStore::accept(uint16_t code, const std::string& name, const Bytes& data, FileStore& files,
                              ControllerModel* model) {
-    last_ = checkArchive(data, code != programCode::namedStore);
+    last_ = checkArchive(data, code != req::archiveNamedDownload);
     if (last_.status != 0) return last_.status;
-    const std::string stored = !name.empty() ? name : code == programCode::ramRun ? "ram.nar" : "program.nar";
+    const std::string stored = !name.empty() ? name : code == req::archiveRamRun ? "ram.nar" : "program.nar";
     if (!files.put(stored, data)) return kArchiveRefused;
-    if (code == programCode::namedStore) return 0;
+    if (code == req::archiveNamedDownload) return 0;
     project_ = last_.project;
-    if (code == programCode::ramRun && model) {
-        request(programCode::stop, nullptr, 0, model);
+    if (code == req::archiveRamRun && model) {
+        request(req::stop, nullptr, 0, model);
         return resume(*model);
     }
     return 0;
@@ -75,12 +75,12 @@ int32_t ProgramStore::resume(ControllerModel& m) {
 int32_t ProgramStore::request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model) {
     if (model == nullptr) return kNotReady;
     ControllerModel& m = *model;
-    if (code == programCode::stop) {
+    if (code == req::stop) {
         for (TaskState& t : m.tasks) t.state = kRunStopped;
         m.runState = kRunStopped;
         return 0;
     }
-    if (code == programCode::pause) {
+    if (code == req::pause) {
         bool paused = false;
         for (size_t i = 0; i < m.tasks.size(); ++i) {
             if (m.tasks[i].state == kRunRunning) {

@@ -11,28 +11,20 @@
 #include "engine/archive_check.h"
 #include "engine/file_store.h"
 #include "engine/model.h"
+#include "channel/request_codes.h"
 
 namespace tvx::sim {
 
-namespace programCode {
-inline constexpr uint16_t store = 100;      // archive download for flash
-inline constexpr uint16_t ramRun = 102;     // archive download to RAM, then run
-inline constexpr uint16_t run = 103;        // run a program by name, or resume
-inline constexpr uint16_t pause = 104;
-inline constexpr uint16_t stop = 105;
-inline constexpr uint16_t namedStore = 110; // archive download under a name
-inline constexpr uint16_t currentProject = 302;
-}  // namespace programCode
 
 class ProgramStore {
 public:
     using Bytes = std::vector<uint8_t>;
 
     static bool isArchiveDownload(uint16_t code) {
-        return code == programCode::store || code == programCode::ramRun || code == programCode::namedStore;
+        return code == req::archiveDownload || code == req::archiveRamRun || code == req::archiveNamedDownload;
     }
     static bool isRunRequest(uint16_t code) {
-        return code == programCode::run || code == programCode::pause || code == programCode::stop;
+        return code == req::run || code == req::pause || code == req::stop;
     }
 
     // Checks a completed archive download and keeps it: in the file store

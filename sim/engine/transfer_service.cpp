@@ -4,22 +4,11 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "channel/request_codes.h"
 
 namespace tvx::sim {
 namespace {
 
-namespace code {
-inline constexpr uint16_t flashDown = 140;
-inline constexpr uint16_t flashUp = 141;
-inline constexpr uint16_t state = 148;
-inline constexpr uint16_t firmwareUp = 202;
-inline constexpr uint16_t listing = 208;
-inline constexpr uint16_t fileDown = 209;
-inline constexpr uint16_t fileUp = 210;
-inline constexpr uint16_t fileDelete = 211;
-inline constexpr uint16_t logUp = 222;
-inline constexpr uint16_t fileState = 307;
-}  // namespace code
 
 // Controller results of this service.
 inline constexpr int32_t kBlockRefused = 213;
@@ -28,11 +17,11 @@ inline constexpr int32_t kBadRequest = 3204;
 inline constexpr uint16_t kLast = 0xFFFF;
 
 bool isDownload(uint16_t c) {
-    return c == code::flashDown || c == code::fileDown || ProgramStore::isArchiveDownload(c);
+    return c == req::flashTableDown || c == req::fileDown || ProgramStore::isArchiveDownload(c);
 }
 bool isUpload(uint16_t c) {
-    return c == code::flashUp || c == code::firmwareUp || c == code::fileUp || c == code::logUp ||
-           c == programCode::currentProject;
+    return c == req::flashTableUp || c == req::firmwareUp || c == req::fileUp || c == req::logUp ||
+           c == req::currentProject;
 }
 
 std::string nameAt(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), n)); }
@@ -69,18 +58,18 @@ TransferService::TransferService() {
 }
 
 bool TransferService::handles(uint16_t command) {
-    return isDownload(command) || isUpload(command) || command == code::state || command == code::listing ||
-           command == code::fileDelete || command == code::fileState || ProgramStore::isRunRequest(command);
+    return isDownload(command) || isUpload(command) || command == req::transferState || command == req::listing ||
+           command == req::fileDelete || command == req::fileState || ProgramStore::isRunRequest(command);
 }
 
 int32_t TransferService::handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data,
                                 ControllerModel* model) {
     if (model) model_ = model;
     if (ProgramStore::isRunRequest(command)) return programs_.request(command, args, n, model_);
-    if (command == code::state) return transferState(data);
-    if (command == code::listing) return listing(args, n, room, data);
-    if (command == code::fileDelete) return files_.remove(std::string(reinterpret_cast<const char*>(args), n)) ? 0 : kNoSuchFile;
-    if (command == code::fileState) {
+    if (command == req::transferState) return transferState(data);
+    if (command == req::listing) return listing(args, n, room, data);
+    if (command == req::fileDelete) return files_.remove(std::string(reinterpret_cast<const char*>(args), n)) ? 0 : kNoSuchFile;
+    if (command == req::fileState) {
         data = "READY";
         data.resize(26, '\0');
         return 0;
@@ -97,7 +86,7 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
     const std::string name = nameAt(args + 8, n - 8);
     uint16_t table = 0;
     // Archives for storing and running come without a name.
-    const bool nameOk = command == code::flashDown              ? tableNumber(name, table)
+    const bool nameOk = command == req::flashTableDown              ? tableNumber(name, table)
                         : ProgramStore::isArchiveDownload(command) ? name.empty() || FileStore::validName(name)
                                                                    : FileStore::validName(name);
     if (total == 0 || !nameOk) return kBadRequest;
@@ -135,7 +124,7 @@ int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, si
 
 int32_t TransferService::finishDownload() {
     down_.active = false;
-    if (down_.code == code::flashDown) {
+    if (down_.code == req::flashTableDown) {
         uint16_t table = 0;
         tableNumber(down_.name, table);
         tables_[table] = down_.data;
@@ -149,14 +138,14 @@ int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size
     const std::string name = nameAt(args + 2, n - 2);
     const Bytes* content = nullptr;
     Bytes logBytes;
-    if (command == code::fileUp) {
+    if (command == req::fileUp) {
         content = files_.get(name);
-    } else if (command == code::logUp) {
+    } else if (command == req::logUp) {
         logBytes.assign(log_.begin(), log_.end());
         content = &logBytes;
-    } else if (command == code::firmwareUp) {
+    } else if (command == req::firmwareUp) {
         content = &firmware_;
-    } else if (command == programCode::currentProject) {
+    } else if (command == req::currentProject) {
         if (!programs_.currentProject().empty()) content = &programs_.currentProject();
     } else {
         uint16_t table = 0;

@@ -8,42 +8,12 @@
 #include "channel/requests.h"
 #include "link/handle_table.h"
 #include "link/link_defaults.h"
+#include "channel/request_codes.h"
 
 namespace tvx {
 namespace {
 
-namespace cmd {
-inline constexpr uint16_t state = 1;
-inline constexpr uint16_t sysSpecification = 109;
-inline constexpr uint16_t currentIp = 111;
-inline constexpr uint16_t clientId = 112;
-inline constexpr uint16_t softId = 113;
-inline constexpr uint16_t hardId = 114;
-inline constexpr uint16_t softVersion = 115;
-inline constexpr uint16_t error = 116;
-inline constexpr uint16_t axisFeatures = 117;
-inline constexpr uint16_t chipId = 118;
-inline constexpr uint16_t axisEnable = 119;
-inline constexpr uint16_t setOutput = 120;
-inline constexpr uint16_t getIn = 121;
-inline constexpr uint16_t getOutput = 122;
-inline constexpr uint16_t setOutAll = 123;
-inline constexpr uint16_t getInAll = 124;
-inline constexpr uint16_t getOutAll = 125;
-inline constexpr uint16_t setDaOut = 126;
-inline constexpr uint16_t getDaOut = 127;
-inline constexpr uint16_t getAIn = 128;
-inline constexpr uint16_t axisStates = 129;
-inline constexpr uint16_t lowFormatNand = 203;
-inline constexpr uint16_t resetController = 204;
-inline constexpr uint16_t setMac = 206;
-inline constexpr uint16_t getMac = 207;
-inline constexpr uint16_t clearLog = 223;
-inline constexpr uint16_t returnDefault = 227;
-inline constexpr uint16_t taskState = 306;
-inline constexpr uint16_t taskStackState = 308;
-inline constexpr uint16_t childCard = 320;
-}  // namespace cmd
+namespace cmd = req;
 
 inline constexpr uint32_t kIpTextBytes = 20;
 inline constexpr uint32_t kMacTextBytes = 14;

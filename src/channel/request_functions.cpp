@@ -3,6 +3,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/channel.h"
+#include "channel/request_codes.h"
 #include "channel/requests.h"
 #include "link/handle_table.h"
 
@@ -11,7 +12,6 @@ namespace {
 
 inline constexpr uint32_t kMaxRequestData = 2044;   // request data after the 6-byte header
 inline constexpr uint32_t kMaxExchangeData = 2040;  // exchange data limit
-inline constexpr uint16_t kTransferStateCommand = 148;
 inline constexpr size_t kTransferStateBytes = 28;
 
 // The two areas every request function keeps on its stack. The reply area
@@ -145,7 +145,7 @@ int32_t exchangeData(TVX_HANDLE handle, uint16_t command, const void* data, uint
 int32_t queryTransferState(TVX_HANDLE handle, uint8_t* out28) {
     if (!isValidHandle(handle)) return rc::invalidHandle;
     Areas a;
-    a.header(6, kTransferStateCommand);
+    a.header(6, req::transferState);
     int32_t r = run(handle, a);
     if (r == rc::ok && out28) std::memcpy(out28, a.reply, kTransferStateBytes);
     return r;

@@ -6,14 +6,15 @@
 #include <cstdint>
 
 #include "tavrix.h"
+#include "channel/request_codes.h"
 
 namespace tvx {
 
 namespace textcmd {
-inline constexpr uint16_t appendText = 2;  // text bytes into the command buffer
-inline constexpr uint16_t freeSpace = 3;   // i32 free bytes of the command buffer
-inline constexpr uint16_t fetchAnswer = 4; // state byte, then answer text
-inline constexpr uint16_t direct = 5;      // text with its 0 byte, answer in the reply
+using req::appendText;
+using req::direct;
+using req::fetchAnswer;
+using req::freeSpace;
 
 // State byte of an answer piece: 0 more text waits, 2 the command finished;
 // any other value: nothing more for now, the command still runs.

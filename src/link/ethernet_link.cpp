@@ -5,6 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
+#include "channel/request_codes.h"
 #include "channel/requests.h"
 #include "link/handle.h"
 
@@ -18,7 +19,6 @@ inline constexpr uint32_t kThreadStopMs = 100;
 inline constexpr int kSendCalls = 10;
 // Room for a window of 100 blocks of 992 bytes and their bookkeeping.
 inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
-inline constexpr uint16_t kKeepAliveCommand = 0;
 
 std::atomic<uint32_t> keepAliveMs{5000};
 
@@ -55,7 +55,7 @@ void keepAliveThreadMain(void* arg) {
         if (!h.running.load(std::memory_order_acquire)) break;
         uint8_t request[packet::areaSize] = {};
         putU16(request, packet::headerLength);
-        putU16(request + packet::commandOffset, kKeepAliveCommand);
+        putU16(request + packet::commandOffset, req::keepAlive);
         lockedSendOnly(toApi(&h), request, &h.running);  // a closed handle gives 20009: ignored
     }
 }

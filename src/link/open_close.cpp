@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
+#include "channel/request_codes.h"
 #include "channel/requests.h"
 #include "frame/library_frame.h"
 #include "link/handle.h"
@@ -12,8 +13,6 @@
 
 namespace tvx {
 namespace {
-
-inline constexpr uint16_t kCycleUploadCommand = 427;
 
 // Creates the record's events and semaphores; false when any fails.
 bool createObjects(ControllerHandle& h) {
@@ -68,7 +67,7 @@ void disableCycleUpload(ControllerHandle& h) {
     uint8_t request[packet::areaSize] = {};
     uint8_t reply[packet::areaSize] = {};
     putU16(request, 13);
-    putU16(request + packet::commandOffset, kCycleUploadCommand);
+    putU16(request + packet::commandOffset, req::cycleUpload);
     request[6] = 0xFF;  // every buffer
     request[7] = 0;     // disable
     putU32(request + 8, 0);

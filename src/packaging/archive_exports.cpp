@@ -12,16 +12,12 @@
 #include "packaging/whole_file.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
+#include "channel/request_codes.h"
 
 using namespace tvx;
 
 namespace {
 
-namespace archiveCode {
-inline constexpr uint16_t download = 100;
-inline constexpr uint16_t ramRun = 102;
-inline constexpr uint16_t namedDownload = 110;
-}  // namespace archiveCode
 
 int32_t writeArchive(const char* path, const ByteBuffer& archive) {
     if (path == nullptr) return rc::badArgument;
@@ -94,7 +90,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown(TVX_HANDLE handle, const char* pr
     if (!isValidHandle(handle)) return rc::invalidHandle;
     ByteBuffer archive;
     const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, archiveCode::download, r, archive);
+    return send(handle, req::archiveDownload, r, archive);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE handle, uint8_t* record, const char* directory,
@@ -102,7 +98,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE handle, uint8_t* reco
     if (!isValidHandle(handle)) return rc::invalidHandle;
     ByteBuffer archive;
     const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, archiveCode::download, r, archive);
+    return send(handle, req::archiveDownload, r, archive);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE handle, const char* projectPath, const char* password,
@@ -110,7 +106,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE handle, const char* 
     if (!isValidHandle(handle)) return rc::invalidHandle;
     ByteBuffer archive;
     const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, archiveCode::ramRun, r, archive);
+    return send(handle, req::archiveRamRun, r, archive);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE handle, uint8_t* record, const char* directory,
@@ -118,15 +114,15 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE handle, uint8_t* re
     if (!isValidHandle(handle)) return rc::invalidHandle;
     ByteBuffer archive;
     const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, archiveCode::ramRun, r, archive);
+    return send(handle, req::archiveRamRun, r, archive);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_DownNar(TVX_HANDLE handle, const char* archivePath, const char* name) {
-    return downloadFile(handle, archiveCode::namedDownload, archivePath, name);
+    return downloadFile(handle, req::archiveNamedDownload, archivePath, name);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_DownMemNar(TVX_HANDLE handle, const void* archive, uint32_t length, const char* name) {
-    return downloadBlocks(handle, archiveCode::namedDownload, 0, archive, length, name);
+    return downloadBlocks(handle, req::archiveNamedDownload, 0, archive, length, name);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char* archivePath) {
@@ -141,7 +137,7 @@ TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char
     if (length < kCipherBlockBytes || !looksEnciphered(file.data())) return rc::fileError;
     if (!file.resize(roundUp32(length))) return rc::osError;
     encipheredToMirrored(file.data(), file.size());
-    return downloadBlocks(handle, archiveCode::ramRun, 0, file.data(), static_cast<uint32_t>(length), nullptr);
+    return downloadBlocks(handle, req::archiveRamRun, 0, file.data(), static_cast<uint32_t>(length), nullptr);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const void* archive, uint32_t length) {
@@ -152,12 +148,12 @@ TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const v
     // Under one block it cannot be enciphered: it goes as it is (and an
     // empty buffer gets the transfer engine's own refusal).
     if (length < kCipherBlockBytes || !looksEnciphered(bytes))
-        return downloadBlocks(handle, archiveCode::ramRun, 0, bytes, length, nullptr);
+        return downloadBlocks(handle, req::archiveRamRun, 0, bytes, length, nullptr);
     ByteBuffer copy;
     if (!copy.allocate(roundUp32(length))) return rc::osError;
     std::memcpy(copy.data(), bytes, length);
     encipheredToMirrored(copy.data(), copy.size());
-    return downloadBlocks(handle, archiveCode::ramRun, 0, copy.data(), static_cast<uint32_t>(copy.size()), nullptr);
+    return downloadBlocks(handle, req::archiveRamRun, 0, copy.data(), static_cast<uint32_t>(copy.size()), nullptr);
 }
 
 }  // extern "C"

@@ -6,17 +6,13 @@
 #include "channel/requests.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
+#include "channel/request_codes.h"
 
 using namespace tvx;
 
 namespace {
 
-namespace runCode {
-inline constexpr uint16_t run = 103;  // with a program name, or resume without
-inline constexpr uint16_t pause = 104;
-inline constexpr uint16_t stop = 105;
-inline constexpr uint16_t currentProject = 302;
-}  // namespace runCode
+namespace runCode = req;
 
 }  // namespace
 

@@ -5,22 +5,11 @@
 #include <cstdint>
 
 #include "tavrix.h"
+#include "channel/request_codes.h"
 
 namespace tvx {
 
-namespace transferCode {
-inline constexpr uint16_t flashTableDown = 140;
-inline constexpr uint16_t flashTableUp = 141;
-inline constexpr uint16_t transferState = 148;
-inline constexpr uint16_t firmwareUp = 202;
-inline constexpr uint16_t listing = 208;
-inline constexpr uint16_t fileDown = 209;
-inline constexpr uint16_t fileUp = 210;
-inline constexpr uint16_t fileDelete = 211;
-inline constexpr uint16_t logUp = 222;
-inline constexpr uint16_t fileState = 307;
-inline constexpr uint16_t threeFileUp = 135;
-}  // namespace transferCode
+namespace transferCode = req;
 
 inline constexpr uint16_t kLastBlock = 0xFFFF;
 inline constexpr uint16_t kBlockRefused = 213;  // controller result: block refused

@@ -19,46 +19,7 @@ fi
 ip link set lo up
 ip route add broadcast 255.255.255.255 dev lo table local
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# start ADDRESS OPTIONS...: a simulator, waiting until it listens.
-start() {
-    local address=$1
-    shift
-    "$sim" --address "$address" "$@" 2>"$work/$address.log" &
-    pids+=($!)
-    for _ in $(seq 50); do
-        grep -q listening "$work/$address.log" && return 0
-        sleep 0.1
-    done
-    cat "$work/$address.log"
-    echo "FAIL: simulator on $address did not start"
-    exit 1
-}
-
-# expect STATUS PATTERN COMMAND...: exit status and a line of the combined output.
-expect() {
-    local status=$1 pattern=$2
-    shift 2
-    local out rc
-    out=$("$@" 2>&1)
-    rc=$?
-    [ "$rc" -eq "$status" ] || fail "$* exited $rc, expected $status: $out"
-    printf '%s\n' "$out" | grep -Eq -- "$pattern" || fail "$* printed no line matching '$pattern': $out"
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 cat >"$work/a.conf" <<'CONF'
 # controller A
@@ -68,8 +29,8 @@ inputs = 0,2,9
 ain.4 = 2.5
 CONF
 
-start 127.0.0.50 --config "$work/a.conf" --exit-with-parent
-start 127.0.0.51 --set axes=3 --exit-with-parent
+start 127.0.0.50 --config "$work/a.conf"
+start 127.0.0.51 --set axes=3
 
 # Discovery lists both, one line each.
 found=$("$tvx" search --time 300 | sort | tr '\n' ' ')
@@ -119,7 +80,7 @@ expect 0 '^out 0-7: 10100101$' "$tvx" io 127.0.0.50 out 0-7
 
 # A lossy controller: replies dropped, duplicated, reordered and noise in
 # between; the library's resends still complete every request.
-start 127.0.0.52 --seed 11 --drop-replies 0.3 --duplicate 0.2 --reorder 0.2 --noise 0.2 --trace --exit-with-parent
+start 127.0.0.52 --seed 11 --drop-replies 0.3 --duplicate 0.2 --reorder 0.2 --noise 0.2 --trace
 for i in 1 2 3; do
     expect 0 '^out 0-63: ' "$tvx" io 127.0.0.52 get 0 63
     expect 0 "^out $i: 1\$" "$tvx" io 127.0.0.52 set "$i" 1
@@ -129,7 +90,7 @@ grep -q '^drop-reply' "$work/127.0.0.52.log" || fail "no reply was dropped"
 grep -q '^tx-dup' "$work/127.0.0.52.log" || fail "no reply was duplicated"
 
 # A silent controller: the open gives up at once.
-start 127.0.0.53 --silent --exit-with-parent
+start 127.0.0.53 --silent
 start_time=$(date +%s%N)
 expect 1 'no controller answered at 127.0.0.53' "$tvx" info 127.0.0.53
 elapsed=$((($(date +%s%N) - start_time) / 1000000))

@@ -19,46 +19,7 @@ fi
 
 ip link set lo up
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# start ADDRESS OPTIONS...: a simulator, waiting until it listens.
-start() {
-    local address=$1
-    shift
-    "$sim" --address "$address" --exit-with-parent "$@" 2>"$work/$address.log" &
-    pids+=($!)
-    for _ in $(seq 50); do
-        grep -q listening "$work/$address.log" && return 0
-        sleep 0.1
-    done
-    cat "$work/$address.log"
-    echo "FAIL: simulator on $address did not start"
-    exit 1
-}
-
-# expect STATUS PATTERN COMMAND...: exit status and a line of the combined output.
-expect() {
-    local status=$1 pattern=$2
-    shift 2
-    local out rc
-    out=$("$@" 2>&1)
-    rc=$?
-    [ "$rc" -eq "$status" ] || fail "$* exited $rc, expected $status: $out"
-    printf '%s\n' "$out" | grep -Eq -- "$pattern" || fail "$* printed no line matching '$pattern': $out"
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 # refute PATTERN COMMAND...: no line of the combined output matches.
 refute() {

@@ -1,0 +1,64 @@
+// Request codes of the library's packets (function 72), by name. The
+// library and the simulated controller both speak through these.
+#pragma once
+
+#include <cstdint>
+
+namespace tvx::req {
+
+inline constexpr uint16_t keepAlive = 0;     // sent without waiting for a reply
+inline constexpr uint16_t state = 1;         // run state, stopped or paused task
+inline constexpr uint16_t appendText = 2;    // text bytes into the command buffer
+inline constexpr uint16_t freeSpace = 3;     // i32 free bytes of the command buffer
+inline constexpr uint16_t fetchAnswer = 4;   // state byte, then answer text
+inline constexpr uint16_t direct = 5;        // text with its 0 byte, answer in the reply
+inline constexpr uint16_t archiveDownload = 100;
+inline constexpr uint16_t archiveRamRun = 102;  // download to RAM, then run
+inline constexpr uint16_t run = 103;            // a program by name, or resume
+inline constexpr uint16_t pause = 104;
+inline constexpr uint16_t stop = 105;
+inline constexpr uint16_t sysSpecification = 109;
+inline constexpr uint16_t archiveNamedDownload = 110;
+inline constexpr uint16_t currentIp = 111;
+inline constexpr uint16_t clientId = 112;
+inline constexpr uint16_t softId = 113;
+inline constexpr uint16_t hardId = 114;
+inline constexpr uint16_t softVersion = 115;
+inline constexpr uint16_t error = 116;
+inline constexpr uint16_t axisFeatures = 117;
+inline constexpr uint16_t chipId = 118;
+inline constexpr uint16_t axisEnable = 119;
+inline constexpr uint16_t setOutput = 120;
+inline constexpr uint16_t getIn = 121;
+inline constexpr uint16_t getOutput = 122;
+inline constexpr uint16_t setOutAll = 123;
+inline constexpr uint16_t getInAll = 124;
+inline constexpr uint16_t getOutAll = 125;
+inline constexpr uint16_t setDaOut = 126;
+inline constexpr uint16_t getDaOut = 127;
+inline constexpr uint16_t getAIn = 128;
+inline constexpr uint16_t axisStates = 129;
+inline constexpr uint16_t threeFileUp = 135;
+inline constexpr uint16_t flashTableDown = 140;
+inline constexpr uint16_t flashTableUp = 141;
+inline constexpr uint16_t transferState = 148;
+inline constexpr uint16_t firmwareUp = 202;
+inline constexpr uint16_t lowFormatNand = 203;
+inline constexpr uint16_t resetController = 204;
+inline constexpr uint16_t setMac = 206;
+inline constexpr uint16_t getMac = 207;
+inline constexpr uint16_t listing = 208;
+inline constexpr uint16_t fileDown = 209;
+inline constexpr uint16_t fileUp = 210;
+inline constexpr uint16_t fileDelete = 211;
+inline constexpr uint16_t logUp = 222;
+inline constexpr uint16_t clearLog = 223;
+inline constexpr uint16_t returnDefault = 227;
+inline constexpr uint16_t currentProject = 302;
+inline constexpr uint16_t taskState = 306;
+inline constexpr uint16_t fileState = 307;
+inline constexpr uint16_t taskStackState = 308;
+inline constexpr uint16_t childCard = 320;
+inline constexpr uint16_t cycleUpload = 427;
+
+}  // namespace tvx::req
