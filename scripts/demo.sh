@@ -98,6 +98,18 @@ show io 127.0.0.21 get 0 7
 show io 127.0.0.21 ain 2
 
 echo
+echo "== Text commands to the controller's interpreter"
+show exec 127.0.0.21 'VR(10)=6*7: ?VR(10), 1/4'
+
+echo
+echo "== Files: a program downloaded in blocks, listed and read back"
+printf 'PRINT "hello from the demo"\n' >"$logs/HELLO.BAS"
+show put 127.0.0.21 "$logs/HELLO.BAS"
+show ls 127.0.0.21
+show get 127.0.0.21 HELLO.BAS "$logs/back.bas"
+cmp "$logs/HELLO.BAS" "$logs/back.bas" && echo "(identical)"
+
+echo
 echo "== A lossy controller: 127.0.0.23 drops 30% of its replies; the library resends"
 show io 127.0.0.23 get 0 31
 show io 127.0.0.23 set 7 1
