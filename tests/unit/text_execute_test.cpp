@@ -198,8 +198,10 @@ TEST_P(TextCommands, RemainingBufferSpace) {
     EXPECT_EQ(TVX_ExecuteGetRemainBuffSpace(c.handle), 0u);
 }
 
-TEST_P(TextCommands, ResentTextRequestsActOnce) {
-    if (GetParam() != Framing::tcp) GTEST_SKIP() << "serial links do not resend within the default budget";
+// Only Ethernet links resend within the default budget.
+class TextCommandsEthernet : public TextCommands {};
+
+TEST_P(TextCommandsEthernet, ResentTextRequestsActOnce) {
     testing::TestClock clock;
     testing::ScopedClock scoped(clock);
     bool textDropped = false, answerDropped = false;
@@ -222,6 +224,7 @@ TEST_P(TextCommands, ResentTextRequestsActOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Framings, TextCommands, ::testing::Values(Framing::rtu, Framing::tcp),
                          [](const auto& info) { return info.param == Framing::tcp ? "Tcp" : "Rtu"; });
+INSTANTIATE_TEST_SUITE_P(Tcp, TextCommandsEthernet, ::testing::Values(Framing::tcp));
 
 TEST(TextEmbedding, CallerTextWithControlBytesIsRefused) {
     const struct {

@@ -261,3 +261,68 @@ TEST(TransfersCounter, BlockNumbersCycleFrom65534BackToOne) {
 
 }  // namespace
 }  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// Controller answers that would make a careless engine copy garbage, loop
+// forever or resume past the end: each gives a clear code.
+TEST(TransferReplies, MalformedControllerAnswersGiveClearCodes) {
+    InProcessController c(Framing::tcp);
+    ASSERT_EQ(c.open(), 0);
+    const Bytes data = randomBytes(5000, 11);
+    ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), 5000, "F"), 0);
+    auto reqCode = [](const Bytes& req) { return getU16(req.data() + 2); };
+    auto reqBlock = [](const Bytes& req) { return getU16(req.data() + 6); };
+    Bytes buffer(10000);
+    uint32_t got = 0;
+
+    // An upload block that is not the last and carries nothing.
+    c.filter = [&](const Bytes& req, Bytes& reply) {
+        if (reqCode(req) == 210 && reqBlock(req) == 2) {
+            reply.resize(14);
+            putU16(reply.data() + 10, 2);
+            putU16(reply.data() + 12, 0);
+            testing::fixLength(reply);
+        }
+        return true;
+    };
+    EXPECT_EQ(TVX_UpFileToMem(c.handle, buffer.data(), 10000, "F", &got), TVX_ERR_REPLY_LENGTH);
+
+    // A listing reply too short to hold a size.
+    c.filter = [&](const Bytes& req, Bytes& reply) {
+        if (reqCode(req) == 208) {
+            reply.resize(12);
+            testing::fixLength(reply);
+        }
+        return true;
+    };
+    char name[2035];
+    EXPECT_EQ(TVX_FindFirstFile(c.handle, name, nullptr), TVX_ERR_REPLY_LENGTH);
+
+    // A transfer state claiming more bytes received than the transfer has:
+    // no resume past the end.
+    c.controller.transfers().settings().window = 4;
+    int drops = 1;
+    c.dropRequest = [&](const Bytes& req) { return reqCode(req) == 209 && reqBlock(req) == 3 && drops-- > 0; };
+    c.filter = [&](const Bytes& req, Bytes& reply) {
+        if (reqCode(req) == 148) putU32(reply.data() + 10, 0x7FFFFFFF);
+        return true;
+    };
+    EXPECT_EQ(TVX_DownMemFile(c.handle, data.data(), 5000, "G"), 213);
+    c.dropRequest = nullptr;
+
+    // A file announced as empty arrives as an empty local file.
+    c.filter = [&](const Bytes& req, Bytes& reply) {
+        if (reqCode(req) == 210 && reqBlock(req) == 0) putU32(reply.data() + 14, 0);
+        return true;
+    };
+    const std::string local = tempPath("announced_empty.bin");
+    writeFile(local, {1, 2, 3});
+    EXPECT_EQ(TVX_UpFile(c.handle, local.c_str(), "F"), 0);
+    EXPECT_TRUE(readFile(local).empty());
+    std::remove(local.c_str());
+}
+
+}  // namespace
+}  // namespace tvx
