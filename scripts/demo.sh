@@ -100,6 +100,8 @@ show io 127.0.0.21 ain 2
 echo
 echo "== Text commands to the controller's interpreter"
 show exec 127.0.0.21 'VR(10)=6*7: ?VR(10), 1/4'
+show exec 127.0.0.21 '?SQR(2)*ABS(-3), VR(10)>40 AND VR(10)<50'
+show exec 127.0.0.21 'FOO 1'
 
 echo
 echo "== Files: a program downloaded in blocks, listed and read back"
