@@ -3,7 +3,7 @@
 
 int tavrix_header_compiles_as_c(void) {
     TVX_HANDLE h = 0;
-    TVX_SysSpecification spec;
-    spec.axisCount = 0;
-    return (int)spec.axisCount + (h == 0 ? TVX_OK : TVX_ERR_INVALID_HANDLE);
+    TVX_SysSpecification sysRecord;
+    sysRecord.axisCount = 0;
+    return (int)sysRecord.axisCount + (h == 0 ? TVX_OK : TVX_ERR_INVALID_HANDLE);
 }

@@ -81,7 +81,7 @@ const char* settingsHelp() {
            "axis-features.N V   feature word of axis N\n"
            "task.N TEXT         text of task N's state (0-21)\n"
            "child-cards N       number of child cards (0-8)\n"
-           "spec HEX            system specification bytes (at most 60; bytes 4-5 always hold the axis count)\n"
+           "sysspec HEX         system specification bytes (at most 60; bytes 4-5 always hold the axis count)\n"
            "transfer-state on|off  whether the transfer state request is answered\n";
 }
 
@@ -131,7 +131,7 @@ bool applySetting(ControllerModel& m, std::string_view key, std::string_view val
         }
         return true;
     }
-    if (key == "spec") {
+    if (key == "sysspec") {
         std::vector<uint8_t> bytes;
         if (!parseHexBytes(value, m.sysSpecification.size(), &bytes)) return fail(error, key, "expected at most 60 hexadecimal bytes");
         m.sysSpecification.fill(0);

@@ -94,15 +94,15 @@ int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
     }
     TVX_HANDLE api = toApi(h);
     h->timeoutMs.store(static_cast<int32_t>(options.timeoutMs));
-    TVX_SysSpecification spec;
-    r = querySysSpecification(api, &spec);
+    TVX_SysSpecification sysRecord;
+    r = querySysSpecification(api, &sysRecord);
     if (r != rc::ok) {
         // Nobody ever received this handle: close it and free the slot.
         closeHandle(api);
         releaseHandle(h);
         return r;
     }
-    h->axisCount = spec.axisCount;
+    h->axisCount = sysRecord.axisCount;
     disableCycleUpload(*h);
     if (options.probeTransfer) {
         uint8_t state[28];

@@ -44,7 +44,7 @@ TEST(EthernetLink, OpenEveryQueryAndCloseOverUdp) {
     char text[32] = {};
     float f = 0;
     uint8_t axis[17];
-    TVX_SysSpecification spec;
+    TVX_SysSpecification sysRecord;
     TVX_ChildCard card;
     EXPECT_EQ(TVX_GetState(h, &state), 0);
     EXPECT_EQ(TVX_GetStopPauseTaskid(h, &state), 0);
@@ -71,7 +71,7 @@ TEST(EthernetLink, OpenEveryQueryAndCloseOverUdp) {
     EXPECT_EQ(TVX_GetAIn(h, 1, &f), 0);
     EXPECT_EQ(TVX_GetAxisStates(h, 0, axis), 0);
     EXPECT_EQ(TVX_GetAxisFeatures(h, 0, &value), 0);
-    EXPECT_EQ(TVX_GetSysSpecification(h, &spec), 0);
+    EXPECT_EQ(TVX_GetSysSpecification(h, &sysRecord), 0);
     EXPECT_EQ(TVX_GetTaskState(h, 0, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(TVX_GetTaskStackState(h, 0, 0, nullptr, nullptr, nullptr), 0);
     EXPECT_NE(TVX_EnumChildCard(h, 0, &card), 0);  // the simulator has no cards

@@ -121,12 +121,12 @@ TEST_P(Queries, AxesTasksCardsAndSpecification) {
     EXPECT_EQ(card.kind, 0x0102);
     EXPECT_EQ(card.bytes[4], 5);
 
-    TVX_SysSpecification spec{};
+    TVX_SysSpecification sysRecord{};
     const size_t before = c.requests.size();
     EXPECT_EQ(TVX_GetSysSpecification(c.handle, nullptr), TVX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(c.requests.size(), before);  // refused before any traffic
-    ASSERT_EQ(TVX_GetSysSpecification(c.handle, &spec), 0);
-    EXPECT_EQ(spec.axisCount, m.axisCount);
+    ASSERT_EQ(TVX_GetSysSpecification(c.handle, &sysRecord), 0);
+    EXPECT_EQ(sysRecord.axisCount, m.axisCount);
 }
 
 TEST_P(Queries, MaintenanceRequests) {
@@ -188,9 +188,9 @@ TEST_P(Queries, ShortRepliesGiveZeroFieldsNeverStaleBytes) {
     std::memset(states, 0xEE, sizeof states);
     ASSERT_EQ(TVX_GetAxisStates(c.handle, 0, states), 0);
     for (uint8_t s : states) EXPECT_EQ(s, 0);
-    TVX_SysSpecification spec;
-    ASSERT_EQ(TVX_GetSysSpecification(c.handle, &spec), 0);
-    EXPECT_EQ(spec.axisCount, 0);
+    TVX_SysSpecification sysRecord;
+    ASSERT_EQ(TVX_GetSysSpecification(c.handle, &sysRecord), 0);
+    EXPECT_EQ(sysRecord.axisCount, 0);
     char tt[26];
     uint16_t w = 5;
     ASSERT_EQ(TVX_GetTaskState(c.handle, 0, nullptr, nullptr, &w, nullptr, tt), 0);

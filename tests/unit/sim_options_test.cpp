@@ -83,7 +83,7 @@ TEST(SimSettings, SetModelFields) {
         {"soft-id", "-1"},        {"hard-id", "4294967295"}, {"chip-id", "7"},      {"error", "262"},
         {"version", "0x050000"},  {"version-text", "SIM 5.0"}, {"version-date", "20270101"}, {"ip", "127.0.0.9"},
         {"mac", "0A0B0C0D0E0F"},  {"inputs", "0, 3, 8-10"}, {"outputs", "4095"},    {"ain.31", "-2.5"},
-        {"axis-features.3", "9"}, {"task.21", "MAIN"},     {"child-cards", "2"},    {"spec", "aa bb:cc-dd ee ff"},
+        {"axis-features.3", "9"}, {"task.21", "MAIN"},     {"child-cards", "2"},    {"sysspec", "aa bb:cc-dd ee ff"},
         {"transfer-state", "off"},
     };
     for (const auto& [key, value] : settings) ASSERT_TRUE(applySetting(m, key, value, &error)) << key << ": " << error;
@@ -121,7 +121,7 @@ TEST(SimSettings, RefusesBadValuesAndLeavesTheModelAlone) {
         {"client-id", "0x1FFFFFFFF"}, {"version-text", "12345678901234567"}, {"mac", "0123456789ABCD"},
         {"inputs", "4096"},     {"inputs", "5-2"},       {"inputs", "1,,2"},
         {"ain.32", "1"},        {"ain.1", "nan"},        {"task.22", "X"},
-        {"child-cards", "9"},   {"spec", tooLongSpec.c_str()}, {"spec", "abc"},
+        {"child-cards", "9"},   {"sysspec", tooLongSpec.c_str()}, {"sysspec", "abc"},
         {"transfer-state", "yes"}, {"colour", "blue"},
     };
     for (const auto& [key, value] : bad) {

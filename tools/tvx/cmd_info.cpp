@@ -119,13 +119,13 @@ int runInfo(const Invocation& inv) {
     if (!out.line("error code", TVX_GetError(h, &error), [&] { return std::to_string(error); })) return kExitFailure;
     std::printf("%-14s %u\n", "axes", static_cast<unsigned>(TVX_GetAxises(h)));
 
-    TVX_SysSpecification spec{};
-    const int32_t specResult = TVX_GetSysSpecification(h, &spec);
-    if (!out.line("specification", specResult, [&] { return std::to_string(spec.axisCount) + " axes; record:"; }))
+    TVX_SysSpecification sysRecord{};
+    const int32_t sysRecordResult = TVX_GetSysSpecification(h, &sysRecord);
+    if (!out.line("specification", sysRecordResult, [&] { return std::to_string(sysRecord.axisCount) + " axes; record:"; }))
         return kExitFailure;
-    if (specResult == TVX_OK) {
+    if (sysRecordResult == TVX_OK) {
         uint8_t bytes[kSpecBytes];
-        specificationBytes(spec, bytes);
+        specificationBytes(sysRecord, bytes);
         for (size_t row = 0; row < kSpecBytes; row += 16) {
             std::printf("  %02zu:", row);
             for (size_t i = row; i < row + 16 && i < kSpecBytes; ++i) std::printf(" %02X", bytes[i]);
