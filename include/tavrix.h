@@ -69,7 +69,7 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_OK 0
 
 /* Internal checks of the library. */
-#define TVX_ERR_CYCLE_SPEC_FIRST 3201   /* 3201..3203: cycle-upload specification text */
+#define TVX_ERR_CYCLE_SPEC_FIRST 3201   /* 3201..3203: cycle-upload item text */
 #define TVX_ERR_CYCLE_SPEC_LAST 3203
 #define TVX_ERR_CONTROLLER_STATE 3204   /* also a controller status */
 #define TVX_ERR_NOT_SUPPORTED 3205      /* controller or file not supported */
@@ -121,7 +121,7 @@ typedef struct TVX_Controller* TVX_HANDLE;
  * Records
  * ------------------------------------------------------------------------- */
 
-/* System specification record (60 bytes, filled field by field from the
+/* System record record (60 bytes, filled field by field from the
  * controller's reply). Only axisCount has a meaning to the library. */
 typedef struct TVX_SysSpecification {
     uint8_t b0, b1, b2, b3;
@@ -369,7 +369,7 @@ static inline const char* tvx_describe_result(int32_t code) {
     text = TVX_GetErrcodeDescription(code);
     if (text) return text;
     if (code >= TVX_ERR_CYCLE_SPEC_FIRST && code <= TVX_ERR_CYCLE_SPEC_LAST)
-        return "Cycle-upload specification text error.";
+        return "Cycle-upload item text error.";
     if (code > TVX_CH_EXCEPTION_BASE && code <= TVX_CH_EXCEPTION_BASE + 255)
         return "Modbus exception reply from the controller.";
     if (code >= TVX_ERR_PCI_FIRST && code <= TVX_ERR_PCI_LAST) return "PCI link could not be opened.";

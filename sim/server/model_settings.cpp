@@ -62,7 +62,7 @@ bool indexAfter(std::string_view key, std::string_view prefix, int limit, int* i
 }  // namespace
 
 const char* settingsHelp() {
-    return "axes N              number of axes (0-64), reported in the system specification\n"
+    return "axes N              number of axes (0-64), reported in the system record\n"
            "state N             run state (0-255)\n"
            "stopped-task N      number of the task that stopped or paused\n"
            "client-id N         identities (32-bit numbers, 0x... accepted)\n"
@@ -81,7 +81,7 @@ const char* settingsHelp() {
            "axis-features.N V   feature word of axis N\n"
            "task.N TEXT         text of task N's state (0-21)\n"
            "child-cards N       number of child cards (0-8)\n"
-           "sysspec HEX         system specification bytes (at most 60; bytes 4-5 always hold the axis count)\n"
+           "sysspec HEX         system record bytes (at most 60; bytes 4-5 always hold the axis count)\n"
            "transfer-state on|off  whether the transfer state request is answered\n";
 }
 

@@ -22,7 +22,7 @@ struct OpenOptions {
 int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out);
 int32_t closeHandle(TVX_HANDLE handle);
 
-// Sends the connection's system specification query (used by open).
+// Sends the connection's system record query (used by open).
 int32_t querySysSpecification(TVX_HANDLE handle, TVX_SysSpecification* record);
 
 }  // namespace tvx

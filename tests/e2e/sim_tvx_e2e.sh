@@ -39,7 +39,7 @@ found=$("$tvx" search --time 300 | sort | tr '\n' ' ')
 # Queries reflect the configuration.
 expect 0 '^axes +6$' "$tvx" info 127.0.0.50
 expect 0 '^soft version +E2E 1.0 ' "$tvx" info 127.0.0.50
-expect 0 '^specification +3 axes' "$tvx" info 127.0.0.51
+expect 0 '^system record +3 axes' "$tvx" info 127.0.0.51
 expect 0 '^  00: .. .. .. .. 06 00 ' "$tvx" info 127.0.0.50
 
 # I/O: configured inputs, outputs set and read back, ranges across requests.

@@ -45,7 +45,7 @@ TEST_P(HandleOpen, FastOpenKeepsTimeoutAndSkipsProbe) {
     uint32_t timeout = 0;
     ASSERT_EQ(TVX_GetTimeOut(c.handle, &timeout), 0);
     EXPECT_EQ(timeout, 300u);
-    EXPECT_EQ(c.requests.size(), 2u);  // specification and cycle-upload disable
+    EXPECT_EQ(c.requests.size(), 2u);  // system record query and cycle-upload disable
     EXPECT_EQ(fromApi(c.handle)->windowedTransfer, 0);
 }
 

@@ -107,7 +107,7 @@ TEST(SimSettings, SetModelFields) {
     EXPECT_EQ(m.tasks[21].text, "MAIN");
     EXPECT_EQ(m.childCardCount, 2);
     EXPECT_FALSE(m.transferStateSupported);
-    // The specification keeps the axis count in bytes 4-5 whatever was given.
+    // The system record keeps the axis count in bytes 4-5 whatever was given.
     EXPECT_EQ(m.sysSpecification[0], 0xAA);
     EXPECT_EQ(m.sysSpecification[3], 0xDD);
     EXPECT_EQ(getU16(m.sysSpecification.data() + 4), 12);

@@ -14,7 +14,7 @@ constexpr size_t kSpecBytes = 60;
 
 int runInfo(const Invocation& inv);
 
-TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system specification",
+TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system record",
              "Opens the controller at ADDRESS (a.b.c.d) and prints what it reports about\n"
              "itself. A value the controller does not provide is shown as unavailable.\n",
              runInfo});
@@ -121,7 +121,7 @@ int runInfo(const Invocation& inv) {
 
     TVX_SysSpecification sysRecord{};
     const int32_t sysRecordResult = TVX_GetSysSpecification(h, &sysRecord);
-    if (!out.line("specification", sysRecordResult, [&] { return std::to_string(sysRecord.axisCount) + " axes; record:"; }))
+    if (!out.line("system record", sysRecordResult, [&] { return std::to_string(sysRecord.axisCount) + " axes; record:"; }))
         return kExitFailure;
     if (sysRecordResult == TVX_OK) {
         uint8_t bytes[kSpecBytes];
