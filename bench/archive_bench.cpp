@@ -12,6 +12,7 @@
 #include "base/bytes.h"
 #include "packaging/archive_builder.h"
 #include "packaging/archive_cipher.h"
+#include "support/bmp_fixture.h"
 
 namespace {
 
@@ -34,22 +35,6 @@ std::vector<uint8_t> basicText(size_t bytes, unsigned seed) {
     return std::vector<uint8_t>(t.begin(), t.end());
 }
 
-std::vector<uint8_t> bmp24(uint32_t w, uint32_t h) {
-    const uint32_t stride = (w * 3 + 3) & ~3u;
-    std::vector<uint8_t> f(54 + static_cast<size_t>(stride) * h, 0);
-    f[0] = 'B';
-    f[1] = 'M';
-    putU32(f.data() + 2, static_cast<uint32_t>(f.size()));
-    putU32(f.data() + 10, 54);
-    putU32(f.data() + 14, 40);
-    putU32(f.data() + 18, w);
-    putU32(f.data() + 22, h);
-    putU16(f.data() + 26, 1);
-    putU16(f.data() + 28, 24);
-    for (size_t i = 54; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i * 31);
-    return f;
-}
-
 // Eight BASIC programs of 256 KiB and four 480x272 pictures: about 3.5 MiB.
 struct Project {
     fs::path dir;
@@ -68,7 +53,7 @@ struct Project {
         }
         for (unsigned i = 0; i < 4; ++i) {
             names.push_back("screen" + std::to_string(i) + ".bmp");
-            const auto picture = bmp24(480, 272);
+            const auto picture = tvx::testing::makeBmp24(480, 272);
             writeFile(dir / names.back(), picture);
             inputBytes += picture.size();
         }

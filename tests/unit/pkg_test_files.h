@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "support/bmp_fixture.h"
 #include "packaging/archive_cipher.h"
 #include "packaging/byte_transforms.h"
 
@@ -102,24 +103,6 @@ inline void appendNamedLabel(Bytes& s, const std::string& name) {
     r[9] = 50;
     std::copy(name.begin(), name.end(), r.begin() + 12);
     s.insert(s.end(), r.begin(), r.end());
-}
-
-// An uncompressed 24-bit BMP of w x h pixels.
-inline Bytes makeBmp24(uint32_t w, uint32_t h) {
-    const uint32_t stride = (w * 3 + 3) & ~3u;
-    Bytes f(54 + stride * h, 0);
-    f[0] = 'B';
-    f[1] = 'M';
-    putU32(f.data() + 2, static_cast<uint32_t>(f.size()));
-    putU32(f.data() + 10, 54);
-    putU32(f.data() + 14, 40);
-    putU32(f.data() + 18, w);
-    putU32(f.data() + 22, h);
-    putU16(f.data() + 26, 1);
-    putU16(f.data() + 28, 24);
-    putU32(f.data() + 34, stride * h);
-    for (size_t i = 54; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i * 13);
-    return f;
 }
 
 }  // namespace tvx::testing
