@@ -24,6 +24,8 @@ struct ControllerHandle {
     uint8_t rxBuffer[kBufferSize];
 
     std::atomic<uint32_t> magic{0};
+    // Set from allocation until the open sequence has finished with it.
+    std::atomic<bool> opening{false};
     uint32_t closedAt = 0;
     std::atomic<int32_t> timeoutMs{0};
     uint16_t lcdSettings[3] = {};

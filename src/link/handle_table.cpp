@@ -32,6 +32,11 @@ public:
     TableLock& operator=(const TableLock&) = delete;
 };
 
+// A record that may be reaped: neither open nor still being opened.
+bool isClosed(const ControllerHandle* h) {
+    return h && !h->isOpen() && !h->opening.load(std::memory_order_relaxed);
+}
+
 void freeRecord(std::atomic<ControllerHandle*>& slot) {
     ControllerHandle* h = slot.load(std::memory_order_relaxed);
     slot.store(nullptr, std::memory_order_release);
@@ -74,7 +79,7 @@ ControllerHandle* allocateHandle() {
     // Reap records closed more than 20 minutes ago.
     for (auto& slot : t.slots) {
         ControllerHandle* h = slot.load(std::memory_order_relaxed);
-        if (h && !h->isOpen() && static_cast<uint32_t>(now - h->closedAt) > kReapAgeMs) freeRecord(slot);
+        if (isClosed(h) && static_cast<uint32_t>(now - h->closedAt) > kReapAgeMs) freeRecord(slot);
     }
     std::atomic<ControllerHandle*>* target = nullptr;
     for (auto& slot : t.slots)
@@ -89,7 +94,7 @@ ControllerHandle* allocateHandle() {
         std::atomic<ControllerHandle*>* oldest = nullptr;
         for (auto& slot : t.slots) {
             ControllerHandle* h = slot.load(std::memory_order_relaxed);
-            if (!h || h->isOpen()) continue;
+            if (!isClosed(h)) continue;
             const uint32_t age = now - h->closedAt;
             if (!oldest || age > oldestAge) {
                 oldest = &slot;
@@ -106,6 +111,8 @@ ControllerHandle* allocateHandle() {
         delete fresh;
         return nullptr;
     }
+    // Until its open ends, the record belongs to the thread opening it.
+    fresh->opening.store(true, std::memory_order_relaxed);
     target->store(fresh, std::memory_order_release);
     return fresh;
 }
@@ -118,6 +125,13 @@ void releaseHandle(ControllerHandle* h) {
             freeRecord(slot);
             return;
         }
+}
+
+bool inHandleTable(const void* p) {
+    if (!p) return false;
+    for (const auto& slot : table().slots)
+        if (slot.load(std::memory_order_acquire) == p) return true;
+    return false;
 }
 
 bool isValidHandle(const void* p) {

@@ -108,6 +108,7 @@ int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
         uint8_t state[28];
         h->windowedTransfer = queryTransferState(api, state) == rc::ok ? 1 : 0;
     }
+    h->opening.store(false, std::memory_order_relaxed);
     *out = api;
     return rc::ok;
 }

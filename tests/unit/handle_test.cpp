@@ -92,6 +92,32 @@ TEST(HandleTable, FullTableRefusesThenReusesAClosedSlot) {
     for (TVX_HANDLE h : handles) EXPECT_EQ(TVX_Close(h), 0);
 }
 
+// A record another thread is still opening looks closed (no magic yet):
+// neither the age rule nor the full-table rule may take it.
+TEST(HandleTable, RecordsBeingOpenedAreNeverReaped) {
+    testing::TestClock clock(2000000);  // an uptime past the reaping age
+    testing::ScopedClock scoped(clock);
+    ControllerHandle* opening = allocateHandle();
+    ASSERT_NE(opening, nullptr);
+    ControllerHandle* other = allocateHandle();
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(inHandleTable(opening));
+    releaseHandle(other);
+
+    InProcessController c(Framing::tcp);
+    std::vector<TVX_HANDLE> handles;
+    for (int i = 0; i < kHandleSlots - 1; ++i) {
+        TVX_HANDLE h = nullptr;
+        ASSERT_EQ(sim::openInProcess(c.link, &h, true, 100), 0) << i;
+        handles.push_back(h);
+    }
+    EXPECT_EQ(allocateHandle(), nullptr);
+    EXPECT_TRUE(inHandleTable(opening));
+    for (TVX_HANDLE h : handles) TVX_Close(h);
+    releaseHandle(opening);
+    EXPECT_FALSE(inHandleTable(opening));
+}
+
 TEST(HandleTable, ClosedHandleIsRefusedEverywhere) {
     InProcessController c(Framing::tcp);
     ASSERT_EQ(c.open(), 0);
