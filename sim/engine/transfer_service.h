@@ -18,7 +18,7 @@ namespace tvx::sim {
 struct TransferSettings {
     uint16_t largestBlock = 1024;  // announced in the download start reply
     uint16_t window = 100;         // blocks the host may send unacknowledged
-    uint16_t uploadBlock = 1024;   // data bytes per upload block
+    uint16_t uploadBlock = 2026;   // data bytes per upload block: the most a reply carries
 };
 
 class TransferService {
