@@ -75,6 +75,19 @@ void probeWorker(void* arg) {
     }
 }
 
+// Opens the worker's socket and starts it on `state`: 0, -1 when no socket
+// can be made, 20006 when no thread starts. On failure the state is freed.
+template <class State>
+int32_t startWorker(platform::Thread& worker, platform::Thread::Entry entry, State* state) {
+    int32_t r = rc::ok;
+    if (!state->socket.open())
+        r = -1;
+    else if (!worker.start(entry, state))
+        r = rc::osError;
+    if (r != rc::ok) delete state;
+    return r;
+}
+
 // Ends a worker: interrupting the socket wakes its receive. The state the
 // worker shares is freed only when the worker has surely ended.
 template <class State>
@@ -96,15 +109,8 @@ TVX_API int32_t TVX_STDCALL TVX_SearchEth(char* buffer, uint32_t bufferSize, uin
     if (!s) return rc::osError;
     s->buffer = buffer;
     s->bufferSize = bufferSize;
-    if (!s->socket.open()) {
-        delete s;
-        return -1;
-    }
     platform::Thread worker;
-    if (!worker.start(searchWorker, s)) {
-        delete s;
-        return rc::osError;
-    }
+    if (const int32_t r = startWorker(worker, searchWorker, s); r != rc::ok) return r;
     sleepMs(timeMs);
     finishWorker(worker, s);
     return rc::ok;
@@ -122,15 +128,8 @@ TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs
         std::memcpy(host, ip, n);
         p->targetValid = platform::parseIpv4(host, &p->target);
     }
-    if (!p->socket.open()) {
-        delete p;
-        return -1;
-    }
     platform::Thread worker;
-    if (!worker.start(probeWorker, p)) {
-        delete p;
-        return rc::osError;
-    }
+    if (const int32_t r = startWorker(worker, probeWorker, p); r != rc::ok) return r;
     sleepMs(1);
     for (uint32_t polls = timeMs / kPollMs; polls > 0 && !p->answered.load(std::memory_order_acquire); --polls)
         sleepMs(kPollMs);
