@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
 #include "packaging/path_text.h"
 #include "packaging/project_record.h"
 

@@ -49,6 +49,10 @@ inline constexpr size_t replyHeaderLength = 10;
 // request built up to the largest packet never writes past its area.
 inline constexpr size_t areaSize = 2048 + 2;
 inline constexpr size_t largestPacket = 2044;
+// A reply shorter than this is padded with zeros up to it in the caller's
+// area, so that fields read at fixed offsets of a short reply are 0, never
+// stale bytes. Every fixed reply field lies within it.
+inline constexpr size_t paddedReplyBytes = 256;
 }  // namespace packet
 
 inline constexpr size_t kBufferSize = 2048;
@@ -108,7 +112,9 @@ int32_t setStationId(CommandChannel& ch, uint8_t id);
 
 // Sends `request` (a packet starting with its length) and waits for the
 // matching reply, resending the identical frame with doubling waits. On
-// success the reply packet (its own length bytes) is copied to replyOut.
+// success the reply packet (its own length bytes) is copied to replyOut,
+// padded with zeros up to packet::paddedReplyBytes; replyOut holds
+// packet::areaSize bytes.
 int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs);
 // Frames `request`, sends it once and returns the send result.
 int32_t sendOnly(CommandChannel& ch, uint8_t* request);

@@ -16,22 +16,17 @@ void buildFrame(CommandChannel& ch, uint32_t m) {
     }
 }
 
-void disarm(CommandChannel& ch) {
-    std::lock_guard<std::mutex> lock(ch.handover);
-    ch.waiting.store(0, std::memory_order_relaxed);
-    ch.replyReady.store(0, std::memory_order_relaxed);
-}
-
-bool answersRequest(const CommandChannel& ch, const uint8_t* frame) {
-    const uint8_t want = ch.txPdu[1];
-    const uint8_t got = frame[1];
-    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return true;
-    if (got != want) return false;
-    if (want != fc::request) return true;
-    const uint8_t* req = ch.txPdu + 2;
-    const uint8_t* rep = frame + 2;
-    return getU16(req + packet::commandOffset) == getU16(rep + packet::commandOffset) &&
-           getU16(req + packet::sequenceOffset) == getU16(rep + packet::sequenceOffset);
+ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu) {
+    const uint8_t want = requestPdu[1];
+    const uint8_t got = replyPdu[1];
+    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return ReplyMatch::exception;
+    if (got != want) return ReplyMatch::wrongFunction;
+    if (want != fc::request) return ReplyMatch::answers;
+    const uint8_t* req = requestPdu + 2;
+    const uint8_t* rep = replyPdu + 2;
+    const bool same = getU16(req + packet::commandOffset) == getU16(rep + packet::commandOffset) &&
+                      getU16(req + packet::sequenceOffset) == getU16(rep + packet::sequenceOffset);
+    return same ? ReplyMatch::answers : ReplyMatch::otherRequest;
 }
 
 }  // namespace tvx::detail

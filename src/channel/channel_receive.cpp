@@ -38,7 +38,7 @@ int32_t processFrame(CommandChannel& ch) {
     {
         std::lock_guard<std::mutex> lock(ch.handover);
         if (ch.waiting.load(std::memory_order_relaxed) && !ch.replyReady.load(std::memory_order_relaxed) &&
-            detail::answersRequest(ch, frame)) {
+            detail::isAnswer(detail::matchReply(ch.txPdu, frame))) {
             std::memcpy(ch.replyPdu, frame, frameLength);
             ch.replyReady.store(1, std::memory_order_relaxed);
             ch.waiting.store(0, std::memory_order_relaxed);

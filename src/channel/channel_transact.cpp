@@ -52,17 +52,14 @@ uint32_t attemptWait(const CommandChannel& ch, uint32_t attempt, uint32_t budget
 }  // namespace
 
 int32_t checkReply(const CommandChannel& ch) {
-    const uint8_t want = ch.txPdu[1];
-    const uint8_t got = ch.replyPdu[1];
-    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return rc::exceptionBase + ch.replyPdu[2];
-    if (got != want) return rc::wrongFunction;
-    if (want != fc::request) return rc::ok;
-    const uint8_t* req = ch.txPdu + 2;
-    const uint8_t* rep = ch.replyPdu + 2;
-    if (getU16(req + packet::commandOffset) != getU16(rep + packet::commandOffset) ||
-        getU16(req + packet::sequenceOffset) != getU16(rep + packet::sequenceOffset))
-        return rc::mismatch;
-    return getI32(rep + packet::statusOffset);
+    switch (matchReply(ch.txPdu, ch.replyPdu)) {
+        case ReplyMatch::exception: return rc::exceptionBase + ch.replyPdu[2];
+        case ReplyMatch::wrongFunction: return rc::wrongFunction;
+        case ReplyMatch::otherRequest: return rc::mismatch;
+        case ReplyMatch::answers: break;
+    }
+    if (ch.txPdu[1] != fc::request) return rc::ok;
+    return getI32(ch.replyPdu + 2 + packet::statusOffset);
 }
 
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
@@ -106,19 +103,21 @@ int32_t buildRequestFrame(CommandChannel& ch, uint8_t* request) {
 
 int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs) {
     if (!replyOut) return rc::cannotFrame;
-    detail::disarm(ch);
+    resetWait(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;
     r = detail::sendAndWait(ch, budgetMs);
     if (r != rc::ok) return r;
     const uint8_t* reply = ch.replyPdu + 2;
-    std::memcpy(replyOut, reply, getU16(reply));
+    const size_t n = getU16(reply);
+    std::memcpy(replyOut, reply, n);
+    if (n < packet::paddedReplyBytes) std::memset(replyOut + n, 0, packet::paddedReplyBytes - n);
     resetWait(ch);
     return rc::ok;
 }
 
 int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
-    detail::disarm(ch);
+    resetWait(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;
     return ch.ops->send(ch, ch.txBuffer, ch.txLength);

@@ -17,7 +17,7 @@ int32_t runStandard(CommandChannel& ch, uint32_t pduBytes, uint32_t budgetMs) {
 
 // Writes station, function code, start address and count at txPdu.
 uint8_t* beginRequest(CommandChannel& ch, uint8_t function, uint16_t start, uint16_t value) {
-    detail::disarm(ch);
+    resetWait(ch);
     uint8_t* p = ch.txPdu;
     p[0] = ch.stationId;
     p[1] = function;

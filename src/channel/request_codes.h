@@ -61,4 +61,8 @@ inline constexpr uint16_t taskStackState = 308;
 inline constexpr uint16_t childCard = 320;
 inline constexpr uint16_t cycleUpload = 427;
 
+// Packets the controller pushes (function 73).
+inline constexpr uint16_t pushedCycleBlock = 399;  // a cycle-upload block
+inline constexpr uint16_t pushedText = 400;        // text for the auto-upload callback
+
 }  // namespace tvx::req

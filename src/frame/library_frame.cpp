@@ -1,10 +1,9 @@
 #include "frame/library_frame.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "base/result_codes.h"
-#include "frame/debug_output.h"
+#include "base/debug_output.h"
 #include "link/handle_table.h"
 #include "packaging/archive_cipher.h"
 #include "platform/platform.h"
@@ -12,11 +11,9 @@
 namespace tvx {
 namespace {
 
-std::atomic<int32_t> g_loadResult{rc::ok};
-
 int32_t refuseLoad(const char* message, int32_t code) {
     platform::showLoadFailure(message);
-    g_loadResult.store(code);
+    setLoadResult(code);
     return code;
 }
 
@@ -29,7 +26,7 @@ int32_t libraryLoad() {
     const int32_t cipher = initArchiveCipher();
     if (cipher != rc::ok) return refuseLoad(kCipherFailureMessage, cipher);
     // The handle table builds itself (and its semaphore) on first use.
-    g_loadResult.store(rc::ok);
+    setLoadResult(rc::ok);
     return rc::ok;
 }
 
@@ -38,7 +35,7 @@ void libraryUnload() {
     platform::shutdownSockets();
 }
 
-int32_t libraryLoadResult() { return g_loadResult.load(); }
+int32_t libraryLoadResult() { return loadResult(); }
 
 void formatFileVersion(uint32_t mostSignificant, uint32_t leastSignificant, char* out) {
     std::snprintf(out, 16, "%d.%d.%d.%d", static_cast<int>((mostSignificant >> 16) & 0xFF),

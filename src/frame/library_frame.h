@@ -3,17 +3,18 @@
 
 #include <cstdint>
 
+#include "platform/library_entry.h"
+
 namespace tvx {
 
 inline constexpr const char* kSocketsFailureMessage = "The sockets layer could not be initialised.";
 inline constexpr const char* kCipherFailureMessage = "Nsecure init error.";
 
-// Runs the load steps in order: sockets layer, debug output (one line),
-// archive cipher, handle table. Returns 0, or the failing step's code after
-// showing its message; the result is also recorded for libraryLoadResult.
-int32_t libraryLoad();
-// Destroys every handle and releases process-wide resources.
-void libraryUnload();
+// libraryLoad runs the load steps in order: sockets layer, debug output
+// (one line), archive cipher, handle table. It returns 0, or the failing
+// step's code after showing its message; the result is also recorded for
+// libraryLoadResult. libraryUnload destroys every handle and releases
+// process-wide resources.
 // The result of the last load: 0 when it succeeded or has not run (a
 // program linking the library statically runs no load of its own).
 int32_t libraryLoadResult();

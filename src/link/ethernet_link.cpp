@@ -6,7 +6,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/request_codes.h"
-#include "channel/requests.h"
+#include "link/locked_transact.h"
 #include "link/handle.h"
 
 namespace tvx {
@@ -53,10 +53,8 @@ void keepAliveThreadMain(void* arg) {
     while (h.running.load(std::memory_order_acquire)) {
         if (h.stopEvent.waitFor(keepAliveMs.load(std::memory_order_relaxed))) break;
         if (!h.running.load(std::memory_order_acquire)) break;
-        uint8_t request[packet::areaSize] = {};
-        putU16(request, packet::headerLength);
-        putU16(request + packet::commandOffset, req::keepAlive);
-        lockedSendOnly(toApi(&h), request, &h.running);  // a closed handle gives 20009: ignored
+        PacketArea area(req::keepAlive, 0);
+        lockedSendOnly(h, area, &h.running);  // a closed handle gives 20009: ignored
     }
 }
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "channel/channel.h"
-#include "monitoring/cycle_buffer.h"
 #include "platform/platform.h"
 #include "tavrix.h"
 
@@ -28,11 +27,9 @@ struct ControllerHandle {
     std::atomic<bool> opening{false};
     uint32_t closedAt = 0;
     std::atomic<int32_t> timeoutMs{0};
-    uint16_t lcdSettings[3] = {};
     CommandChannel channel;
 
     char connectString[kAddressCapacity] = {};
-    int32_t comPort = 0;
     char ipAddress[kAddressCapacity] = {};
     uint16_t ipPort = 0;
     uint32_t ipTarget = 0;  // ipAddress parsed once, host byte order
@@ -43,7 +40,6 @@ struct ControllerHandle {
     const LinkDriver* driver = nullptr;
     void* linkState = nullptr;
 
-    platform::Thread rxThread;
     platform::Thread datagramThread;
     platform::Thread keepAliveThread;
     std::atomic<uint8_t> running{0};
@@ -52,7 +48,6 @@ struct ControllerHandle {
     std::atomic<bool> threadsOutstanding{false};
 
     platform::Semaphore transactionLock;
-    platform::Semaphore pciReadLock;
     platform::Semaphore userLock;
     platform::Event replyEvent;
     // Set by close so that link threads waiting on it stop at once.
@@ -62,13 +57,9 @@ struct ControllerHandle {
     uint32_t axisCount = 0;
     uint8_t windowedTransfer = 0;
     std::atomic<float> progress{0.0f};
-    uint64_t firmwareTotal = 0;
-    uint64_t firmwareDone = 0;
     std::atomic<TVX_AutoUpCallback> autoUpCallback{nullptr};
     std::atomic<uint32_t> unsolicitedCount{0};
     uint16_t lastUnsolicitedSeq = 0xFFFF;
-
-    CycleUploadBuffer cycle[kCycleBufferCount];
 
     bool isOpen() const { return magic.load(std::memory_order_acquire) == kHandleMagic; }
 };

@@ -27,7 +27,10 @@ TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint
     return openHandle(o, out);
 }
 
-TVX_API int32_t TVX_STDCALL TVX_Close(TVX_HANDLE handle) { return closeHandle(handle); }
+TVX_API int32_t TVX_STDCALL TVX_Close(TVX_HANDLE handle) {
+    ControllerHandle* h = validHandle(handle);
+    return h ? closeHandle(*h) : rc::invalidHandle;
+}
 
 TVX_API int32_t TVX_STDCALL TVX_SetTimeOut(TVX_HANDLE handle, uint32_t ms) {
     ControllerHandle* h = validHandle(handle);

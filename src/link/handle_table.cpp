@@ -11,6 +11,8 @@ namespace {
 
 inline constexpr uint32_t kDestroyLockWaitMs = 200;
 
+std::atomic<int32_t> g_loadResult{0};
+
 struct HandleTable {
     std::atomic<ControllerHandle*> slots[kHandleSlots] = {};
     platform::Semaphore lock;
@@ -53,10 +55,8 @@ void destroyHandle(ControllerHandle& h) {
     // every later open or the process exit. The record is closed already.
     const bool user = h.userLock.waitFor(kDestroyLockWaitMs);
     const bool transaction = h.transactionLock.waitFor(kDestroyLockWaitMs);
-    const bool pci = h.pciReadLock.waitFor(kDestroyLockWaitMs);
     (void)user;
     (void)transaction;
-    (void)pci;
     h.magic.store(0, std::memory_order_release);
     if (h.driver) h.driver->teardown(h);
     // A thread that could not be stopped may still wait on these objects.
@@ -65,8 +65,6 @@ void destroyHandle(ControllerHandle& h) {
     h.replyEvent.close();
     h.transactionLock.close();
     h.userLock.close();
-    h.pciReadLock.close();
-    for (CycleUploadBuffer& b : h.cycle) b.guard.close();
 }
 
 ControllerHandle* allocateHandle() {
@@ -146,6 +144,9 @@ bool isValidHandle(const void* p) {
 ControllerHandle* validHandle(TVX_HANDLE api) {
     return isValidHandle(api) ? fromApi(api) : nullptr;
 }
+
+void setLoadResult(int32_t code) { g_loadResult.store(code); }
+int32_t loadResult() { return g_loadResult.load(); }
 
 void destroyAllHandles() {
     TableLock lock;

@@ -25,6 +25,10 @@ bool isValidHandle(const void* h);
 bool inHandleTable(const void* p);
 // Resolves an API handle to an open record, or null.
 ControllerHandle* validHandle(TVX_HANDLE h);
+// The result of the library's load as recorded by the frame: while it is
+// not 0, opens are refused with it.
+void setLoadResult(int32_t code);
+int32_t loadResult();
 // Destroys every record (library unload).
 void destroyAllHandles();
 // Tears down the link and closes every kernel object of the record.

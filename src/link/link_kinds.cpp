@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/result_codes.h"
 #include "link/ethernet_link.h"
 #include "link/handle.h"
@@ -10,19 +11,7 @@
 namespace tvx {
 namespace {
 
-bool startsWithNoCase(const char* text, const char* prefix) {
-    for (; *prefix; ++text, ++prefix) {
-        char c = *text;
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != *prefix) return false;
-    }
-    return true;
-}
-
-int32_t prepareSerial(ControllerHandle& h, const char* address) {
-    // The port number follows the three characters "COM"; a shorter text
-    // names port 0, which no system has.
-    h.comPort = std::strlen(address) < 3 ? 0 : std::atoi(address + 3);
+int32_t prepareSerial(ControllerHandle& h, const char*) {
     h.channel.attempts = 2;
     h.channel.baseWaitMs = kDefaultTimeoutMs;
     return rc::ok;

@@ -5,10 +5,10 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/request_codes.h"
-#include "channel/requests.h"
-#include "frame/library_frame.h"
 #include "link/handle.h"
 #include "link/handle_table.h"
+#include "link/link_defaults.h"
+#include "link/locked_transact.h"
 #include "platform/clock.h"
 
 namespace tvx {
@@ -16,14 +16,8 @@ namespace {
 
 // Creates the record's events and semaphores; false when any fails.
 bool createObjects(ControllerHandle& h) {
-    bool ok = h.replyEvent.create(false) && h.stopEvent.create(true) && h.transactionLock.create() &&
-              h.userLock.create() && h.pciReadLock.create();
-    for (CycleUploadBuffer& b : h.cycle) {
-        if (!ok) break;
-        b.active.store(0);
-        ok = b.guard.create();
-    }
-    return ok;
+    return h.replyEvent.create(false) && h.stopEvent.create(true) && h.transactionLock.create() &&
+           h.userLock.create();
 }
 
 int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const char* address) {
@@ -61,25 +55,34 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
     return r;
 }
 
+// Arguments of the cycle-upload switch.
+namespace cycle_args {
+inline constexpr size_t buffer = 0;    // u8, 0xFF for every buffer
+inline constexpr size_t enable = 1;    // u8
+inline constexpr size_t interval = 2;  // u32 milliseconds
+inline constexpr size_t items = 6;     // item text with its 0 byte
+inline constexpr uint8_t everyBuffer = 0xFF;
+}  // namespace cycle_args
+
 // Switches cycle upload off on every buffer; the result is ignored.
 void disableCycleUpload(ControllerHandle& h) {
-    for (CycleUploadBuffer& b : h.cycle) b.active.store(0, std::memory_order_release);
-    uint8_t request[packet::areaSize] = {};
-    uint8_t reply[packet::areaSize] = {};
-    putU16(request, 13);
-    putU16(request + packet::commandOffset, req::cycleUpload);
-    request[6] = 0xFF;  // every buffer
-    request[7] = 0;     // disable
-    putU32(request + 8, 0);
-    request[12] = 0;  // empty item text
-    transactStatus(toApi(&h), request, reply);
+    PacketArea area(req::cycleUpload, cycle_args::items + 1);
+    area.args()[cycle_args::buffer] = cycle_args::everyBuffer;  // enable, interval and text stay 0
+    lockedTransact(h, area);
+}
+
+// Probes for windowed transfer: a controller that answers the transfer
+// state query supports it.
+bool answersTransferState(ControllerHandle& h) {
+    PacketArea area(req::transferState, 0);
+    return lockedTransact(h, area) == rc::ok;
 }
 
 }  // namespace
 
 int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
     // A library whose load was refused opens nothing.
-    if (const int32_t load = libraryLoadResult(); load != rc::ok) return load;
+    if (const int32_t load = loadResult(); load != rc::ok) return load;
     if (!options.address || !out) return rc::badArgument;
     const LinkDriver* driver = options.driver ? options.driver : driverForKind(options.kind);
     if (!driver) return rc::badArgument;
@@ -92,43 +95,40 @@ int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
         releaseHandle(h);
         return r;
     }
-    TVX_HANDLE api = toApi(h);
     h->timeoutMs.store(static_cast<int32_t>(options.timeoutMs));
-    TVX_SysSpecification sysRecord;
-    r = querySysSpecification(api, &sysRecord);
+    PacketArea area;
+    r = querySystemRecord(*h, area);
     if (r != rc::ok) {
         // Nobody ever received this handle: close it and free the slot.
-        closeHandle(api);
+        closeHandle(*h);
         releaseHandle(h);
         return r;
     }
-    h->axisCount = sysRecord.axisCount;
+    h->axisCount = getU16(area.data() + sys_record::axisCount);
     disableCycleUpload(*h);
-    if (options.probeTransfer) {
-        uint8_t state[28];
-        h->windowedTransfer = queryTransferState(api, state) == rc::ok ? 1 : 0;
-    }
+    if (options.probeTransfer) h->windowedTransfer = answersTransferState(*h) ? 1 : 0;
     h->opening.store(false, std::memory_order_relaxed);
-    *out = api;
+    *out = toApi(h);
     return rc::ok;
 }
 
-int32_t closeHandle(TVX_HANDLE api) {
-    ControllerHandle* h = validHandle(api);
-    if (!h) return rc::invalidHandle;
-    h->userLock.wait();
-    h->transactionLock.wait();
-    h->pciReadLock.wait();
+int32_t querySystemRecord(ControllerHandle& h, PacketArea& area) {
+    area.begin(req::sysSpecification, sys_record::requestArgumentBytes);
+    putU32(area.args(), connectionIdentifier());
+    return lockedTransact(h, area);
+}
+
+int32_t closeHandle(ControllerHandle& h) {
+    h.userLock.wait();
+    h.transactionLock.wait();
     // Another close may have finished while this one waited for the locks.
-    const bool wasOpen = h->magic.exchange(0, std::memory_order_acq_rel) == kHandleMagic;
+    const bool wasOpen = h.magic.exchange(0, std::memory_order_acq_rel) == kHandleMagic;
     if (wasOpen) {
-        h->closedAt = tickMs();
-        if (h->driver) h->driver->teardown(*h);
+        h.closedAt = tickMs();
+        if (h.driver) h.driver->teardown(h);
     }
-    h->transactionLock.release();
-    h->userLock.release();
-    h->pciReadLock.release();
-    for (CycleUploadBuffer& b : h->cycle) b.guard.release();
+    h.transactionLock.release();
+    h.userLock.release();
     return wasOpen ? rc::ok : rc::invalidHandle;
 }
 

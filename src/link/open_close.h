@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "channel/packet_area.h"
+#include "link/handle.h"
 #include "link/link_driver.h"
 #include "tavrix.h"
 
@@ -19,10 +21,18 @@ struct OpenOptions {
     void* linkState = nullptr;
 };
 
-int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out);
-int32_t closeHandle(TVX_HANDLE handle);
+// Offsets in the system record, the reply data of the system record query.
+namespace sys_record {
+inline constexpr uint32_t requestArgumentBytes = 4;  // u32 connection identifier
+inline constexpr size_t axisCount = 4;               // u16
+inline constexpr size_t bytes = 60;
+}  // namespace sys_record
 
-// Sends the connection's system record query (used by open).
-int32_t querySysSpecification(TVX_HANDLE handle, TVX_SysSpecification* record);
+int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out);
+int32_t closeHandle(ControllerHandle& h);
+
+// Runs the system record query (open reads the axis count from it); the
+// record is the reply data in `area`.
+int32_t querySystemRecord(ControllerHandle& h, PacketArea& area);
 
 }  // namespace tvx

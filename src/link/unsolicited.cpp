@@ -1,16 +1,17 @@
 // Packets pushed by the controller (function 73), on the receive thread.
+#include <atomic>
 #include <cstring>
 
 #include "base/bytes.h"
 #include "link/handle.h"
 #include "link/link_driver.h"
-#include "monitoring/cycle_upload_hook.h"
+#include "link/pushed_packets.h"
+#include "channel/request_codes.h"
 
 namespace tvx {
 namespace {
 
-inline constexpr uint16_t kAutoUploadText = 400;
-inline constexpr uint16_t kCycleUploadBlock = 399;
+std::atomic<PushedPacketSink> g_cycleBlockSink{nullptr};
 
 void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
     TVX_AutoUpCallback callback = h.autoUpCallback.load(std::memory_order_acquire);
@@ -26,6 +27,8 @@ void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
 
 }  // namespace
 
+void setCycleBlockSink(PushedPacketSink sink) { g_cycleBlockSink.store(sink, std::memory_order_release); }
+
 void handleUnsolicited(CommandChannel& ch, const uint8_t* pkt, uint32_t available) {
     ControllerHandle& h = ownerOf(ch);
     h.unsolicitedCount.fetch_add(1, std::memory_order_relaxed);
@@ -35,10 +38,11 @@ void handleUnsolicited(CommandChannel& ch, const uint8_t* pkt, uint32_t availabl
     const uint16_t sequence = getU16(pkt + packet::sequenceOffset);
     if (sequence == h.lastUnsolicitedSeq) return;  // a repeat
     if (length <= available) {
-        if (command == kAutoUploadText && length >= packet::replyHeaderLength)
+        if (command == req::pushedText && length >= packet::replyHeaderLength) {
             deliverText(h, pkt, length);
-        else if (command == kCycleUploadBlock && length >= packet::replyHeaderLength + 1)
-            cycleUploadReceive(h, pkt, length);
+        } else if (command == req::pushedCycleBlock && length >= packet::replyHeaderLength + 1) {
+            if (PushedPacketSink sink = g_cycleBlockSink.load(std::memory_order_acquire)) sink(h, pkt, length);
+        }
     }
     h.lastUnsolicitedSeq = sequence;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "packaging/archive_cipher.h"
@@ -42,8 +43,7 @@ int32_t writePassword(const char* password, uint8_t* header) {
     ByteBuffer upper;
     if (!upper.allocate(n)) return rc::osError;
     for (size_t i = 0; i < n; ++i) {
-        const char c = password[i];
-        upper.data()[i] = static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        upper.data()[i] = static_cast<uint8_t>(upperAscii(password[i]));
     }
     if (!platform::md5Digest(upper.data(), n, header + archiveField::digest)) return rc::osError;
     header[archiveField::passwordFlag] = 1;

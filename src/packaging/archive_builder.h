@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "packaging/archive_format.h"
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 
 namespace tvx {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
 
@@ -114,12 +115,6 @@ uint32_t inverseMixColumn(const CipherTables& t, uint32_t w) {
            t.decipherTables[2][t.sbox[(w >> 16) & 0xFF]] ^ t.decipherTables[3][t.sbox[w >> 24]];
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Joins the stored pieces into `text` (64 digits and a terminator).
 void builtInKeyText(char text[kKeyTextDigits + 1]) {
@@ -136,7 +131,7 @@ void builtInKeyText(char text[kKeyTextDigits + 1]) {
 int32_t parseCipherKeyText(const char* text, uint8_t key[kCipherKeyBytes]) {
     std::memset(key, 0, kCipherKeyBytes);
     for (size_t i = 0; i < kKeyTextDigits && text[i] != 0; ++i) {
-        const int v = hexValue(text[i]);
+        const int v = hexDigitValue(text[i]);
         if (v < 0) return rc::cipherKey;
         key[i / 2] = static_cast<uint8_t>(key[i / 2] | (i % 2 == 0 ? v << 4 : v));
     }

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "base/result_codes.h"
-#include "link/handle_table.h"
+#include "api/requests.h"
 #include "packaging/archive_builder.h"
 #include "packaging/archive_cipher.h"
 #include "packaging/byte_transforms.h"
 #include "packaging/project_file.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
 #include "channel/request_codes.h"
@@ -46,9 +46,9 @@ int32_t buildFromFile(const char* projectPath, const char* password, uint32_t wo
     return buildFromRecord(project.record.data(), project.directory, password, word, form, archive);
 }
 
-int32_t send(TVX_HANDLE handle, uint16_t code, int32_t built, const ByteBuffer& archive, const char* name = nullptr) {
+int32_t send(ControllerHandle& h, uint16_t code, int32_t built, const ByteBuffer& archive, const char* name = nullptr) {
     if (built != rc::ok) return built;
-    return downloadBlocks(handle, code, 0, archive.data(), static_cast<uint32_t>(archive.size()), name);
+    return downloadBlocks(h, code, 0, archive.data(), static_cast<uint32_t>(archive.size()), name);
 }
 
 bool looksEnciphered(const uint8_t* data) {
@@ -85,75 +85,85 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNar2(uint8_t* record, const char* directory,
     return r != rc::ok ? r : writeArchive(archivePath, archive);
 }
 
-TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown(TVX_HANDLE handle, const char* projectPath, const char* password,
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown(TVX_HANDLE api, const char* projectPath, const char* password,
                                                uint32_t word) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    ByteBuffer archive;
-    const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, req::archiveDownload, r, archive);
+    return withHandle(api, [&](ControllerHandle& h) {
+        ByteBuffer archive;
+        const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
+        return send(h, req::archiveDownload, r, archive);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE handle, uint8_t* record, const char* directory,
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE api, uint8_t* record, const char* directory,
                                                 const char* password, uint32_t word) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    ByteBuffer archive;
-    const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, req::archiveDownload, r, archive);
+    return withHandle(api, [&](ControllerHandle& h) {
+        ByteBuffer archive;
+        const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
+        return send(h, req::archiveDownload, r, archive);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE handle, const char* projectPath, const char* password,
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE api, const char* projectPath, const char* password,
                                                  uint32_t word) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    ByteBuffer archive;
-    const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, req::archiveRamRun, r, archive);
+    return withHandle(api, [&](ControllerHandle& h) {
+        ByteBuffer archive;
+        const int32_t r = buildFromFile(projectPath, password, word, ArchiveForm::mirrored, &archive);
+        return send(h, req::archiveRamRun, r, archive);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE handle, uint8_t* record, const char* directory,
+TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE api, uint8_t* record, const char* directory,
                                                   const char* password, uint32_t word) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    ByteBuffer archive;
-    const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
-    return send(handle, req::archiveRamRun, r, archive);
+    return withHandle(api, [&](ControllerHandle& h) {
+        ByteBuffer archive;
+        const int32_t r = buildFromRecord(record, directory, password, word, ArchiveForm::mirrored, &archive);
+        return send(h, req::archiveRamRun, r, archive);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DownNar(TVX_HANDLE handle, const char* archivePath, const char* name) {
-    return downloadFile(handle, req::archiveNamedDownload, archivePath, name);
+TVX_API int32_t TVX_STDCALL TVX_DownNar(TVX_HANDLE api, const char* archivePath, const char* name) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        return downloadFile(h, req::archiveNamedDownload, archivePath, name);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DownMemNar(TVX_HANDLE handle, const void* archive, uint32_t length, const char* name) {
-    return downloadBlocks(handle, req::archiveNamedDownload, 0, archive, length, name);
+TVX_API int32_t TVX_STDCALL TVX_DownMemNar(TVX_HANDLE api, const void* archive, uint32_t length, const char* name) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        return downloadBlocks(h, req::archiveNamedDownload, 0, archive, length, name);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char* archivePath) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    if (!archiveCipherReady()) return rc::cipherKey;
-    ByteBuffer file;
-    int32_t r = readWholeFile(archivePath, &file);
-    if (r != rc::ok) return r;
-    const size_t length = file.size();
-    if (length > UINT32_MAX) return rc::fileLength;
-    // Only the enciphered form is accepted here.
-    if (length < kCipherBlockBytes || !looksEnciphered(file.data())) return rc::fileError;
-    if (!file.resize(roundUp32(length))) return rc::osError;
-    encipheredToMirrored(file.data(), file.size());
-    return downloadBlocks(handle, req::archiveRamRun, 0, file.data(), static_cast<uint32_t>(length), nullptr);
+TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE api, const char* archivePath) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (!archiveCipherReady()) return rc::cipherKey;
+        ByteBuffer file;
+        int32_t r = readWholeFile(archivePath, &file);
+        if (r != rc::ok) return r;
+        const size_t length = file.size();
+        if (length > UINT32_MAX) return rc::fileLength;
+        // Only the enciphered form is accepted here.
+        if (length < kCipherBlockBytes || !looksEnciphered(file.data())) return rc::fileError;
+        if (!file.resize(roundUp32(length))) return rc::osError;
+        encipheredToMirrored(file.data(), file.size());
+        return downloadBlocks(h, req::archiveRamRun, 0, file.data(), static_cast<uint32_t>(length), nullptr);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const void* archive, uint32_t length) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    if (archive == nullptr) return rc::badArgument;
-    if (!archiveCipherReady()) return rc::cipherKey;
-    const uint8_t* bytes = static_cast<const uint8_t*>(archive);
-    // Under one block it cannot be enciphered: it goes as it is (and an
-    // empty buffer gets the transfer engine's own refusal).
-    if (length < kCipherBlockBytes || !looksEnciphered(bytes))
-        return downloadBlocks(handle, req::archiveRamRun, 0, bytes, length, nullptr);
-    ByteBuffer copy;
-    if (!copy.allocate(roundUp32(length))) return rc::osError;
-    std::memcpy(copy.data(), bytes, length);
-    encipheredToMirrored(copy.data(), copy.size());
-    return downloadBlocks(handle, req::archiveRamRun, 0, copy.data(), static_cast<uint32_t>(copy.size()), nullptr);
+TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE api, const void* archive, uint32_t length) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (archive == nullptr) return rc::badArgument;
+        if (!archiveCipherReady()) return rc::cipherKey;
+        const uint8_t* bytes = static_cast<const uint8_t*>(archive);
+        // Under one block it cannot be enciphered: it goes as it is (and an
+        // empty buffer gets the transfer engine's own refusal).
+        if (length < kCipherBlockBytes || !looksEnciphered(bytes))
+            return downloadBlocks(h, req::archiveRamRun, 0, bytes, length, nullptr);
+        ByteBuffer copy;
+        if (!copy.allocate(roundUp32(length))) return rc::osError;
+        std::memcpy(copy.data(), bytes, length);
+        encipheredToMirrored(copy.data(), copy.size());
+        return downloadBlocks(h, req::archiveRamRun, 0, copy.data(), static_cast<uint32_t>(copy.size()), nullptr);
+    });
 }
 
 }  // extern "C"

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "packaging/archive_format.h"
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 #include "packaging/project_record.h"
 
 namespace tvx {

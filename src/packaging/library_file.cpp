@@ -9,7 +9,7 @@
 #include "packaging/path_text.h"
 #include "packaging/plc_section.h"
 #include "packaging/source_hashes.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 namespace tvx {
 namespace {

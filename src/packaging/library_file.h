@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 
 namespace tvx {
 

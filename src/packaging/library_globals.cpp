@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/bytes.h"
 #include "packaging/library_file.h"
 
@@ -37,9 +38,7 @@ bool firstWordIsGlobal(const char* line, size_t n) {
     if (space == nullptr || space - line != 6) return false;
     static const char kWord[] = "global";
     for (size_t i = 0; i < 6; ++i) {
-        char c = line[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kWord[i]) return false;
+        if (lowerAscii(line[i]) != kWord[i]) return false;
     }
     return true;
 }

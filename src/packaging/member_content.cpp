@@ -12,7 +12,7 @@
 #include "packaging/plc_section.h"
 #include "packaging/project_record.h"
 #include "packaging/source_hashes.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 namespace tvx {
 namespace {

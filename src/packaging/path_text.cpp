@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/result_codes.h"
 
 namespace tvx {
 namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 #else
@@ -26,12 +25,6 @@ size_t directoryLength(const char* path) {
 }
 
 const char* fileNameOf(const char* path) { return path + directoryLength(path); }
-
-bool equalsNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (lowerAscii(*a) != lowerAscii(*b)) return false;
-    return *a == *b;
-}
 
 bool endsWithNoCase(const char* path, const char* extension) {
     const size_t n = std::strlen(path);

@@ -22,7 +22,6 @@ const char* fileNameOf(const char* path);
 bool endsWithNoCase(const char* path, const char* extension);
 // The extension after the last '.' of the path ("" when there is none).
 const char* extensionOf(const char* path);
-bool equalsNoCase(const char* a, const char* b);
 
 // directory + (separator when the directory is non-empty and lacks one) +
 // name into `out` (kMaxPath bytes). 20013 when it does not fit; a NULL

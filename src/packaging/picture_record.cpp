@@ -3,10 +3,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "packaging/bmp_decoder.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 namespace tvx {
 namespace {
@@ -24,7 +25,7 @@ SourceKind kindOfExtension(const char* extension) {
     size_t n = 0;
     for (; extension[n] != 0; ++n) {
         if (n + 1 >= sizeof lower) return SourceKind::unknown;
-        lower[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(extension[n])));
+        lower[n] = lowerAscii(extension[n]);
     }
     if (std::strcmp(lower, "bmp") == 0) return SourceKind::bmp;
     if (std::strcmp(lower, "jpg") == 0 || std::strcmp(lower, "jpe") == 0 || std::strcmp(lower, "jpeg") == 0) {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 #include "platform/picture_codec.h"
 
 namespace tvx {

@@ -7,7 +7,7 @@
 #include "packaging/archive_cipher.h"
 #include "packaging/byte_transforms.h"
 #include "packaging/source_hashes.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 namespace tvx {
 namespace {

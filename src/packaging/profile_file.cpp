@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "platform/profile.h"
 
 namespace tvx {
@@ -23,25 +24,10 @@ constexpr const char* kAbsentMarker = "{63788286-AE30-4D6B-95DF-3B451C1C79F9}";
 
 constexpr int kMaxPrecision = 340;  // digits beyond this add nothing to a double
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (lowerAscii(*a) != lowerAscii(*b)) return false;
-    return *a == *b;
-}
-
 bool copyText(ProfileText* out, const char* text, size_t n) {
     if (!out->allocate(n)) return false;
     if (n) std::memcpy(out->data(), text, n);
     return true;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 int checkedBase(int base) { return (base == 2 || base == 8 || base == 16) ? base : 10; }
@@ -146,7 +132,7 @@ bool ProfileFile::getBool(const char* section, const char* key, bool defaultValu
     const ProfileText v = getString(section, key, "");
     if (v.size() == 0) return defaultValue;
     const char* t = reinterpret_cast<const char*>(v.data());
-    if (equalNoCase(t, "true") || equalNoCase(t, "yes")) return true;
+    if (equalsNoCase(t, "true") || equalsNoCase(t, "yes")) return true;
     return std::strtol(t, nullptr, 10) != 0;
 }
 
@@ -160,14 +146,14 @@ size_t ProfileFile::getData(const char* section, const char* key, void* buffer, 
     const char* t = reinterpret_cast<const char*>(v.data());
     if (v.size() % 2 != 0) return 0;
     for (size_t i = 0; i < v.size(); ++i)
-        if (hexDigit(t[i]) < 0) return 0;
+        if (hexDigitValue(t[i]) < 0) return 0;
     const size_t bytes = v.size() / 2;
     if (offset >= bytes) return 0;
     const size_t available = bytes - offset;
     uint8_t* out = static_cast<uint8_t*>(buffer);
     for (size_t i = 0; out != nullptr && i < size && i < available; ++i) {
         const size_t at = 2 * (offset + i);
-        out[i] = static_cast<uint8_t>(hexDigit(t[at]) << 4 | hexDigit(t[at + 1]));
+        out[i] = static_cast<uint8_t>(hexDigitValue(t[at]) << 4 | hexDigitValue(t[at + 1]));
     }
     return available;
 }
@@ -395,7 +381,7 @@ bool ProfileFile::sectionExists(const char* section) const {
     const char* p = reinterpret_cast<const char*>(names.data());
     const char* end = p + names.size();
     for (; p && p < end && *p; p += std::strlen(p) + 1)
-        if (equalNoCase(p, section)) return true;
+        if (equalsNoCase(p, section)) return true;
     return false;
 }
 
@@ -416,7 +402,7 @@ bool ProfileFile::deleteKey(const char* section, const char* key) {
 }
 
 bool ProfileFile::copySection(const char* source, const char* target, bool failIfExists) {
-    if (source == nullptr || target == nullptr || equalNoCase(source, target)) return false;
+    if (source == nullptr || target == nullptr || equalsNoCase(source, target)) return false;
     if (!sectionExists(source)) return false;
     if (failIfExists && sectionExists(target)) return false;
     const ProfileText lines = keyLines(source);
@@ -433,7 +419,7 @@ bool ProfileFile::moveSection(const char* source, const char* target) {
 bool ProfileFile::copyKey(const char* sourceSection, const char* sourceKey, const char* targetSection,
                           const char* targetKey, bool failIfExists) {
     if (!sourceSection || !sourceKey || !targetSection || !targetKey) return false;
-    if (equalNoCase(sourceSection, targetSection) && equalNoCase(sourceKey, targetKey)) return false;
+    if (equalsNoCase(sourceSection, targetSection) && equalsNoCase(sourceKey, targetKey)) return false;
     if (!keyExists(sourceSection, sourceKey)) return false;
     if (failIfExists && keyExists(targetSection, targetKey)) return false;
     const ProfileText value = getString(sourceSection, sourceKey, "");

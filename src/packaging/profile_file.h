@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 
 namespace tvx {
 

@@ -5,7 +5,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "packaging/project_record.h"
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 namespace tvx {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 #include "packaging/path_text.h"
 
 namespace tvx {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/bytes.h"
 #include "packaging/library_file.h"
 #include "packaging/path_text.h"

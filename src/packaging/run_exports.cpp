@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/result_codes.h"
-#include "channel/requests.h"
+#include "api/requests.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
 #include "channel/request_codes.h"
@@ -14,25 +14,33 @@ namespace {
 
 namespace runCode = req;
 
+int32_t simple(TVX_HANDLE api, uint16_t command) {
+    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, command); });
+}
+
 }  // namespace
 
 extern "C" {
 
-TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE handle, const char* programName) {
-    if (programName == nullptr) return requestSimple(handle, runCode::run);
-    // The name goes without its zero; over 2044 characters it is refused.
-    return requestWithData(handle, runCode::run, programName, static_cast<uint32_t>(strnlen(programName, 4096)));
+TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE api, const char* programName) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (programName == nullptr) return requestSimple(h, runCode::run);
+        // The name goes without its zero; over 2044 characters it is refused.
+        return requestWithData(h, runCode::run, programName, static_cast<uint32_t>(strnlen(programName, 4096)));
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE handle) { return requestSimple(handle, runCode::run); }
+TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE api) { return simple(api, runCode::run); }
 
-TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE handle) { return requestSimple(handle, runCode::pause); }
+TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE api) { return simple(api, runCode::pause); }
 
-TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE handle) { return requestSimple(handle, runCode::stop); }
+TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE api) { return simple(api, runCode::stop); }
 
-TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE handle, void* buffer, uint32_t bufferSize,
+TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE api, void* buffer, uint32_t bufferSize,
                                               uint32_t* receivedLength) {
-    return uploadToMemory(handle, runCode::currentProject, nullptr, buffer, bufferSize, receivedLength);
+    return withHandle(api, [&](ControllerHandle& h) {
+        return uploadToMemory(h, runCode::currentProject, nullptr, buffer, bufferSize, receivedLength);
+    });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_UpNarToProject(TVX_HANDLE, void*, void*) { return rc::notSupported; }

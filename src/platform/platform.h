@@ -138,9 +138,6 @@ private:
 
 // ---- library frame ------------------------------------------------------
 
-// Writes one line to the operating system's debugger output (Windows:
-// OutputDebugStringA; Linux: standard error when TAVRIX_DEBUG is set).
-void debuggerOutput(const char* line);
 // Tells the user that the library cannot load (Windows: a modal message
 // box; Linux: standard error).
 void showLoadFailure(const char* message);

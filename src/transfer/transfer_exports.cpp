@@ -2,12 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/result_codes.h"
+#include "api/requests.h"
 #include "base/text.h"
-#include "channel/requests.h"
-#include "link/handle_table.h"
 #include "transfer/block_transfer.h"
-#include "transfer/transfer_packets.h"
 
 using namespace tvx;
 
@@ -26,90 +23,94 @@ struct TableName {
 
 extern "C" {
 
-TVX_API int32_t TVX_STDCALL TVX_DownFile(TVX_HANDLE h, const char* localPath, const char* controllerName) {
-    return downloadFile(h, transferCode::fileDown, localPath, controllerName);
+TVX_API int32_t TVX_STDCALL TVX_DownFile(TVX_HANDLE api, const char* localPath, const char* controllerName) {
+    return withHandle(api, [&](ControllerHandle& h) { return downloadFile(h, transferCode::fileDown, localPath, controllerName); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DownMemFile(TVX_HANDLE h, const void* data, uint32_t length,
+TVX_API int32_t TVX_STDCALL TVX_DownMemFile(TVX_HANDLE api, const void* data, uint32_t length,
                                             const char* controllerName) {
-    return downloadBlocks(h, transferCode::fileDown, 0, data, length, controllerName);
+    return withHandle(api, [&](ControllerHandle& h) { return downloadBlocks(h, transferCode::fileDown, 0, data, length, controllerName); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpFile(TVX_HANDLE h, const char* localPath, const char* controllerName) {
-    return uploadToFile(h, transferCode::fileUp, localPath, controllerName);
+TVX_API int32_t TVX_STDCALL TVX_UpFile(TVX_HANDLE api, const char* localPath, const char* controllerName) {
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToFile(h, transferCode::fileUp, localPath, controllerName); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpFileToMem(TVX_HANDLE h, void* buffer, uint32_t capacity, const char* controllerName,
+TVX_API int32_t TVX_STDCALL TVX_UpFileToMem(TVX_HANDLE api, void* buffer, uint32_t capacity, const char* controllerName,
                                             uint32_t* received) {
-    return uploadToMemory(h, transferCode::fileUp, controllerName, buffer, capacity, received);
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToMemory(h, transferCode::fileUp, controllerName, buffer, capacity, received); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpLog(TVX_HANDLE h, const char* localPath) {
-    return uploadToFile(h, transferCode::logUp, localPath, nullptr);
+TVX_API int32_t TVX_STDCALL TVX_UpLog(TVX_HANDLE api, const char* localPath) {
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToFile(h, transferCode::logUp, localPath, nullptr); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpLogToMem(TVX_HANDLE h, void* buffer, uint32_t capacity, uint32_t* received) {
-    return uploadToMemory(h, transferCode::logUp, nullptr, buffer, capacity, received);
+TVX_API int32_t TVX_STDCALL TVX_UpLogToMem(TVX_HANDLE api, void* buffer, uint32_t capacity, uint32_t* received) {
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToMemory(h, transferCode::logUp, nullptr, buffer, capacity, received); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpFirmFile(TVX_HANDLE h, const char* localPath, const char* name) {
-    return uploadToFile(h, transferCode::firmwareUp, localPath, name);
+TVX_API int32_t TVX_STDCALL TVX_UpFirmFile(TVX_HANDLE api, const char* localPath, const char* name) {
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToFile(h, transferCode::firmwareUp, localPath, name); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_UpFirmToMem(TVX_HANDLE h, void* buffer, uint32_t capacity, const char* name,
+TVX_API int32_t TVX_STDCALL TVX_UpFirmToMem(TVX_HANDLE api, void* buffer, uint32_t capacity, const char* name,
                                             uint32_t* received) {
-    return uploadToMemory(h, transferCode::firmwareUp, name, buffer, capacity, received);
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToMemory(h, transferCode::firmwareUp, name, buffer, capacity, received); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_Up3File(TVX_HANDLE h, const char* localPath, const char* name) {
-    return uploadToFile(h, transferCode::threeFileUp, localPath, name);
+TVX_API int32_t TVX_STDCALL TVX_Up3File(TVX_HANDLE api, const char* localPath, const char* name) {
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToFile(h, transferCode::threeFileUp, localPath, name); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_Up3FileToMem(TVX_HANDLE h, void* buffer, uint32_t capacity, const char* name,
+TVX_API int32_t TVX_STDCALL TVX_Up3FileToMem(TVX_HANDLE api, void* buffer, uint32_t capacity, const char* name,
                                              uint32_t* received) {
-    return uploadToMemory(h, transferCode::threeFileUp, name, buffer, capacity, received);
+    return withHandle(api, [&](ControllerHandle& h) { return uploadToMemory(h, transferCode::threeFileUp, name, buffer, capacity, received); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_FindFirstFile(TVX_HANDLE h, char* nameOut, uint32_t* sizeOut) {
-    return findEntry(h, transferCode::listing, 0, nameOut, sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_FindFirstFile(TVX_HANDLE api, char* nameOut, uint32_t* sizeOut) {
+    return withHandle(api, [&](ControllerHandle& h) { return findEntry(h, transferCode::listing, 0, nameOut, sizeOut); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_FindNextFile(TVX_HANDLE h, char* nameOut, uint32_t* sizeOut) {
-    return findEntry(h, transferCode::listing, 0xFFFF, nameOut, sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_FindNextFile(TVX_HANDLE api, char* nameOut, uint32_t* sizeOut) {
+    return withHandle(api, [&](ControllerHandle& h) { return findEntry(h, transferCode::listing, 0xFFFF, nameOut, sizeOut); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_DeleteFile(TVX_HANDLE h, const char* name) {
-    if (!isValidHandle(h)) return rc::invalidHandle;
-    if (!name) return rc::badArgument;
-    const size_t n = strnlen(name, packet::largestPacket + 1);
-    if (n > packet::largestPacket) return rc::badArgument;
-    return requestWithData(h, transferCode::fileDelete, name, static_cast<uint32_t>(n));
+TVX_API int32_t TVX_STDCALL TVX_DeleteFile(TVX_HANDLE api, const char* name) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (!name) return rc::badArgument;
+        const size_t n = strnlen(name, packet::largestPacket + 1);
+        if (n > packet::largestPacket) return rc::badArgument;
+        return requestWithData(h, transferCode::fileDelete, name, static_cast<uint32_t>(n));
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE h, uint16_t selector, char* out) {
-    if (!isValidHandle(h)) return rc::invalidHandle;
-    TransferPacket p;
-    p.header(8, transferCode::fileState);
-    putU16(p.request + 6, selector);
-    int32_t r = lockedTransact(h, p.request, p.reply);
-    if (r == rc::ok && out) copyBoundedText(out, kFileStateText, p.reply + packet::dataOffset, kFileStateText);
-    return r;
+TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE api, uint16_t selector, char* out) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea p(transferCode::fileState, 2);
+        putU16(p.args(), selector);
+        const int32_t r = lockedTransact(h, p);
+        if (r == rc::ok && out) copyBoundedText(out, kFileStateText, p.data(), kFileStateText);
+        return r;
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE h, uint16_t table, uint32_t count, const float* values) {
-    if (!isValidHandle(h)) return rc::invalidHandle;
-    if (count > kMaxFloatCount) return rc::badArgument;
-    return downloadBlocks(h, transferCode::flashTableDown, 0, values, count * 4, TableName(table).text);
+TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE api, uint16_t table, uint32_t count, const float* values) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (count > kMaxFloatCount) return rc::badArgument;
+        return downloadBlocks(h, transferCode::flashTableDown, 0, values, count * 4, TableName(table).text);
+    });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE h, uint16_t table, uint32_t count, float* values,
+TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE api, uint16_t table, uint32_t count, float* values,
                                            uint32_t* readCount) {
-    if (!isValidHandle(h)) return rc::invalidHandle;
-    if (count > kMaxFloatCount) return rc::badArgument;
-    uint32_t received = 0;
-    int32_t r = uploadToMemory(h, transferCode::flashTableUp, TableName(table).text, values, count * 4, &received);
-    if ((r == rc::ok || r == rc::bufferTooSmall) && readCount) *readCount = received / 4;
-    return r;
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (count > kMaxFloatCount) return rc::badArgument;
+        uint32_t received = 0;
+        const int32_t r =
+            uploadToMemory(h, transferCode::flashTableUp, TableName(table).text, values, count * 4, &received);
+        if ((r == rc::ok || r == rc::bufferTooSmall) && readCount) *readCount = received / 4;
+        return r;
+    });
 }
 
 }  // extern "C"

@@ -1,28 +1,11 @@
-// Request areas for the block engine, and the transfer progress record.
+// The transfer progress record and block numbering.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-
-#include "base/bytes.h"
-#include "channel/channel.h"
 #include "link/handle.h"
 #include "transfer/block_transfer.h"
 
 namespace tvx {
-
-struct TransferPacket {
-    uint8_t request[packet::areaSize] = {};
-    uint8_t reply[packet::areaSize] = {};
-
-    void header(uint32_t length, uint16_t code) {
-        putU16(request, static_cast<uint16_t>(length));
-        putU16(request + packet::commandOffset, code);
-    }
-    uint16_t replyLength() const { return getU16(reply); }
-    // Clears the reply area so a short reply never shows stale fields.
-    void clearReply() { std::memset(reply, 0, sizeof reply); }
-};
 
 // Puts the handle's progress back to 0 whichever way a transfer ends.
 class ProgressReset {

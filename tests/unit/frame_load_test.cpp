@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/result_codes.h"
-#include "frame/debug_output.h"
+#include "base/debug_output.h"
 #include "frame/library_frame.h"
 #include "packaging/archive_cipher.h"
 #include "platform/platform.h"

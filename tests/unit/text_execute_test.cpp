@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/text_commands.h"
+#include "api/text_commands.h"
+#include "link/handle_table.h"
 #include "support/inprocess_fixture.h"
 #include "support/request_log.h"
 #include "support/test_clock.h"
@@ -136,7 +137,7 @@ TEST_P(TextCommands, DirectCommandIsOneExchange) {
     EXPECT_EQ(TVX_DirectCommand(c.handle, "?nothing", answer, sizeof answer), 2002);  // the controller's status
 
     // The longest text one request carries on this link, and one more.
-    const size_t limit = textPayloadLimit(c.handle) - 1;
+    const size_t limit = textPayloadLimit(*validHandle(c.handle)) - 1;
     std::string text;
     while (text.size() + 8 <= limit) text += "VR(0)=1\n";
     text.append(limit - text.size(), ' ');

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/text_commands.h"
+#include "api/text_commands.h"
+#include "link/handle_table.h"
 #include "support/inprocess_fixture.h"
 #include "support/request_log.h"
 #include "support/test_clock.h"
@@ -152,7 +153,7 @@ TEST_P(TextLimits, ReportedFreeSpaceIsClampedToWhatARequestCarries) {
     for (; text.size() < 5000; ++lines) text += "VR(1)=VR(1)+1\n";
     const size_t from = c.requests.size();
     ASSERT_EQ(TVX_ExecuteNoAck(c.handle, text.c_str(), 1000), 0);
-    const uint32_t limit = textPayloadLimit(c.handle);
+    const uint32_t limit = textPayloadLimit(*validHandle(c.handle));
     EXPECT_EQ(limit, GetParam() == Framing::tcp ? 2034u : 2038u);
     size_t total = 0;
     for (const Bytes& chunk : argumentsWith(std::vector<Bytes>(c.requests.begin() + from, c.requests.end()), 2)) {

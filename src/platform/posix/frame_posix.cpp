@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/debug_output.h"
 #include "platform/platform.h"
 
 namespace tvx::platform {

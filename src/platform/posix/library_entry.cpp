@@ -1,6 +1,6 @@
 // On Linux the shared object's constructor and destructor run the load and
 // unload steps.
-#include "frame/library_frame.h"
+#include "platform/library_entry.h"
 
 namespace {
 

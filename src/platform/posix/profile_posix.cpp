@@ -1,5 +1,6 @@
 // Profile files without the Windows profile functions: every call reads the
 // file, and a write rewrites it with only the affected lines changed.
+#include "base/ascii.h"
 #include "platform/profile.h"
 
 #include <cstdio>
@@ -28,8 +29,6 @@ Span trim(Span s) {
     while (s.n > 0 && isBlank(s.p[s.n - 1])) --s.n;
     return s;
 }
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool sameName(Span s, const char* name) {
     const size_t n = std::strlen(name);

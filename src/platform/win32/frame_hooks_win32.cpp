@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/debug_output.h"
 #include "platform/platform.h"
 #include "platform/win32/module_version.h"
 #include "platform/win32/win32.h"

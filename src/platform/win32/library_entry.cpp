@@ -1,6 +1,6 @@
 // DllMain runs the library's load and unload steps. A failed load step
 // makes LoadLibrary fail.
-#include "frame/library_frame.h"
+#include "platform/library_entry.h"
 #include "platform/win32/win32.h"
 
 namespace {

@@ -1,11 +1,10 @@
-#include "frame/debug_output.h"
+#include "base/debug_output.h"
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 #include "base/result_codes.h"
-#include "platform/platform.h"
 
 namespace tvx {
 namespace {

@@ -4,11 +4,8 @@
 // threads still interleave between their polls.
 #include <cstring>
 
-#include "base/result_codes.h"
-#include "channel/requests.h"
-#include "channel/text_commands.h"
-#include "link/handle.h"
-#include "link/handle_table.h"
+#include "api/requests.h"
+#include "api/text_commands.h"
 #include "platform/clock.h"
 
 namespace tvx {
@@ -50,10 +47,10 @@ TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandTe
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
 
-    int32_t r = waitDown(handle, timeLimitMs);
+    int32_t r = waitDown(*h, timeLimitMs);
     if (r != rc::ok) return r;
     AnswerSink answer{response, responseCapacity, 0, false};
-    r = sendTextChunks(handle, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, &answer);
+    r = sendTextChunks(*h, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, &answer);
     if (r != rc::ok) return r;
 
     // Poll until the command reports down; only polls that bring no text
@@ -62,7 +59,7 @@ TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandTe
     while (!answer.done) {
         uint32_t got = 0;
         char* at = response ? response + answer.received : nullptr;
-        r = collectAnswer(handle, at, responseCapacity - answer.received, &got, &answer.done);
+        r = collectAnswer(*h, at, responseCapacity - answer.received, &got, &answer.done);
         if (r != rc::ok) return r;
         answer.received += got;
         if (answer.done) break;
@@ -79,7 +76,7 @@ TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* comm
     const uint32_t enteredAt = tickMs();
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
-    return sendTextChunks(handle, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, nullptr);
+    return sendTextChunks(*h, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, nullptr);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ExecuteWaitDown(TVX_HANDLE handle, uint32_t timeLimitMs) {
@@ -87,7 +84,7 @@ TVX_API int32_t TVX_STDCALL TVX_ExecuteWaitDown(TVX_HANDLE handle, uint32_t time
     if (!h) return rc::invalidHandle;
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
-    return waitDown(handle, timeLimitMs);
+    return waitDown(*h, timeLimitMs);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* response, uint32_t responseCapacity,
@@ -99,7 +96,7 @@ TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* respo
     if (!lock.usable()) return rc::invalidHandle;
     uint32_t count = 0;
     bool done = false;
-    const int32_t r = collectAnswer(handle, response, responseCapacity, &count, &done);
+    const int32_t r = collectAnswer(*h, response, responseCapacity, &count, &done);
     if (r != rc::ok) return r;
     *lengthOut = count;
     if (doneOut) *doneOut = done ? 1 : 0;
@@ -108,23 +105,25 @@ TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* respo
 
 TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle) {
     // The invalid-handle code is returned in place of a space.
-    if (!isValidHandle(handle)) return static_cast<uint32_t>(rc::invalidHandle);
+    ControllerHandle* h = validHandle(handle);
+    if (!h) return static_cast<uint32_t>(rc::invalidHandle);
     int32_t free = 0;
-    if (queryInt(handle, textcmd::freeSpace, &free) != rc::ok) return 0;
+    if (queryInt(*h, textcmd::freeSpace, &free) != rc::ok) return 0;
     // A negative report means no room, not four billion bytes of it.
     return free > 0 ? static_cast<uint32_t>(free) : 0;
 }
 
 TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* commandText, char* response,
                                               uint32_t responseCapacity) {
-    if (!isValidHandle(handle)) return rc::invalidHandle;
-    if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
-    // The text always travels with its 0 byte. The scan stops just past the
-    // largest text a request carries: exchangeData refuses a longer one
-    // with 20002, and the channel one its link cannot frame with 3401.
-    const size_t n = strnlen(commandText, kDirectTextLimit) + 1;
-    return exchangeData(handle, textcmd::direct, commandText, static_cast<uint32_t>(n), response, responseCapacity,
-                        nullptr);
+    return withHandle(handle, [&](ControllerHandle& h) {
+        if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
+        // The text always travels with its 0 byte. The scan stops just past
+        // the largest text a request carries: exchangeData refuses a longer
+        // one with 20002, and the channel one its link cannot frame with 3401.
+        const size_t n = strnlen(commandText, kDirectTextLimit) + 1;
+        return exchangeData(h, textcmd::direct, commandText, static_cast<uint32_t>(n), response, responseCapacity,
+                            nullptr);
+    });
 }
 
 }  // extern "C"

@@ -1,42 +1,35 @@
 // The steps of a text conversation with the controller's interpreter:
 // polling answer pieces, waiting for the down state, sending in chunks.
-#include "channel/text_commands.h"
+#include "api/text_commands.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "api/requests.h"
 #include "base/bytes.h"
-#include "base/result_codes.h"
-#include "channel/channel.h"
-#include "channel/requests.h"
-#include "link/handle.h"
-#include "link/handle_table.h"
 #include "platform/clock.h"
 
 namespace tvx {
 namespace {
 
-// One answer poll (request 4) in its own request and reply areas.
+// One answer poll (request 4): a state byte, then text.
 struct Piece {
-    uint8_t request[packet::areaSize] = {};
-    uint8_t reply[packet::areaSize] = {};
+    PacketArea area;
     uint8_t state = 0;
     const uint8_t* text = nullptr;
     uint32_t length = 0;
 };
 
-int32_t fetchPiece(TVX_HANDLE handle, Piece& p) {
-    putU16(p.request, static_cast<uint16_t>(packet::headerLength));
-    putU16(p.request + packet::commandOffset, textcmd::fetchAnswer);
-    const int32_t r = lockedTransact(handle, p.request, p.reply);
+int32_t fetchPiece(ControllerHandle& h, Piece& p) {
+    p.area.begin(textcmd::fetchAnswer, 0);
+    const int32_t r = lockedTransact(h, p.area);
     if (r != rc::ok) return r;
-    const uint32_t replyLength = getU16(p.reply);
     // A piece without even its state byte carries nothing that could be
     // copied as text; it is refused rather than read as a negative length.
-    if (replyLength <= packet::replyHeaderLength) return rc::bufferTooSmall;
-    p.state = p.reply[packet::dataOffset];
-    p.text = p.reply + packet::dataOffset + 1;
-    p.length = replyLength - packet::replyHeaderLength - 1;
+    if (p.area.dataLength() == 0) return rc::bufferTooSmall;
+    p.state = p.area.data()[0];
+    p.text = p.area.data() + 1;
+    p.length = p.area.dataLength() - 1;
     return rc::ok;
 }
 
@@ -48,10 +41,8 @@ uint32_t wireTextLength(const char* text) {
     return static_cast<uint32_t>(n + 1);
 }
 
-uint32_t textPayloadLimit(TVX_HANDLE handle) {
-    const ControllerHandle* h = validHandle(handle);
-    if (!h) return 0;
-    const CommandChannel& ch = h->channel;
+uint32_t textPayloadLimit(const ControllerHandle& h) {
+    const CommandChannel& ch = h.channel;
     const uint32_t framed = framingOverhead(ch.framing) + static_cast<uint32_t>(packet::headerLength);
     return ch.bufferCapacity > framed ? ch.bufferCapacity - framed : 0;
 }
@@ -63,18 +54,16 @@ int32_t checkEmbeddedText(const char* text) {
     return rc::ok;
 }
 
-int32_t collectAnswer(TVX_HANDLE handle, char* buffer, uint32_t capacity, uint32_t* countOut, bool* doneOut) {
-    const ControllerHandle* h = validHandle(handle);
-    if (!h) return rc::invalidHandle;
+int32_t collectAnswer(ControllerHandle& h, char* buffer, uint32_t capacity, uint32_t* countOut, bool* doneOut) {
     // Pieces that keep announcing more text without carrying any would poll
     // for ever; they are allowed for one transaction budget.
-    const uint32_t emptyLimitMs = static_cast<uint32_t>(h->timeoutMs.load(std::memory_order_relaxed));
+    const uint32_t emptyLimitMs = static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed));
     bool emptyRun = false;
     uint32_t emptySince = 0;
     uint32_t count = 0;
     Piece p;
     for (;;) {
-        const int32_t r = fetchPiece(handle, p);
+        const int32_t r = fetchPiece(h, p);
         if (r != rc::ok) return r;
         if (p.length > capacity - count) return rc::bufferTooSmall;
         if (p.length > 0) {
@@ -98,26 +87,26 @@ int32_t collectAnswer(TVX_HANDLE handle, char* buffer, uint32_t capacity, uint32
     return rc::ok;
 }
 
-int32_t waitDown(TVX_HANDLE handle, uint32_t timeLimitMs) {
+int32_t waitDown(ControllerHandle& h, uint32_t timeLimitMs) {
     const uint32_t start = tickMs();
     Piece p;
     for (;;) {
-        const int32_t r = fetchPiece(handle, p);
+        const int32_t r = fetchPiece(h, p);
         if (r != rc::ok) return r;
         if (p.state == textcmd::stateDown) return rc::ok;
         if (ticksSince(start) >= timeLimitMs) return rc::timeLimit;
     }
 }
 
-int32_t sendTextChunks(TVX_HANDLE handle, const char* text, uint32_t n, uint32_t timeLimitMs, uint32_t enteredAt,
+int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32_t timeLimitMs, uint32_t enteredAt,
                        AnswerSink* sink) {
     // A controller may report more free space than one request can carry.
-    const uint32_t payloadLimit = textPayloadLimit(handle);
+    const uint32_t payloadLimit = textPayloadLimit(h);
     if (payloadLimit == 0) return rc::invalidHandle;
     uint32_t sent = 0;
     while (sent < n) {
         int32_t free = 0;
-        int32_t r = queryInt(handle, textcmd::freeSpace, &free);
+        int32_t r = queryInt(h, textcmd::freeSpace, &free);
         // A closed handle cannot recover; any other failure is polled over
         // like a full buffer until the time limit.
         if (r == rc::invalidHandle) return r;
@@ -126,13 +115,13 @@ int32_t sendTextChunks(TVX_HANDLE handle, const char* text, uint32_t n, uint32_t
             continue;
         }
         const uint32_t chunk = std::min({static_cast<uint32_t>(free), n - sent, payloadLimit});
-        r = requestWithData(handle, textcmd::appendText, text + sent, chunk);
+        r = requestWithData(h, textcmd::appendText, text + sent, chunk);
         if (r != rc::ok) return r;
         if (sink) {
             uint32_t got = 0;
             bool done = false;
             char* at = sink->buffer ? sink->buffer + sink->received : nullptr;
-            r = collectAnswer(handle, at, sink->capacity - sink->received, &got, &done);
+            r = collectAnswer(h, at, sink->capacity - sink->received, &got, &done);
             if (r != rc::ok) return r;
             sink->received += got;
             sink->done = done;

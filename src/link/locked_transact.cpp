@@ -1,7 +1,6 @@
+#include "link/locked_transact.h"
+
 #include "base/result_codes.h"
-#include "channel/requests.h"
-#include "link/handle.h"
-#include "link/handle_table.h"
 
 namespace tvx {
 namespace {
@@ -36,21 +35,17 @@ private:
 
 }  // namespace
 
-int32_t lockedTransact(TVX_HANDLE handle, uint8_t* request, uint8_t* replyOut) {
-    ControllerHandle* h = validHandle(handle);
-    if (!h) return rc::invalidHandle;
-    TransactionGuard guard(*h);
+int32_t lockedTransact(ControllerHandle& h, PacketArea& area) {
+    TransactionGuard guard(h);
     if (!guard.usable()) return rc::invalidHandle;
-    const int32_t budget = h->timeoutMs.load(std::memory_order_relaxed);
-    return transact(h->channel, request, replyOut, static_cast<uint32_t>(budget));
+    const int32_t budget = h.timeoutMs.load(std::memory_order_relaxed);
+    return transact(h.channel, area.request, area.reply, static_cast<uint32_t>(budget));
 }
 
-int32_t lockedSendOnly(TVX_HANDLE handle, uint8_t* request, const std::atomic<uint8_t>* keepWaiting) {
-    ControllerHandle* h = validHandle(handle);
-    if (!h) return rc::invalidHandle;
-    TransactionGuard guard(*h, keepWaiting);
+int32_t lockedSendOnly(ControllerHandle& h, PacketArea& area, const std::atomic<uint8_t>* keepWaiting) {
+    TransactionGuard guard(h, keepWaiting);
     if (!guard.usable()) return rc::invalidHandle;
-    return sendOnly(h->channel, request);
+    return sendOnly(h.channel, area.request);
 }
 
 }  // namespace tvx

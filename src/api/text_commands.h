@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "tavrix.h"
 #include "channel/request_codes.h"
+#include "link/handle.h"
 
 namespace tvx {
 
@@ -28,7 +28,7 @@ uint32_t wireTextLength(const char* text);
 
 // Most text bytes one request can carry on the handle's link (the frame of
 // a request must fit the channel's buffer).
-uint32_t textPayloadLimit(TVX_HANDLE handle);
+uint32_t textPayloadLimit(const ControllerHandle& h);
 
 // Refuses caller text that is to be placed inside a command the library
 // builds (names, passwords): null, or any byte below 0x20, which would end
@@ -41,11 +41,11 @@ int32_t checkEmbeddedText(const char* text);
 // Fetches answer pieces until the state byte is not 0, appending their text
 // to `buffer` (at most `capacity` bytes). Writes the count and whether the
 // command finished. On failure the text already copied stays in `buffer`.
-int32_t collectAnswer(TVX_HANDLE handle, char* buffer, uint32_t capacity, uint32_t* countOut, bool* doneOut);
+int32_t collectAnswer(ControllerHandle& h, char* buffer, uint32_t capacity, uint32_t* countOut, bool* doneOut);
 
 // Fetches and discards answer pieces until the state byte reads 2; 20003
 // once `timeLimitMs` passed since the start (at least one fetch is made).
-int32_t waitDown(TVX_HANDLE handle, uint32_t timeLimitMs);
+int32_t waitDown(ControllerHandle& h, uint32_t timeLimitMs);
 
 // Answer collected while a text is sent (null for a send without answer).
 struct AnswerSink {
@@ -59,7 +59,7 @@ struct AnswerSink {
 // free space. `enteredAt` is the tick at which the export was entered; 20003
 // once `timeLimitMs` passed without free space. With a sink, the answer is
 // collected after every chunk.
-int32_t sendTextChunks(TVX_HANDLE handle, const char* text, uint32_t n, uint32_t timeLimitMs, uint32_t enteredAt,
+int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32_t timeLimitMs, uint32_t enteredAt,
                        AnswerSink* sink);
 
 }  // namespace tvx

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "packaging/byte_buffer.h"
+#include "base/byte_buffer.h"
 
 namespace tvx {
 

@@ -1,4 +1,4 @@
-#include "packaging/whole_file.h"
+#include "base/whole_file.h"
 
 #include <cstdio>
 

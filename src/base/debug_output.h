@@ -21,4 +21,11 @@ uint8_t debugLevel();
 // not 0. Each call formats into its own buffer: safe from any thread.
 void debugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+namespace platform {
+// Writes one line to the operating system's debugger output (Windows:
+// OutputDebugStringA; Linux: standard error when TAVRIX_DEBUG is set).
+// Each platform backend supplies it.
+void debuggerOutput(const char* line);
+}  // namespace platform
+
 }  // namespace tvx

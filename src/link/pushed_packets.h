@@ -1,0 +1,20 @@
+// Packets the controller pushes (function 73) reach the layers above the
+// link through sinks they install once, at library load. A packet whose
+// sink is not installed is dropped.
+#pragma once
+
+#include <cstdint>
+
+namespace tvx {
+
+struct ControllerHandle;
+
+// Runs on the link's receive thread. `length` is the packet's own length,
+// checked against what was received; the packet carries at least its reply
+// header and one data byte.
+using PushedPacketSink = void (*)(ControllerHandle& h, const uint8_t* packet, uint16_t length);
+
+// The sink of cycle-upload blocks.
+void setCycleBlockSink(PushedPacketSink sink);
+
+}  // namespace tvx
