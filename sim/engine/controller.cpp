@@ -160,6 +160,17 @@ void Controller::transferReply(uint16_t command, const uint8_t* args, size_t n, 
     rep.bytes(data.data(), data.size());
 }
 
+bool Controller::serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep) {
+    for (auto& s : services_) {
+        if (!s->serves(command)) continue;
+        const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
+        ServiceRequest request{*this, command, args, n, room, rep};
+        s->serve(request);
+        return true;
+    }
+    return false;
+}
+
 size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, size_t capacity, uint64_t origin) {
     if (n < packet::headerLength || getU16(req) != n || capacity < packet::replyHeaderLength) return 0;
     const uint16_t command = getU16(req + packet::commandOffset);
@@ -373,10 +384,11 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             break;
         }
         default:
-            if (TransferService::handles(command))
+            if (TransferService::handles(command)) {
                 transferReply(command, a, argLength, capacity, rep);
-            else
-                rep.status(kStatusNotSupported);
+                break;
+            }
+            if (!serveByService(command, a, argLength, capacity, rep)) rep.status(kStatusNotSupported);
             break;
     }
     const size_t length = rep.finish();

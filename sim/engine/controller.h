@@ -10,6 +10,7 @@
 #include "channel/channel.h"
 #include "engine/model.h"
 #include "engine/reply.h"
+#include "engine/service.h"
 #include "engine/transfer_service.h"
 #include "interpreter/console.h"
 
@@ -27,6 +28,14 @@ public:
     // interpreter state); use under mutex() while a link is active.
     interp::Console& console() { return console_; }
     TransferService& transfers() { return transfers_; }
+    // The first service of type T, or null: services reach each other's
+    // state through it.
+    template <class T>
+    T* service() {
+        for (auto& s : services_)
+            if (auto* t = dynamic_cast<T*>(s.get())) return t;
+        return nullptr;
+    }
 
     // Handles one received frame; returns the reply frame's length in `reply`
     // (0 when the frame gets no reply: malformed, not for us, or a request
@@ -60,11 +69,13 @@ private:
     const Remembered* recall(uint16_t command, uint16_t sequence, uint64_t requestHash) const;
     void remember(uint16_t command, uint16_t sequence, uint64_t requestHash, const uint8_t* packet, size_t n);
 
+    bool serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
     void transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
 
     ControllerModel model_;
     TransferService transfers_;
     interp::Console console_;
+    std::vector<std::unique_ptr<Service>> services_ = makeServices();
     std::mutex mutex_;
     static constexpr int kRemembered = 4;
     Remembered recent_[kRemembered];

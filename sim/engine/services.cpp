@@ -1,0 +1,12 @@
+// The services of the simulated controller beyond its core requests. Each
+// feature adds its service here, one line each.
+#include "engine/service.h"
+
+namespace tvx::sim {
+
+std::vector<std::unique_ptr<Service>> makeServices() {
+    std::vector<std::unique_ptr<Service>> services;
+    return services;
+}
+
+}  // namespace tvx::sim
