@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "channel/channel.h"
+#include "link/handle_extensions.h"
 #include "platform/platform.h"
 #include "tavrix.h"
 
@@ -60,6 +61,9 @@ struct ControllerHandle {
     std::atomic<TVX_AutoUpCallback> autoUpCallback{nullptr};
     std::atomic<uint32_t> unsolicitedCount{0};
     uint16_t lastUnsolicitedSeq = 0xFFFF;
+
+    // Per-handle state of the layers above (see handle_extensions.h).
+    std::atomic<void*> extensions[kExtensionCount] = {};
 
     bool isOpen() const { return magic.load(std::memory_order_acquire) == kHandleMagic; }
 };

@@ -59,8 +59,10 @@ void destroyHandle(ControllerHandle& h) {
     (void)transaction;
     h.magic.store(0, std::memory_order_release);
     if (h.driver) h.driver->teardown(h);
-    // A thread that could not be stopped may still wait on these objects.
+    // A thread that could not be stopped may still wait on these objects
+    // or deliver pushed packets into the extensions.
     if (h.threadsOutstanding.load()) return;
+    releaseExtensions(h);
     h.stopEvent.close();
     h.replyEvent.close();
     h.transactionLock.close();
