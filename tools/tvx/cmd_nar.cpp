@@ -14,7 +14,6 @@
 #include "session.h"
 #include "tavrix.h"
 
-#include "packaging/archive_cipher.h"
 #include "packaging/archive_reader.h"
 
 namespace tvx::tool {
@@ -120,9 +119,8 @@ int inspect(const Invocation& inv) {
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.insert(data.end(), chunk, chunk + n);
     std::fclose(f);
 
-    int32_t r = initArchiveCipher();
     ArchiveReader reader;
-    if (r == TVX_OK) r = reader.open(data.data(), data.size());
+    const int32_t r = reader.open(data.data(), data.size());
     if (r != TVX_OK) return reportFailure("nar inspect " + path, r);
     const ArchiveFault fault = reader.fault();
     if (fault == ArchiveFault::tooShort || fault == ArchiveFault::badMagic) {

@@ -4,6 +4,8 @@
 
 #include "args.h"
 #include "command.h"
+#include "frame/library_frame.h"
+#include "session.h"
 
 namespace {
 
@@ -24,6 +26,22 @@ void printUsage(FILE* out) {
                  "\n"
                  "Exit status: 0 success, 1 an error from the controller or the link, 2 a wrong command line.\n");
 }
+
+// tvx carries the library linked in, once: it runs the library's load and
+// unload steps itself, as the shared library's entry would.
+class LibraryScope {
+public:
+    LibraryScope() : result_(tvx::libraryLoad()) {}
+    ~LibraryScope() {
+        if (result_ == 0) tvx::libraryUnload();
+    }
+    LibraryScope(const LibraryScope&) = delete;
+    LibraryScope& operator=(const LibraryScope&) = delete;
+    int32_t result() const { return result_; }
+
+private:
+    int32_t result_;
+};
 
 }  // namespace
 
@@ -84,5 +102,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
     }
+    LibraryScope library;
+    if (library.result() != 0) return reportFailure("tvx", library.result());
     return command->run(inv);
 }

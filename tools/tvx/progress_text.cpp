@@ -38,8 +38,8 @@ std::string progressLine(std::string_view label, double fraction, uint64_t total
     tail += percent;
     if (totalBytes > 0) {
         const double done = fraction * static_cast<double>(totalBytes);
-        tail += "  " + byteCount(done) + " / " + byteCount(static_cast<double>(totalBytes));
-        if (seconds > 0) tail += "  " + byteCount(done / seconds) + "/s";
+        tail.append("  ").append(byteCount(done)).append(" / ").append(byteCount(static_cast<double>(totalBytes)));
+        if (seconds > 0) tail.append("  ").append(byteCount(done / seconds)).append("/s");
     }
     // The bar takes what the label and the numbers leave, within limits;
     // a narrow terminal drops the label first.
@@ -48,10 +48,13 @@ std::string progressLine(std::string_view label, double fraction, uint64_t total
     if (head.size() + 1 + kMinBar + 2 + tail.size() > width) head.clear();
     const size_t used = (head.empty() ? 0 : head.size() + 1) + 2 + tail.size();
     const size_t bar = width > used ? std::min(kMaxBar, width - used) : 0;
-    std::string line = head.empty() ? "" : head + " ";
+    // Built by appending: GCC 12 at -O3 misreads chains of operator+ on
+    // temporaries as overlapping copies (-Wrestrict).
+    std::string line;
+    if (!head.empty()) line.append(head).append(1, ' ');
     if (bar >= kMinBar || head.empty()) {
         const size_t filled = static_cast<size_t>(fraction * static_cast<double>(bar));
-        line += "[" + std::string(filled, '#') + std::string(bar - filled, '.') + "]";
+        line.append(1, '[').append(filled, '#').append(bar - filled, '.').append(1, ']');
     }
     line += tail;
     if (line.size() > width) line.resize(width);
