@@ -27,4 +27,4 @@ bench: build
 	scripts/bench.sh
 
 clean:
-	rm -rf build build-asan build-fuzz build-win64 build-win32
+	rm -rf build build-* 

@@ -6,8 +6,11 @@ set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-echo "== Linux build and suite"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+echo "== Layer order"
+scripts/check-layers.sh
+
+echo "== Linux build and suite (optimised Release)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
