@@ -534,6 +534,55 @@ TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t
  * written when textSize is 0). */
 TVX_API int32_t TVX_STDCALL TVX_GetNlibGlobalDefine(const char* libraryPath, char* textOut, uint32_t textSize);
 
+/* ---------------------------------------------------------------------------
+ * Extension: protocol trace
+ *
+ * Not part of the controller family's classic interface: an addition of
+ * this library, exported on every platform. One process-wide callback
+ * receives every frame the library sends and receives on any handle, as it
+ * goes over the wire (the MBAP header or the RTU station and CRC
+ * included), and the library's debug lines up to a level.
+ *
+ * Threading: the callback runs on the thread that sends (a caller's) or
+ * receives (a link's receive thread) the frame, possibly on several threads
+ * at once; it must be thread-safe, return quickly and must not call the
+ * library. The event and its bytes are valid only during the call.
+ *
+ * Setting the environment variable TAVRIX_TRACE to a file path before the
+ * library loads writes every frame to that file as a pcapng capture
+ * (Ethernet frames as IPv4/UDP datagrams with their real addresses and
+ * ports; serial and PCI frames with the user link type 147, one interface
+ * per port, named after it).
+ * ------------------------------------------------------------------------- */
+
+#define TVX_TRACE_SENT 0     /* a frame the library sent */
+#define TVX_TRACE_RECEIVED 1 /* a complete frame the library received */
+#define TVX_TRACE_DEBUG 2    /* a debug line; bytes is its text */
+
+typedef struct TVX_TraceEvent {
+    uint32_t kind;          /* TVX_TRACE_SENT, TVX_TRACE_RECEIVED or TVX_TRACE_DEBUG */
+    uint32_t linkKind;      /* TVX_LINK_SERIAL, _ETHERNET or _PCI; 0 for debug lines */
+    TVX_HANDLE handle;      /* the frame's handle; NULL for debug lines */
+    uint64_t timestampNs;   /* monotonic clock, nanoseconds */
+    const uint8_t* bytes;   /* the frame, or the debug line's characters */
+    uint32_t length;        /* bytes in `bytes` */
+    uint32_t level;         /* debug lines: the debug level in force; 0 for frames */
+    uint32_t localIp;       /* Ethernet: host byte order (0 when bound to any) */
+    uint32_t remoteIp;      /* Ethernet: the controller, host byte order */
+    uint16_t localPort;     /* Ethernet: the handle's own UDP port */
+    uint16_t remotePort;    /* Ethernet: 502 */
+    const char* port;       /* the handle's address text ("COM3", "PCI1", "a.b.c.d") */
+} TVX_TraceEvent;
+
+typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* context);
+
+/* Installs `callback` (NULL removes it) with `context`. With `debugLevel`
+ * not 0 the library's debug lines reach it too, each with the debug level
+ * in force (0: frames only). When the function
+ * returns, no call of a previous callback is still running. Costs one test
+ * per frame while no callback is set. */
+TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
+
 #ifdef __cplusplus
 }
 #endif

@@ -45,5 +45,10 @@ inline void putBe16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
     p[1] = static_cast<uint8_t>(v);
 }
+// Network-order 32-bit fields (IPv4 addresses in capture files).
+inline void putBe32(uint8_t* p, uint32_t v) {
+    putBe16(p, static_cast<uint16_t>(v >> 16));
+    putBe16(p + 2, static_cast<uint16_t>(v));
+}
 
 }  // namespace tvx

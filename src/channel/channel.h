@@ -75,6 +75,17 @@ struct LinkOps {
     void (*unsolicited)(CommandChannel& ch, const uint8_t* packet, uint32_t available);  // may be null
 };
 
+// What the protocol trace tells about the channel's link; the link fills it
+// in when it connects.
+struct TraceTag {
+    const void* handle = nullptr;  // the handle as callers hold it
+    const char* port = nullptr;    // the address text
+    uint32_t localIp = 0;
+    uint32_t remoteIp = 0;
+    uint16_t localPort = 0;
+    uint16_t remotePort = 0;
+};
+
 struct CommandChannel {
     Framing framing = Framing::rtu;
     uint8_t stationId = kBroadcastStation;
@@ -93,6 +104,7 @@ struct CommandChannel {
     uint32_t baseWaitMs = 0;
     const LinkOps* ops = nullptr;
     void* owner = nullptr;
+    TraceTag trace;
     std::atomic<uint8_t> waiting{0};
     std::atomic<uint8_t> replyReady{0};
     // Guards the reply hand-over: the receive side compares, copies and sets

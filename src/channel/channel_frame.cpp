@@ -16,6 +16,21 @@ void buildFrame(CommandChannel& ch, uint32_t m) {
     }
 }
 
+void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, uint32_t n) {
+    TVX_TraceEvent event{};
+    event.kind = kind;
+    event.linkKind = ch.linkKind;
+    event.handle = static_cast<TVX_HANDLE>(const_cast<void*>(ch.trace.handle));
+    event.bytes = bytes;
+    event.length = n;
+    event.localIp = ch.trace.localIp;
+    event.remoteIp = ch.trace.remoteIp;
+    event.localPort = ch.trace.localPort;
+    event.remotePort = ch.trace.remotePort;
+    event.port = ch.trace.port;
+    emitTrace(event);
+}
+
 ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu) {
     const uint8_t want = requestPdu[1];
     const uint8_t got = replyPdu[1];

@@ -2,9 +2,19 @@
 // receive code.
 #pragma once
 
+#include "base/trace.h"
 #include "channel/channel.h"
 
 namespace tvx::detail {
+
+// Hands a frame to the protocol trace (only called while one is set).
+void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, uint32_t n);
+
+// Transmits the frame built in txBuffer.
+inline int32_t sendFrame(CommandChannel& ch) {
+    if (traceActive()) traceFrame(ch, TVX_TRACE_SENT, ch.txBuffer, ch.txLength);
+    return ch.ops->send(ch, ch.txBuffer, ch.txLength);
+}
 
 // Finishes the frame whose station-relative part (m bytes counting room for
 // the CRC) stands at txPdu: MBAP header or CRC, and txLength.

@@ -23,6 +23,7 @@ int32_t processFrame(CommandChannel& ch) {
     const uint32_t hdr = headerBytes(ch.framing);
     const uint8_t* frame = ch.rxPdu;
     const uint32_t frameLength = ch.rxPos - hdr;
+    if (traceActive()) detail::traceFrame(ch, TVX_TRACE_RECEIVED, ch.rxBuffer, ch.rxPos);
     restartAssembly(ch);
 
     if (!stationAccepted(ch, frame[0])) return rc::ok;

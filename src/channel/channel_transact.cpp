@@ -67,7 +67,7 @@ int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     for (uint32_t attempt = 0;; ++attempt) {
         const uint32_t waitMs = attemptWait(ch, attempt, budgetMs);
         arm(ch);
-        int32_t r = ch.ops->send(ch, ch.txBuffer, ch.txLength);
+        int32_t r = detail::sendFrame(ch);
         if (r != rc::ok) {
             resetWait(ch);
             return r;
@@ -120,7 +120,7 @@ int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
     resetWait(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;
-    return ch.ops->send(ch, ch.txBuffer, ch.txLength);
+    return detail::sendFrame(ch);
 }
 
 }  // namespace tvx

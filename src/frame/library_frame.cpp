@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "base/result_codes.h"
 #include "base/debug_output.h"
+#include "base/result_codes.h"
+#include "frame/trace_setup.h"
 #include "link/handle_table.h"
 #include "packaging/archive_cipher.h"
 #include "platform/platform.h"
@@ -26,12 +27,14 @@ int32_t libraryLoad() {
     const int32_t cipher = initArchiveCipher();
     if (cipher != rc::ok) return refuseLoad(kCipherFailureMessage, cipher);
     // The handle table builds itself (and its semaphore) on first use.
+    startTraceFromEnvironment();
     setLoadResult(rc::ok);
     return rc::ok;
 }
 
 void libraryUnload() {
     destroyAllHandles();
+    stopTrace();
     platform::shutdownSockets();
 }
 

@@ -87,6 +87,10 @@ int32_t connectEthernet(ControllerHandle& h) {
         return rc::ethernetError;
     }
     h.datagramSocket.setReceiveBuffer(kReceiveBufferBytes);
+    TraceTag& tag = h.channel.trace;
+    tag.remoteIp = h.ipTargetValid ? h.ipTarget : 0;
+    tag.remotePort = kControllerPort;
+    tag.localPort = h.datagramSocket.localPort();
     h.stopEvent.reset();
     h.running.store(1, std::memory_order_release);
     if (!h.datagramThread.start(datagramThreadMain, &h) || !h.keepAliveThread.start(keepAliveThreadMain, &h)) {

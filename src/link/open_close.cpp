@@ -32,6 +32,9 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
     h.lastRxTick.store(tickMs());
     initChannel(h.channel, driver.framing, kBufferSize, h.txBuffer, h.replyBuffer, h.rxBuffer);
     h.channel.owner = &h;
+    h.channel.trace = TraceTag{};
+    h.channel.trace.handle = toApi(&h);
+    h.channel.trace.port = h.connectString;
     setStationId(h.channel, kBroadcastStation);
     h.channel.ops = driver.ops;
     h.channel.attempts = 2;

@@ -18,6 +18,7 @@ inline constexpr int kExitUsage = 2;    // the command line is wrong
 struct GlobalOptions {
     uint32_t timeoutMs = 0;   // transaction budget; 0 keeps the library's default
     uint32_t probeMs = 100;   // how long an open waits for the discovery answer
+    bool trace = false;       // print every frame on standard error
 };
 
 struct Invocation {

@@ -6,6 +6,7 @@
 #include "command.h"
 #include "frame/library_frame.h"
 #include "session.h"
+#include "trace_print.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ using namespace tvx::tool;
 
 void printUsage(FILE* out) {
     std::fprintf(out,
-                 "usage: tvx [--timeout MS] [--probe-ms MS] COMMAND [ARGS...]\n"
+                 "usage: tvx [--timeout MS] [--probe-ms MS] [--trace] COMMAND [ARGS...]\n"
                  "\n"
                  "Commands:\n");
     for (const Command* c : commands()) std::fprintf(out, "  %-8s %s\n", c->name, c->summary);
@@ -22,6 +23,7 @@ void printUsage(FILE* out) {
                  "Options:\n"
                  "  --timeout MS    time budget of each request (default 5000)\n"
                  "  --probe-ms MS   how long to wait for a controller to answer before opening (default 100)\n"
+                 "  --trace         print every frame sent and received, decoded, on standard error\n"
                  "  -h, --help      this text; 'tvx COMMAND --help' describes one command\n"
                  "\n"
                  "Exit status: 0 success, 1 an error from the controller or the link, 2 a wrong command line.\n");
@@ -63,6 +65,9 @@ int main(int argc, char** argv) {
                 return kExitUsage;
             }
             inv.global.timeoutMs = static_cast<uint32_t>(n);
+        } else if (all[i] == "--trace") {
+            inv.global.trace = true;
+            ++i;
         } else if (takeOption(all, i, "--probe-ms", &value, &missing)) {
             if (missing || !parseUnsigned(value, 60000, &n)) {
                 std::fprintf(stderr, "tvx: --probe-ms needs milliseconds from 0 to 60000\n");
@@ -104,5 +109,6 @@ int main(int argc, char** argv) {
     }
     LibraryScope library;
     if (library.result() != 0) return reportFailure("tvx", library.result());
+    if (inv.global.trace) startTracePrinting();
     return command->run(inv);
 }

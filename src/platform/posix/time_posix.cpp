@@ -1,7 +1,9 @@
+#include <sched.h>
 #include <time.h>
 
 #include <cerrno>
 
+#include "base/trace.h"
 #include "platform/platform.h"
 
 namespace tvx::platform {
@@ -18,5 +20,17 @@ void systemSleepMs(uint32_t ms) {
     while (nanosleep(&req, &req) != 0 && errno == EINTR) {
     }
 }
+
+}  // namespace tvx::platform
+
+namespace tvx::platform {
+
+uint64_t monotonicNanos() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+void yieldProcessor() { sched_yield(); }
 
 }  // namespace tvx::platform

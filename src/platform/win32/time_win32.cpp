@@ -1,3 +1,4 @@
+#include "base/trace.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -6,5 +7,20 @@ namespace tvx::platform {
 uint32_t systemTickMs() { return GetTickCount(); }
 
 void systemSleepMs(uint32_t ms) { Sleep(boundedWait(ms)); }
+
+uint64_t monotonicNanos() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const uint64_t ticks = static_cast<uint64_t>(now.QuadPart);
+    const uint64_t perSecond = static_cast<uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000000000u + ticks % perSecond * 1000000000u / perSecond;
+}
+
+void yieldProcessor() { SwitchToThread(); }
 
 }  // namespace tvx::platform

@@ -1,0 +1,149 @@
+// The protocol trace: every frame in both directions reaches the callback
+// as it went over the wire, nothing after it is removed, and the capture
+// file is a well-formed pcapng file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "frame/trace_capture.h"
+#include "support/inprocess_fixture.h"
+#include "tavrix.h"
+
+namespace tvx {
+namespace {
+
+using testing::Bytes;
+using testing::InProcessController;
+
+struct Seen {
+    std::mutex lock;
+    std::vector<TVX_TraceEvent> events;
+    std::vector<Bytes> bytes;
+};
+
+void record(const TVX_TraceEvent* e, void* context) {
+    auto& seen = *static_cast<Seen*>(context);
+    std::lock_guard<std::mutex> guard(seen.lock);
+    seen.events.push_back(*e);
+    seen.bytes.emplace_back(e->bytes, e->bytes + e->length);
+}
+
+class Trace : public ::testing::TestWithParam<Framing> {
+protected:
+    void TearDown() override { TVX_SetTraceCallback(nullptr, nullptr, 0); }
+    InProcessController c{GetParam()};
+};
+
+TEST_P(Trace, EveryFrameOfARequestInBothDirections) {
+    ASSERT_EQ(c.open(), 0);
+    Seen seen;
+    ASSERT_EQ(TVX_SetTraceCallback(record, &seen, 0), 0);
+    uint8_t state = 0;
+    ASSERT_EQ(TVX_GetState(c.handle, &state), 0);
+    ASSERT_EQ(TVX_SetTraceCallback(nullptr, nullptr, 0), 0);
+    ASSERT_EQ(TVX_GetState(c.handle, &state), 0);  // not traced any more
+
+    ASSERT_EQ(seen.events.size(), 2u);
+    const size_t hdr = c.tcp() ? 6 : 0;
+    const size_t trailer = c.tcp() ? 0 : 2;
+    const TVX_TraceEvent& sent = seen.events[0];
+    const TVX_TraceEvent& received = seen.events[1];
+    EXPECT_EQ(sent.kind, static_cast<uint32_t>(TVX_TRACE_SENT));
+    EXPECT_EQ(received.kind, static_cast<uint32_t>(TVX_TRACE_RECEIVED));
+    for (const TVX_TraceEvent* e : {&sent, &received}) {
+        EXPECT_EQ(e->handle, c.handle);
+        EXPECT_LE(sent.timestampNs, e->timestampNs);
+    }
+    // The sent frame carries exactly the request the controller saw (the
+    // one before the last, untraced, request).
+    ASSERT_GE(c.requests.size(), 2u);
+    const Bytes& traced = c.requests[c.requests.size() - 2];
+    const Bytes& out = seen.bytes[0];
+    ASSERT_EQ(out.size(), hdr + 2 + traced.size() + trailer);
+    EXPECT_EQ(Bytes(out.begin() + hdr + 2, out.end() - trailer), traced);
+    // The reply: function 72, the state request's code and the same sequence.
+    const Bytes& in = seen.bytes[1];
+    ASSERT_GE(in.size(), hdr + 2 + 10 + trailer);
+    EXPECT_EQ(in[hdr + 1], 72);
+    EXPECT_EQ(getU16(in.data() + hdr + 4), 1);
+    EXPECT_EQ(getU16(in.data() + hdr + 6), getU16(out.data() + hdr + 6));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFramings, Trace, ::testing::Values(Framing::rtu, Framing::tcp));
+
+// Walks the blocks of a pcapng file: every block's two length fields agree
+// and the file ends on a block boundary. Returns the block types.
+std::vector<uint32_t> pcapngBlocks(const Bytes& file, std::vector<Bytes>* packets) {
+    std::vector<uint32_t> types;
+    size_t at = 0;
+    while (at + 12 <= file.size()) {
+        const uint32_t type = getU32(file.data() + at);
+        const uint32_t length = getU32(file.data() + at + 4);
+        if (length < 12 || length % 4 || at + length > file.size()) return {};
+        if (getU32(file.data() + at + length - 4) != length) return {};
+        if (type == pcapng::enhancedPacket && packets) {
+            const uint32_t captured = getU32(file.data() + at + 20);
+            packets->emplace_back(file.begin() + at + 28, file.begin() + at + 28 + captured);
+        }
+        types.push_back(type);
+        at += length;
+    }
+    return at == file.size() ? types : std::vector<uint32_t>{};
+}
+
+TEST(TraceCapture, EthernetFramesAsIpv4DatagramsInAWellFormedFile) {
+    const std::string path = ::testing::TempDir() + "tavrix_trace_test.pcapng";
+    ASSERT_TRUE(startTraceCapture(path.c_str()));
+    TVX_TraceEvent e{};
+    e.kind = TVX_TRACE_SENT;
+    e.linkKind = TVX_LINK_ETHERNET;
+    const uint8_t frame[] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 9, 0};
+    e.bytes = frame;
+    e.length = sizeof frame;
+    e.localIp = 0x7F000001;
+    e.remoteIp = 0x7F000015;
+    e.localPort = 40000;
+    e.remotePort = 502;
+    writeTraceCapture(e);
+    e.linkKind = TVX_LINK_SERIAL;
+    e.port = "COM3";
+    writeTraceCapture(e);
+    writeTraceCapture(e);  // the same port: no second interface
+    stopTraceCapture();
+
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    Bytes file;
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) file.insert(file.end(), chunk, chunk + n);
+    std::fclose(f);
+    std::remove(path.c_str());
+
+    std::vector<Bytes> packets;
+    const std::vector<uint32_t> types = pcapngBlocks(file, &packets);
+    const std::vector<uint32_t> expected = {pcapng::sectionHeader, pcapng::interfaceDescription,
+                                            pcapng::enhancedPacket, pcapng::interfaceDescription,
+                                            pcapng::enhancedPacket, pcapng::enhancedPacket};
+    EXPECT_EQ(types, expected);
+    ASSERT_EQ(packets.size(), 3u);
+    const Bytes& ip = packets[0];
+    ASSERT_EQ(ip.size(), 28 + sizeof frame);
+    EXPECT_EQ(ip[0], 0x45);
+    EXPECT_EQ(ip[9], 17);  // UDP
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 20; i += 2) sum += getBe16(ip.data() + i);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    EXPECT_EQ(sum, 0xFFFFu) << "IPv4 header checksum";
+    EXPECT_EQ(getBe16(ip.data() + 20), 40000);  // sent: from the handle's port
+    EXPECT_EQ(getBe16(ip.data() + 22), 502);
+    EXPECT_EQ(Bytes(ip.begin() + 28, ip.end()), Bytes(frame, frame + sizeof frame));
+    EXPECT_EQ(packets[1], Bytes(frame, frame + sizeof frame));  // serial: the frame alone
+}
+
+}  // namespace
+}  // namespace tvx
