@@ -3,7 +3,8 @@
 # make test  - install what is missing, build, and run the whole suite
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
 # make bench - build and run the benchmarks
-.PHONY: all deps build test demo fuzz bench clean
+# make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
+.PHONY: all deps build test demo fuzz bench soak clean
 
 all: build
 
@@ -25,6 +26,9 @@ fuzz: deps
 
 bench: build
 	scripts/bench.sh
+
+soak: deps
+	scripts/soak.sh $${SOAK_ROUNDS:-25}
 
 clean:
 	rm -rf build build-* 

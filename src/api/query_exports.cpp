@@ -61,7 +61,7 @@ int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* o
         if (!out) return rc::badArgument;
         PacketArea x(command, 2);
         putU16(x.args(), wireNumber(number));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = x.data()[0];
         return r;
     });
@@ -73,7 +73,7 @@ int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t las
         PacketArea x(command, 4);
         putU16(x.args(), wireNumber(first));
         putU16(x.args() + 2, wireNumber(last));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = getI32(x.data());
         return r;
     });
@@ -84,7 +84,7 @@ int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumbe
         if (!out) return rc::badArgument;
         PacketArea x(command, 2);
         putU16(x.args(), wireNumber(channelNumber));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = getF32(x.data());
         return r;
     });
@@ -99,7 +99,7 @@ int32_t requiredInt(TVX_HANDLE api, uint16_t command, int32_t* out) {
 int32_t querySysSpecification(ControllerHandle& h, TVX_SysSpecification* record) {
     if (!record) return rc::badArgument;
     PacketArea x;
-    const int32_t r = querySystemRecord(h, x);
+    const int32_t r = queryResult(querySystemRecord(h, x), x);
     if (r != rc::ok) return r;
     const uint8_t* d = x.data();
     record->b0 = d[0];
@@ -161,7 +161,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetSoftVersion(TVX_HANDLE api, uint32_t* version
                                                uint32_t* dateOut) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea x(cmd::softVersion, 0);
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
         const uint8_t* d = x.data();
         if (versionOut) *versionOut = getU32(d + version_reply::number);
@@ -229,7 +229,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uin
         if (!statesOut) return rc::badArgument;
         PacketArea x(cmd::axisStates, 1);
         x.args()[0] = static_cast<uint8_t>(axis);
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) std::memcpy(statesOut, x.data(), kAxisStateBytes);
         return r;
     });
@@ -251,7 +251,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE api, uint32_t task, uint
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea x(cmd::taskState, 2);
         putU16(x.args(), wireNumber(task));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
         const uint8_t* d = x.data();
         if (stateOut) *stateOut = d[task_reply::state];
@@ -269,7 +269,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE api, uint32_t task,
         PacketArea x(cmd::taskStackState, 4);
         putU16(x.args(), wireNumber(task));
         putU16(x.args() + 2, wireNumber(level));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
         const uint8_t* d = x.data();
         if (byteOut) *byteOut = d[stack_reply::byte];
@@ -284,7 +284,7 @@ TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE api, uint32_t index, TV
         if (!recordOut) return rc::badArgument;
         PacketArea x(cmd::childCard, 2);
         putU16(x.args(), wireNumber(index));
-        const int32_t r = lockedTransact(h, x);
+        const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
         const uint8_t* d = x.data();
         recordOut->id = getU32(d + child_card_reply::id);

@@ -22,6 +22,14 @@ inline int32_t withHandle(TVX_HANDLE api, Body&& body) {
     return h ? body(*h) : rc::invalidHandle;
 }
 
+// The result of a query that reads fields of its reply: a reply that
+// carries none of the bytes the query reads is refused with 20100; one that
+// carries some is read with the rest zero-filled (older controllers send
+// shorter records).
+inline int32_t queryResult(int32_t r, const PacketArea& a) {
+    return r == rc::ok && a.dataLength() == 0 ? rc::replyLength : r;
+}
+
 int32_t requestSimple(ControllerHandle& h, uint16_t command);
 int32_t requestWithInt(ControllerHandle& h, uint16_t command, int32_t value);
 int32_t requestWithData(ControllerHandle& h, uint16_t command, const void* data, uint32_t n);

@@ -24,6 +24,11 @@ struct ControllerHandle {
     uint8_t rxBuffer[kBufferSize];
 
     std::atomic<uint32_t> magic{0};
+    // The table slot the record lives in and the use of that slot it
+    // stands for; both are fixed when the record is placed in the table and
+    // together form the value callers hold (see toApi).
+    uint32_t tableSlot = 0;
+    uintptr_t generation = 0;
     // Set from allocation until the open sequence has finished with it.
     std::atomic<bool> opening{false};
     uint32_t closedAt = 0;
@@ -68,8 +73,13 @@ struct ControllerHandle {
     bool isOpen() const { return magic.load(std::memory_order_acquire) == kHandleMagic; }
 };
 
-inline ControllerHandle* fromApi(TVX_HANDLE h) { return reinterpret_cast<ControllerHandle*>(h); }
-inline TVX_HANDLE toApi(ControllerHandle* h) { return reinterpret_cast<TVX_HANDLE>(h); }
+// The value callers hold is a token made of the slot and its generation,
+// not the record's address: once the slot is reused, an old token no longer
+// names anything, even when the new record lands at the old address.
+TVX_HANDLE toApi(const ControllerHandle* h);
+// The record a token names, open or closed, or null when the slot has been
+// reused or the value was never a token.
+ControllerHandle* fromApi(TVX_HANDLE h);
 inline ControllerHandle& ownerOf(CommandChannel& ch) { return *static_cast<ControllerHandle*>(ch.owner); }
 
 }  // namespace tvx

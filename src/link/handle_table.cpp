@@ -15,6 +15,8 @@ std::atomic<int32_t> g_loadResult{0};
 
 struct HandleTable {
     std::atomic<ControllerHandle*> slots[kHandleSlots] = {};
+    // The generation of each slot's current (or last) record.
+    std::atomic<uintptr_t> generations[kHandleSlots] = {};
     platform::Semaphore lock;
     HandleTable() { lock.create(); }
     ~HandleTable() = default;
@@ -37,6 +39,12 @@ public:
 // A record that may be reaped: neither open nor still being opened.
 bool isClosed(const ControllerHandle* h) {
     return h && !h->isOpen() && !h->opening.load(std::memory_order_relaxed);
+}
+
+// The generation after `g`, wrapping past the top back to 1.
+uintptr_t nextGeneration(uintptr_t g) {
+    const uintptr_t next = (g + 1) & kGenerationMask;
+    return next == 0 ? 1 : next;
 }
 
 void freeRecord(std::atomic<ControllerHandle*>& slot) {
@@ -113,6 +121,10 @@ ControllerHandle* allocateHandle() {
     }
     // Until its open ends, the record belongs to the thread opening it.
     fresh->opening.store(true, std::memory_order_relaxed);
+    const auto index = static_cast<uint32_t>(target - t.slots);
+    fresh->tableSlot = index;
+    fresh->generation = nextGeneration(t.generations[index].load(std::memory_order_relaxed));
+    t.generations[index].store(fresh->generation, std::memory_order_release);
     target->store(fresh, std::memory_order_release);
     return fresh;
 }
@@ -120,11 +132,8 @@ ControllerHandle* allocateHandle() {
 void releaseHandle(ControllerHandle* h) {
     if (!h) return;
     TableLock lock;
-    for (auto& slot : table().slots)
-        if (slot.load(std::memory_order_relaxed) == h) {
-            freeRecord(slot);
-            return;
-        }
+    auto& slot = table().slots[h->tableSlot % kHandleSlots];
+    if (slot.load(std::memory_order_relaxed) == h) freeRecord(slot);
 }
 
 bool inHandleTable(const void* p) {
@@ -134,17 +143,32 @@ bool inHandleTable(const void* p) {
     return false;
 }
 
-bool isValidHandle(const void* p) {
-    if (!p) return false;
-    for (const auto& slot : table().slots) {
-        ControllerHandle* h = slot.load(std::memory_order_acquire);
-        if (h == p) return h->isOpen();
-    }
-    return false;
+TVX_HANDLE toApi(const ControllerHandle* h) {
+    const uintptr_t token = (h->generation << kTokenSlotBits) | h->tableSlot;
+    return reinterpret_cast<TVX_HANDLE>(token);
+}
+
+ControllerHandle* fromApi(TVX_HANDLE api) {
+    const auto token = reinterpret_cast<uintptr_t>(api);
+    const uintptr_t generation = token >> kTokenSlotBits;
+    const size_t index = token & (kHandleSlots - 1);
+    if (generation == 0) return nullptr;
+    HandleTable& t = table();
+    // The slot's generation is checked before its record is touched: a
+    // stale token never reads a record that may have been freed.
+    if (t.generations[index].load(std::memory_order_acquire) != generation) return nullptr;
+    ControllerHandle* h = t.slots[index].load(std::memory_order_acquire);
+    return h && h->generation == generation ? h : nullptr;
 }
 
 ControllerHandle* validHandle(TVX_HANDLE api) {
-    return isValidHandle(api) ? fromApi(api) : nullptr;
+    ControllerHandle* h = fromApi(api);
+    return h && h->isOpen() ? h : nullptr;
+}
+
+void setSlotGenerationForTests(int slot, uintptr_t generation) {
+    TableLock lock;
+    table().generations[slot % kHandleSlots].store(generation & kGenerationMask);
 }
 
 void setLoadResult(int32_t code) { g_loadResult.store(code); }

@@ -18,13 +18,22 @@ inline constexpr uint32_t kReapAgeMs = 1200000;  // 20 minutes
 ControllerHandle* allocateHandle();
 // Removes a record that was never handed to a caller, destroying it.
 void releaseHandle(ControllerHandle* h);
-// The validity test of every export: the pointer is one of the table's
-// records and the record is open.
-bool isValidHandle(const void* h);
 // True while `p` is one of the table's records, open or not.
 bool inHandleTable(const void* p);
-// Resolves an API handle to an open record, or null.
+// The validity test of every export: resolves the caller's token to its
+// open record, or null. Constant time: one slot is looked at.
 ControllerHandle* validHandle(TVX_HANDLE h);
+
+// Tokens: the slot number in the low bits, the slot's generation above.
+// Each placement of a record in a slot takes the slot's next generation;
+// generation 0 is never issued, so no token is null. The generation has
+// 56 bits on 64-bit hosts and 24 bits on 32-bit hosts.
+inline constexpr unsigned kTokenSlotBits = 8;
+inline constexpr uintptr_t kGenerationMask = (~uintptr_t{0}) >> kTokenSlotBits;
+static_assert(kHandleSlots == (1 << kTokenSlotBits));
+// Sets the generation a slot's next placement follows (tests reach the
+// wrap with it).
+void setSlotGenerationForTests(int slot, uintptr_t generation);
 // The result of the library's load as recorded by the frame: while it is
 // not 0, opens are refused with it.
 void setLoadResult(int32_t code);

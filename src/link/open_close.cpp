@@ -61,8 +61,8 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
 // Arguments of the cycle-upload switch.
 namespace cycle_args {
 inline constexpr size_t buffer = 0;    // u8, 0xFF for every buffer
-inline constexpr size_t enable = 1;    // u8
-inline constexpr size_t interval = 2;  // u32 milliseconds
+[[maybe_unused]] inline constexpr size_t enable = 1;    // u8, left 0
+[[maybe_unused]] inline constexpr size_t interval = 2;  // u32 milliseconds, left 0
 inline constexpr size_t items = 6;     // item text with its 0 byte
 inline constexpr uint8_t everyBuffer = 0xFF;
 }  // namespace cycle_args

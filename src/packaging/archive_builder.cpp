@@ -12,6 +12,7 @@
 #include "packaging/member_content.h"
 #include "packaging/path_text.h"
 #include "packaging/project_record.h"
+#include "platform/file_kind.h"
 #include "platform/md5.h"
 
 namespace tvx {
@@ -20,6 +21,7 @@ namespace {
 uint64_t roundUp32(uint64_t n) { return (n + kCipherBlockBytes - 1) / kCipherBlockBytes * kCipherBlockBytes; }
 
 int32_t fileLength(const char* path, uint64_t* length) {
+    if (platform::namesNonRegularFile(path)) return rc::fileError;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return rc::fileNotFound;
     long n = -1;

@@ -10,6 +10,7 @@
 #include "packaging/plc_section.h"
 #include "packaging/source_hashes.h"
 #include "base/whole_file.h"
+#include "platform/file_kind.h"
 
 namespace tvx {
 namespace {
@@ -81,6 +82,7 @@ int32_t readLibraryFile(const char* path, ByteBuffer* plain, uint8_t* type) {
 int32_t libraryFileType(const char* path, uint8_t* type) {
     if (!archiveCipherReady()) return rc::cipherKey;
     if (path == nullptr) return rc::fileNotFound;
+    if (platform::namesNonRegularFile(path)) return rc::fileError;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return rc::fileNotFound;
     int32_t result = rc::osError;

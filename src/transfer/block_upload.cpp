@@ -19,7 +19,7 @@ void endUpload(ControllerHandle& h, uint16_t code) {
 
 int32_t writeLocalFile(const char* path, const uint8_t* data, size_t n) {
     std::FILE* f = std::fopen(path, "wb");
-    if (!f) return rc::fileNotFound;
+    if (!f) return rc::fileError;  // the output cannot be created
     const bool complete = (n == 0 || std::fwrite(data, 1, n, f) == n);
     const bool closed = std::fclose(f) == 0;
     return complete && closed ? rc::ok : rc::osError;
@@ -33,7 +33,8 @@ int32_t uploadBegin(ControllerHandle& h, uint16_t code, uint32_t* fileLength, co
     const size_t nameLength = name ? std::strlen(name) : 0;
     PacketArea p(code, static_cast<uint32_t>(xfer::uploadName + nameLength + 1));
     if (nameLength) std::memcpy(p.args() + xfer::uploadName, name, nameLength);
-    const int32_t r = lockedTransact(h, p);
+    // A start reply without its announced length is no announcement of 0.
+    const int32_t r = queryResult(lockedTransact(h, p), p);
     if (r == rc::ok) *fileLength = getU32(p.data() + xfer::uploadLength);
     return r;
 }
@@ -116,7 +117,13 @@ int32_t uploadToMemory(ControllerHandle& h, uint16_t code, const char* name, voi
     uint32_t announced = 0;
     int32_t r = uploadBegin(h, code, &announced, name);
     if (r != rc::ok) return r;
-    return uploadBlocks(h, code, buffer, capacity, received, announced);
+    uint32_t got = 0;
+    r = uploadBlocks(h, code, buffer, capacity, &got, announced);
+    if (received && (r == rc::ok || r == rc::bufferTooSmall)) *received = got;
+    // As for a file: a last block before (or beyond) the announced length
+    // leaves the data short or long, which is no success.
+    if (r == rc::ok && got != announced) return rc::fileLength;
+    return r;
 }
 
 int32_t findEntry(ControllerHandle& h, uint16_t code, uint16_t mode, char* nameOut, uint32_t* sizeOut) {

@@ -88,7 +88,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE api, uint16_t selector, 
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea p(transferCode::fileState, 2);
         putU16(p.args(), selector);
-        const int32_t r = lockedTransact(h, p);
+        const int32_t r = queryResult(lockedTransact(h, p), p);
         if (r == rc::ok && out) copyBoundedText(out, kFileStateText, p.data(), kFileStateText);
         return r;
     });

@@ -84,6 +84,8 @@ expect 2 'COUNT must be' "$tvx" table read $A 7 0
 expect 0 '^3$' "$tvx" exec $A '?1+2'
 expect 0 '^42$' "$tvx" exec $A PRINT 6 '*' 7
 expect 2 'missing COMMAND' "$tvx" exec $A
+# The interpreter's error report fails the command, the answer still shown.
+expect 1 '^ERROR [0-9]+: ' "$tvx" exec $A '?1+'
 
 # term without a terminal runs each line; 'exit' ends it.
 out=$(printf '?1+2\n\nPRINT 7*6\nexit\n?9\n' | "$tvx" term $A 2>&1)

@@ -27,6 +27,9 @@ TVX_COMMAND({"exec", "[--time MS] ADDRESS COMMAND...", "run one command on the c
              "  --time MS   longest wait for the controller to be ready or to answer\n"
              "              (default 10000)\n"
              "\n"
+             "Exit status 1 when the call fails or the answer reports an error\n"
+             "(a line \"ERROR <n>: ...\").\n"
+             "\n"
              "Example: tvx exec 127.0.0.21 '?1+2'\n",
              runExec});
 TVX_COMMAND({"term", "[--time MS] ADDRESS", "interactive terminal to the controller's command interpreter",
@@ -44,6 +47,16 @@ TVX_COMMAND({"term", "[--time MS] ADDRESS", "interactive terminal to the control
              "\n"
              "Exit status 1 when a command failed.\n",
              runTerm});
+
+// True when a line of the answer is the interpreter's error report
+// ("ERROR <n>: ..."): the command failed although the exchange succeeded.
+bool answerReportsError(const std::string& answer) {
+    for (size_t at = 0; at < answer.size(); at = answer.find('\n', at) + 1) {
+        if (answer.compare(at, 6, "ERROR ") == 0) return true;
+        if (answer.find('\n', at) == std::string::npos) break;
+    }
+    return false;
+}
 
 // Leading "--time MS"; `next` is the index of the first other argument.
 int takeLimit(const Command& self, const Invocation& inv, uint32_t* limitMs, size_t* next) {
@@ -83,7 +96,7 @@ int runExec(const Invocation& inv) {
         std::fflush(stdout);
         return reportFailure("exec " + s.address(), r);
     }
-    return kExitOk;
+    return answerReportsError(out) ? kExitFailure : kExitOk;
 }
 
 int runTerm(const Invocation& inv) {

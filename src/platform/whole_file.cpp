@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "base/result_codes.h"
+#include "platform/file_kind.h"
 
 namespace tvx {
 
 int32_t readWholeFile(const char* path, ByteBuffer* out) {
     if (path == nullptr) return rc::fileNotFound;
+    // A directory or device has no length worth allocating for.
+    if (platform::namesNonRegularFile(path)) return rc::fileError;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return rc::fileNotFound;
     int32_t result = rc::osError;
