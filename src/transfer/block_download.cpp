@@ -12,7 +12,8 @@ namespace {
 inline constexpr uint32_t kSerialBlock = 192;
 inline constexpr uint32_t kBlock = 992;
 inline constexpr uint32_t kMaxWindow = 100;
-inline constexpr int kMaxResumptions = 3;
+// Resumptions in a row that bring no progress before a transfer gives up.
+inline constexpr int kMaxStalledResumptions = 3;
 
 struct Plan {
     uint32_t blockSize;
@@ -84,7 +85,11 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
     PacketArea p;
     uint32_t sent = 0;
     uint16_t counter = 0;
-    int resumptions = 0;
+    // Resumptions since the controller's received count last advanced: a
+    // transfer that keeps moving under mild loss goes on, one stuck on a
+    // block that never arrives ends.
+    int stalled = 0;
+    uint32_t lastResumedAt = 0;
     while (sent < length) {
         progress.set(sent, length);
         counter = nextBlockNumber(counter);
@@ -103,9 +108,12 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
             // The controller lost a block: continue from where it stands, if
             // it still holds this transfer.
             ControllerPosition pos{};
-            if (!askPosition(h, pos) || ++resumptions > kMaxResumptions) return kBlockRefused;
+            if (!askPosition(h, pos)) return kBlockRefused;
             if (pos.lastBlock == kLastBlock || pos.code != code || pos.total != length || pos.received > length)
                 return kBlockRefused;
+            stalled = (stalled > 0 && pos.received > lastResumedAt) ? 1 : stalled + 1;
+            lastResumedAt = pos.received;
+            if (stalled > kMaxStalledResumptions) return kBlockRefused;
             sent = pos.received;
             counter = pos.lastBlock;
             continue;

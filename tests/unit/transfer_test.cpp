@@ -160,6 +160,26 @@ TEST(TransfersResume, LostBlockResumesFromControllerPositionAtMostThreeTimes) {
     EXPECT_GE(stateQueries, 4u);  // the open's probe, the first resume, three more
 }
 
+// Loss that keeps hitting a long transfer costs resumptions, but each one
+// moves the controller on: the transfer completes. Four lost blocks in a
+// row of the same number would not (above).
+TEST(TransfersResume, ManyResumptionsThatAdvanceComplete) {
+    InProcessController c(Framing::tcp);
+    ASSERT_EQ(c.open(), 0);
+    c.controller.transfers().settings().window = 4;
+    int blocksSeen = 0;
+    c.dropRequest = [&](const Bytes& req) {
+        // Every 7th block request is lost: about a dozen resumptions.
+        return getU16(req.data() + 2) == 209 && getU16(req.data() + 6) != 0 && ++blocksSeen % 7 == 0;
+    };
+    const Bytes data = randomBytes(992 * 80, 9);
+    ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), static_cast<uint32_t>(data.size()), "LOSSY"), 0);
+    EXPECT_EQ(*c.controller.transfers().files().get("LOSSY"), data);
+    size_t stateQueries = 0;
+    for (const Bytes& r : c.requests) stateQueries += getU16(r.data() + 2) == 148;
+    EXPECT_GT(stateQueries, 5u) << "more resumptions than the old limit of three in all";
+}
+
 TEST_P(Transfers, UploadLargerThanBufferFillsItAndEndsTheTransfer) {
     const Bytes data = randomBytes(5000, 6);
     ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), 5000, "BIG"), 0);
