@@ -1,0 +1,198 @@
+// The reply parsers above the framing: a handle over the in-process link
+// whose controller answers every request with the next fuzzed reply (its
+// command and sequence made to match, so the channel accepts it). One
+// input drives one family of exports: queries, text answers, listings,
+// upload blocks, or download starts and transfer states. Output buffers
+// sit between guard bytes that must survive every call.
+//
+// Input: byte 0 picks the family; then replies, each a control byte (bit 0:
+// keep the fuzzed length field) and a u16 count of the packet bytes after
+// the 6-byte header. When the input runs out the controller answers with an
+// error status, so every call ends quickly.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "base/bytes.h"
+#include "engine/controller.h"
+#include "engine/inprocess_link.h"
+#include "frame/library_frame.h"
+#include "tavrix.h"
+
+namespace {
+
+using namespace tvx;
+
+constexpr uint8_t kGuard = 0xA5;
+constexpr size_t kGuardBytes = 32;
+
+struct Replies {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t at = 0;
+};
+Replies g_replies;
+
+size_t mbapBytes(Framing f) { return f == Framing::tcp ? 6 : 0; }
+
+// Builds the reply frame for `request` from the next fuzzed reply.
+size_t fuzzedReply(void* context, const uint8_t* request, size_t requestLength, uint8_t* reply, size_t, size_t capacity) {
+    const auto& link = *static_cast<sim::InProcessLink*>(context);
+    const size_t hdr = mbapBytes(link.framing);
+    const size_t trailer = link.framing == Framing::tcp ? 0 : 2;
+    if (requestLength < hdr + 2 + 6 + trailer) return 0;
+    const uint8_t* reqPacket = request + hdr + 2;
+    uint8_t packet[2048] = {};
+    size_t n = 10;
+    bool keepLength = false;
+    Replies& r = g_replies;
+    if (r.at + 3 <= r.size) {
+        keepLength = r.data[r.at] & 1;
+        size_t body = getU16(r.data + r.at + 1);
+        r.at += 3;
+        if (body > r.size - r.at) body = r.size - r.at;
+        if (body > sizeof packet - 6) body = sizeof packet - 6;
+        std::memcpy(packet + 6, r.data + r.at, body);
+        r.at += body;
+        n = 6 + body;
+    } else {
+        putI32(packet + 6, 0x0C0C);  // out of replies: a controller error
+    }
+    if (!keepLength) putU16(packet, static_cast<uint16_t>(n));
+    else if (n >= 8) putU16(packet, getU16(packet + 6));  // a length taken from the fuzzed bytes
+    putU16(packet + 2, getU16(reqPacket + 2));
+    putU16(packet + 4, getU16(reqPacket + 4));
+    // Frame it as the controller would.
+    if (n + hdr + 2 + trailer > capacity) return 0;
+    uint8_t* out = reply;
+    if (hdr) {
+        out[0] = out[1] = out[2] = out[3] = 0;
+        out[4] = static_cast<uint8_t>((n + 2) >> 8);
+        out[5] = static_cast<uint8_t>(n + 2);
+    }
+    out[hdr] = request[hdr];
+    out[hdr + 1] = 72;
+    std::memcpy(out + hdr + 2, packet, n);
+    size_t total = hdr + 2 + n;
+    if (trailer) {
+        uint16_t crc = 0xFFFF;
+        for (size_t i = 0; i < total; ++i) {
+            crc ^= out[i];
+            for (int b = 0; b < 8; ++b) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+        }
+        out[total++] = static_cast<uint8_t>(crc);
+        out[total++] = static_cast<uint8_t>(crc >> 8);
+    }
+    return total;
+}
+
+// A buffer of `n` bytes between guards.
+struct Guarded {
+    std::vector<uint8_t> bytes;
+    explicit Guarded(size_t n) : bytes(n + 2 * kGuardBytes, kGuard) {}
+    uint8_t* data() { return bytes.data() + kGuardBytes; }
+    size_t size() const { return bytes.size() - 2 * kGuardBytes; }
+    void check() const {
+        for (size_t i = 0; i < kGuardBytes; ++i)
+            if (bytes[i] != kGuard || bytes[bytes.size() - 1 - i] != kGuard) std::abort();
+    }
+};
+
+struct Fixture {
+    sim::Controller controller;
+    sim::InProcessLink link;
+    TVX_HANDLE handle = nullptr;
+    explicit Fixture(Framing f) {
+        link.controller = &controller;
+        link.framing = f;
+        if (sim::openInProcess(link, &handle, true, 40) != 0) std::abort();
+        link.filterContext = &link;
+        link.filter = fuzzedReply;
+    }
+};
+
+void queries(TVX_HANDLE h) {
+    uint8_t b = 0;
+    int32_t i = 0;
+    uint32_t u = 0, d = 0;
+    float f = 0;
+    Guarded text(26), ip(20), states(17), spec(sizeof(TVX_SysSpecification)), card(sizeof(TVX_ChildCard));
+    TVX_GetState(h, &b);
+    TVX_GetStopPauseTaskid(h, &b);
+    TVX_GetSoftId(h, &i);
+    TVX_GetSoftVersion(h, &u, reinterpret_cast<char*>(text.data()), &d);
+    TVX_GetCurIpAddr(h, reinterpret_cast<char*>(ip.data()));
+    TVX_GetIn(h, 3, &b);
+    TVX_GetInAll(h, 0, 31, &i);
+    TVX_GetAIn(h, 1, &f);
+    TVX_GetAxisStates(h, 0, states.data());
+    TVX_GetAxisFeatures(h, 0, &i);
+    TVX_GetSysSpecification(h, reinterpret_cast<TVX_SysSpecification*>(spec.data()));
+    TVX_GetTaskState(h, 1, &b, &b, nullptr, &i, reinterpret_cast<char*>(text.data()));
+    TVX_GetTaskStackState(h, 1, 0, &b, &i, reinterpret_cast<char*>(text.data()));
+    TVX_EnumChildCard(h, 0, reinterpret_cast<TVX_ChildCard*>(card.data()));
+    TVX_GetFileState(h, 1, reinterpret_cast<char*>(text.data()));
+    for (const Guarded* g : {&text, &ip, &states, &spec, &card}) g->check();
+}
+
+void textAnswers(TVX_HANDLE h) {
+    Guarded answer(64), direct(40);
+    uint32_t length = 0;
+    uint8_t done = 0;
+    TVX_Execute(h, "?1", 30, reinterpret_cast<char*>(answer.data()), static_cast<uint32_t>(answer.size()));
+    TVX_DirectCommand(h, "?2", reinterpret_cast<char*>(direct.data()), static_cast<uint32_t>(direct.size()));
+    TVX_ExecuteGetReceive(h, reinterpret_cast<char*>(answer.data()), static_cast<uint32_t>(answer.size()), &length, &done);
+    if (length > answer.size()) std::abort();
+    TVX_ExecuteGetRemainBuffSpace(h);
+    answer.check();
+    direct.check();
+}
+
+void listings(TVX_HANDLE h) {
+    Guarded name(2035);
+    uint32_t size = 0;
+    for (int i = 0; i < 4; ++i)
+        (i == 0 ? TVX_FindFirstFile : TVX_FindNextFile)(h, reinterpret_cast<char*>(name.data()), &size);
+    name.check();
+}
+
+void uploads(TVX_HANDLE h) {
+    Guarded buffer(3000);
+    uint32_t got = 0;
+    if (TVX_UpFileToMem(h, buffer.data(), static_cast<uint32_t>(buffer.size()), "F", &got) == 0 && got > buffer.size())
+        std::abort();
+    buffer.check();
+    Guarded table(64 * 4);
+    uint32_t count = 0;
+    TVX_FlashReadf(h, 1, 64, reinterpret_cast<float*>(table.data()), &count);
+    if (count > 64) std::abort();
+    table.check();
+}
+
+void downloads(TVX_HANDLE h) {
+    static uint8_t data[5000];
+    TVX_DownMemFile(h, data, sizeof data, "F");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool loaded = (libraryLoad(), true);
+    static Fixture tcp(Framing::tcp);
+    static Fixture rtu(Framing::rtu);
+    (void)loaded;
+    if (size < 1) return 0;
+    g_replies = Replies{data + 1, size - 1, 0};
+    TVX_HANDLE h = (data[0] & 0x80) ? rtu.handle : tcp.handle;
+    switch (data[0] % 5) {
+        case 0: queries(h); break;
+        case 1: textAnswers(h); break;
+        case 2: listings(h); break;
+        case 3: uploads(h); break;
+        default: downloads(h); break;
+    }
+    g_replies = Replies{};
+    return 0;
+}
