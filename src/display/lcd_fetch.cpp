@@ -23,7 +23,7 @@ int32_t chunkLength(const PacketArea& a, uint32_t* length) {
     return rc::ok;
 }
 
-int32_t paintRegionChunk(const PacketArea& a, uint32_t regionSlot, uint32_t position, const ChunkSink& sink) {
+int32_t paintFetchedChunk(const PacketArea& a, uint32_t regionSlot, uint32_t position, const ChunkSink& sink) {
     const TVX_LcdScreen& s = *sink.screen;
     if (getU16(a.data() + chunkField::kind) != chunkField::encodedPixels) return rc::chunkKind;
     if (s.info.bitsPerPixel != 16) return rc::pixelDepth;
@@ -36,19 +36,9 @@ int32_t paintRegionChunk(const PacketArea& a, uint32_t regionSlot, uint32_t posi
 
     const TVX_LcdRegion& region = s.regions.regions[regionSlot];
     const uint32_t left = region.x;
-    const uint32_t right = left + region.width;
-    uint32_t x = position & 0xFFFFu;
-    uint32_t y = position >> 16;
-    if (x < left) {
-        x = left;
-    } else if (x >= right) {
-        x = left;
-        ++y;
-    }
-    if (y < region.y) y = region.y;
     const PaintTarget target{sink.pixels, static_cast<uint32_t>(s.info.width), static_cast<uint32_t>(s.info.height),
-                             left, right, sink.convert555};
-    return paintRuns(target, x, y, a.data() + chunkField::encoded, length);
+                             left, left + region.width, sink.convert555};
+    return paintRegionChunk(target, region.y, position, a.data() + chunkField::encoded, length);
 }
 
 }  // namespace
@@ -96,7 +86,7 @@ int32_t fetchLcdChunk(ControllerHandle& h, uint8_t screen, uint8_t regionIndex, 
     }
     if (!sink.pixels) return rc::ok;
     if (!sink.screen) return rc::badArgument;
-    return paintRegionChunk(a, regionSlot, position, sink);
+    return paintFetchedChunk(a, regionSlot, position, sink);
 }
 
 int32_t fetchAllRegions(ControllerHandle& h, uint8_t screen, const TVX_LcdScreen* target, uint16_t* pixels,

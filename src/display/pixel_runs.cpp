@@ -27,4 +27,29 @@ int32_t paintRuns(const PaintTarget& t, uint32_t x, uint32_t y, const uint8_t* e
     return rc::ok;
 }
 
+int32_t paintRegionChunk(const PaintTarget& t, uint32_t regionTop, uint32_t position, const uint8_t* encoded,
+                         uint32_t length) {
+    uint32_t x = position & 0xFFFFu;
+    uint32_t y = position >> 16;
+    if (x < t.leftEdge) {
+        x = t.leftEdge;
+    } else if (x >= t.rightEdge) {
+        x = t.leftEdge;
+        ++y;
+    }
+    if (y < regionTop) y = regionTop;
+    return paintRuns(t, x, y, encoded, length);
+}
+
+int32_t paintImageChunk(const PaintTarget& t, uint32_t position, const uint8_t* encoded, uint32_t length) {
+    uint32_t x = position & 0xFFFFu;
+    uint32_t y = position >> 16;
+    if (x >= t.width) {
+        x = 0;
+        ++y;
+    }
+    if (y >= t.height) return rc::replyLength;
+    return paintRuns(t, x, y, encoded, length);
+}
+
 }  // namespace tvx

@@ -33,4 +33,16 @@ struct PaintTarget {
 // before it stay painted.
 int32_t paintRuns(const PaintTarget& target, uint32_t x, uint32_t y, const uint8_t* encoded, uint32_t length);
 
+// A remote screen's chunk for the region of columns [leftEdge, rightEdge)
+// from row `regionTop` on: a position left of the region starts at its left
+// edge, one at or past its right edge at the left edge of the next row, one
+// above it in its top row.
+int32_t paintRegionChunk(const PaintTarget& target, uint32_t regionTop, uint32_t position, const uint8_t* encoded,
+                         uint32_t length);
+
+// A camera image's chunk (rows span the whole width): a position whose
+// column is at or past the width starts the next row; one starting below
+// the last row gives 20100.
+int32_t paintImageChunk(const PaintTarget& target, uint32_t position, const uint8_t* encoded, uint32_t length);
+
 }  // namespace tvx

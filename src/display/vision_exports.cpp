@@ -48,15 +48,8 @@ int32_t fetchImageChunk(ControllerHandle& h, uint16_t image, const ImageSize& si
     if (length > kMaxEncodedBytes || length > carried) return rc::replyLength;
     if (getU16(a.data() + chunkField::kind) != chunkField::encodedPixels) return rc::chunkKind;
     if (length == 0) return rc::ok;
-    uint32_t x = position & 0xFFFFu;
-    uint32_t y = position >> 16;
-    if (x >= size.width) {
-        x = 0;
-        ++y;
-    }
-    if (y >= size.height) return rc::replyLength;
     const PaintTarget target{pixels, size.width, size.height, 0, size.width, convert555};
-    return paintRuns(target, x, y, a.data() + chunkField::encoded, length);
+    return paintImageChunk(target, position, a.data() + chunkField::encoded, length);
 }
 
 int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* heightOut, int32_t* bitsOut,
