@@ -76,6 +76,10 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_ERR_DISCOVERY_ARGUMENT 3206 /* missing buffer or address for discovery */
 #define TVX_ERR_CIPHER_KEY 3212         /* archive cipher key text error */
 
+/* Pixel data of the remote LCD and camera images. */
+#define TVX_ERR_CHUNK_KIND 5028  /* a chunk that is not encoded pixels */
+#define TVX_ERR_PIXEL_DEPTH 5029 /* not 16 bits per pixel */
+
 /* Command channel results. */
 #define TVX_CH_CANNOT_FRAME 3401     /* request cannot be framed */
 #define TVX_CH_NO_REPLY 3402         /* no reply within the attempts and the budget */
@@ -582,6 +586,163 @@ typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* co
  * returns, no call of a previous callback is still running. Costs one test
  * per frame while no callback is set. */
 TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
+
+/* ---------------------------------------------------------------------------
+ * Remote LCD
+ *
+ * Mirrors a screen of the controller into a caller's 16-bit pixel buffer
+ * and sends touch, key and encoder input to it. The library keeps no frame
+ * buffer: the caller owns the records and the pixel buffer and passes them
+ * in on every call. A refresh pass is TVX_ELcdDataCheck (or the
+ * check-and-get form), the fetches, then TVX_ELcdDataGetEnd.
+ *
+ * The pixel buffer holds width x height elements, row after row; pixel
+ * (x, y) is element y x width + x. A position packs the row in its high 16
+ * bits and the column in its low 16 bits. Painting never writes outside
+ * width x height elements: a chunk that would gives 20100 before the
+ * offending run, and the pixels painted before it stay.
+ *
+ * `lcdNumber` names the controller's screen and is sent as its low 8 bits.
+ * ------------------------------------------------------------------------- */
+
+#define TVX_LCD_MAX_REGIONS 5
+#define TVX_LCD_RAW_BYTES 2048
+#define TVX_LCD_END_REGION 100 /* region index of the end of a refresh pass */
+
+typedef struct TVX_LcdScreenInfo {
+    int32_t screenKind;
+    int32_t bitsPerPixel; /* pixel decoding needs 16 */
+    int32_t width;        /* pixels; also the row length of the pixel buffer */
+    int32_t height;
+} TVX_LcdScreenInfo;
+
+typedef struct TVX_LcdRegion {
+    uint16_t x, y; /* top-left corner */
+    uint16_t width, height;
+} TVX_LcdRegion;
+
+typedef struct TVX_LcdRegionList {
+    int32_t count;
+    TVX_LcdRegion regions[TVX_LCD_MAX_REGIONS];
+} TVX_LcdRegionList;
+
+/* Read by the fetches: the head from TVX_ELcdOpen, the tail from
+ * TVX_ELcdDataCheck. */
+typedef struct TVX_LcdScreen {
+    TVX_LcdScreenInfo info;
+    TVX_LcdRegionList regions;
+} TVX_LcdScreen;
+
+/* The check reply's state values, in order: data bytes 0, 2, 3, the 16-bit
+ * value at 4, bytes 6, 7, 8, bit 0 and bit 1 of byte 9. Their meaning is
+ * the controller's. */
+typedef struct TVX_LcdCheckInfo {
+    int32_t entries[9];
+} TVX_LcdCheckInfo;
+
+/* One chunk as it came: its kind (1 = encoded pixels), its byte length and
+ * the encoded bytes. */
+typedef struct TVX_LcdRawChunk {
+    int32_t kind;
+    int32_t length;
+    uint8_t data[TVX_LCD_RAW_BYTES];
+} TVX_LcdRawChunk;
+
+/* Called between the fetches of a long transfer, on the caller's thread and
+ * outside any transaction: it may use the library, on this handle too. */
+typedef void(TVX_CDECL* TVX_LcdProgressCallback)(TVX_HANDLE handle);
+
+/* Stores the three feature values sent with every later TVX_ELcdOpen on
+ * this handle (all 0 at first). Sends nothing. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdSetFeature(TVX_HANDLE handle, uint16_t featureA, uint16_t featureB,
+                                               uint16_t featureC);
+/* Opens a session on the screen and fills `info`. A NULL `info` gives 20002
+ * before the handle is looked at. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdOpen(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdScreenInfo* info);
+/* Ends the session; sent without waiting for a reply (the send's result). */
+TVX_API int32_t TVX_STDCALL TVX_ELcdClose(TVX_HANDLE handle, uint32_t lcdNumber);
+/* Asks which regions changed. Either output may be NULL, not both (20002).
+ * The region count is stored first; more than 5 gives 20100 and copies no
+ * region (nor the check info). */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheck(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdRegionList* regions,
+                                              TVX_LcdCheckInfo* checkInfo);
+/* Fetches one chunk of region `regionIndex` (sent as its low 8 bits) from
+ * `position`. `next` (optional) receives the position to ask next; the
+ * region is complete when it is not greater than `position`. With `raw`
+ * the chunk is stored as it came (20100 when it claims more than 2048
+ * bytes or more than the reply carries). With `pixels` it is painted into
+ * the buffer described by `screen` (required then): 5028 for a chunk kind
+ * other than 1, 5029 for a screen not of 16 bits per pixel, 20002 for a
+ * region index of 5 or more, a region count over 5, or a width or height
+ * of 0 or less. `raw` and `pixels` may not both be NULL (20002). */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet(TVX_HANDLE handle, uint32_t lcdNumber, uint32_t regionIndex,
+                                            uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
+                                            const TVX_LcdScreen* screen, uint16_t* pixels);
+/* As TVX_ELcdDataGet, with colours converted from 5-5-5 to 5-6-5 before
+ * painting (red and green up one bit, the lowest green bit 0). */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet2(TVX_HANDLE handle, uint32_t lcdNumber, uint32_t regionIndex,
+                                             uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
+                                             const TVX_LcdScreen* screen, uint16_t* pixels);
+/* Ends a refresh pass; 20100 when the controller answers with pixel data. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetEnd(TVX_HANDLE handle, uint32_t lcdNumber);
+/* Fetches every region listed in `screen` into `pixels` (a region count of
+ * 0 or less: nothing to do). A failing fetch ends the call with its
+ * result; the pixels painted so far stay. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll(TVX_HANDLE handle, uint32_t lcdNumber, const TVX_LcdScreen* screen,
+                                               uint16_t* pixels);
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2(TVX_HANDLE handle, uint32_t lcdNumber, const TVX_LcdScreen* screen,
+                                                uint16_t* pixels);
+/* Checks, stores the changed regions (and their count) in `screen`, then
+ * fetches them. No changed region: count 0 and nothing fetched. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdScreen* screen,
+                                                       uint16_t* pixels);
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll2(TVX_HANDLE handle, uint32_t lcdNumber,
+                                                        TVX_LcdScreen* screen, uint16_t* pixels);
+/* As TVX_ELcdDataGetAll, calling `onProgress` (may be NULL) before every
+ * `every`-th continuation fetch, counted across the regions; never before
+ * a region's first fetch. `every` of 0 or less: never called. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAllWithEvents(TVX_HANDLE handle, uint32_t lcdNumber,
+                                                         const TVX_LcdScreen* screen, uint16_t* pixels,
+                                                         int32_t every, TVX_LcdProgressCallback onProgress);
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2WithEvents(TVX_HANDLE handle, uint32_t lcdNumber,
+                                                          const TVX_LcdScreen* screen, uint16_t* pixels,
+                                                          int32_t every, TVX_LcdProgressCallback onProgress);
+/* Touch input at (x, y); `action` is sent as its low 8 bits. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet(TVX_HANDLE handle, uint32_t lcdNumber, int32_t action, uint16_t x,
+                                             uint16_t y);
+TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet2(TVX_HANDLE handle, uint32_t lcdNumber, int32_t action, uint16_t x,
+                                              uint16_t y, uint16_t extra);
+/* Key and virtual-key input; `state` is sent as its low 8 bits. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdKeySet(TVX_HANDLE handle, uint32_t lcdNumber, uint16_t key, int32_t state);
+TVX_API int32_t TVX_STDCALL TVX_ELcdVKeySet(TVX_HANDLE handle, uint32_t lcdNumber, uint16_t key, int32_t state);
+/* Encoder input. */
+TVX_API int32_t TVX_STDCALL TVX_ELcdCoderSet(TVX_HANDLE handle, uint16_t coderA, uint16_t coderB, int32_t coderC,
+                                             int32_t coderD);
+
+/* ---------------------------------------------------------------------------
+ * Camera images
+ *
+ * Images of the controller's vision module, fetched whole into a caller's
+ * buffer of width x height 16-bit pixels (same layout and encoding as the
+ * LCD). Only images of 16 bits per pixel can be fetched.
+ * ------------------------------------------------------------------------- */
+
+/* Width, height, bits per pixel and the controller's further value; every
+ * output optional. */
+TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGetInfo(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
+                                                  int32_t* heightOut, int32_t* bitsOut, int32_t* extraOut);
+/* Fetches the whole image. The size outputs (optional) are written as soon
+ * as the description arrives, also when the fetch then fails: 5029 for
+ * another depth than 16, 20030 when `bufferSize` bytes are fewer than
+ * width x height x 2, 20002 for a NULL `pixels`, 20100 for a chunk that
+ * claims more than it carries or would write outside the image. */
+TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
+                                              int32_t* heightOut, int32_t* bitsOut, uint16_t* pixels,
+                                              int32_t bufferSize);
+/* As TVX_NVLatinImgGet, colours converted from 5-5-5 to 5-6-5. */
+TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet2(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
+                                               int32_t* heightOut, int32_t* bitsOut, uint16_t* pixels,
+                                               int32_t bufferSize);
 
 #ifdef __cplusplus
 }

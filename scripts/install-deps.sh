@@ -6,10 +6,15 @@ set -eu
 packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev binutils
   libjpeg-dev libgif-dev libpng-dev libssl-dev libmcrypt-dev libmodbus-dev
+  libcpp-httplib-dev chromium
   iproute2 util-linux socat tshark xxd
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev mingw-w64-tools
   wine wine64"
+
+# Node.js and npm for the browser test, unless some install of them is
+# already there (a nodejs package that bundles npm conflicts with Debian's).
+command -v npm >/dev/null 2>&1 || packages="$packages nodejs npm"
 
 missing=""
 for p in $packages; do

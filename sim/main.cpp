@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include "engine/controller.h"
+#include "engine/display_service.h"
+#include "server/camera_png.h"
 #include "server/model_settings.h"
 #include "server/responder.h"
 #include "server/sim_options.h"
@@ -91,6 +93,16 @@ int main(int argc, char** argv) {
         transfers.settings().uploadBlock = static_cast<uint16_t>(options.blockSize);
     }
     if (options.window >= 0) transfers.settings().window = static_cast<uint16_t>(options.window);
+
+    for (const std::string& file : options.cameraFiles) {
+        PixelImage picture;
+        if (!loadCameraPng(file, &picture, &message)) {
+            std::fprintf(stderr, "tavrix-sim: --camera %s: %s\n", file.c_str(), message.c_str());
+            return 2;
+        }
+        const uint16_t number = controller.service<DisplayService>()->cameras().add(std::move(picture));
+        std::fprintf(stderr, "tavrix-sim: camera image %u from %s\n", static_cast<unsigned>(number), file.c_str());
+    }
 
     installStopHandlers();
     if (options.exitWithParent && !exitWithParent()) return 0;

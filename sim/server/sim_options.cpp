@@ -24,6 +24,8 @@ const char* simUsage() {
            "  --block-size N       largest block of a file transfer, 1-65535 (default 1024)\n"
            "  --window N           blocks the host may send before an acknowledgement, 0-65535\n"
            "                       (default 100)\n"
+           "  --camera FILE.png    serve the picture as the next camera image (repeatable; image 0\n"
+           "                       is a built-in test picture, the first file is image 1)\n"
            "  --trace              log every datagram received and sent to stderr, in hex\n"
            "  --exit-with-parent   stop when the starting process ends\n"
            "\n"
@@ -120,6 +122,9 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
         } else if (name == "--window") {
             if (!value(&v) || !parseInteger(v, 0, 65535, &n)) return bad("--window needs a number from 0 to 65535");
             o->window = static_cast<int32_t>(n);
+        } else if (name == "--camera") {
+            if (!value(&v) || v.empty()) return bad("--camera needs a PNG file");
+            o->cameraFiles.emplace_back(v);
         } else if (name == "--seed") {
             if (!value(&v) || !parseInteger(v, 0, INT64_MAX, &n)) return bad("--seed needs a non-negative number");
             o->faults.seed = static_cast<uint64_t>(n);

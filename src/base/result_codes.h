@@ -15,6 +15,9 @@ inline constexpr int32_t cipherKey = TVX_ERR_CIPHER_KEY;
 // setDebugLevel while the level is above 3 (the same value as discoveryArgument).
 inline constexpr int32_t debugLevelState = TVX_ERR_DISCOVERY_ARGUMENT;
 
+inline constexpr int32_t chunkKind = TVX_ERR_CHUNK_KIND;
+inline constexpr int32_t pixelDepth = TVX_ERR_PIXEL_DEPTH;
+
 inline constexpr int32_t cannotFrame = TVX_CH_CANNOT_FRAME;
 inline constexpr int32_t noReply = TVX_CH_NO_REPLY;
 inline constexpr int32_t mismatch = TVX_CH_MISMATCH;

@@ -4,6 +4,7 @@
 
 #include "base/debug_output.h"
 #include "base/result_codes.h"
+#include "display/display_state.h"
 #include "frame/trace_setup.h"
 #include "link/handle_table.h"
 #include "packaging/archive_cipher.h"
@@ -26,6 +27,7 @@ int32_t libraryLoad() {
     setDebugLevel(kLoadDebugLevel);
     const int32_t cipher = initArchiveCipher();
     if (cipher != rc::ok) return refuseLoad(kCipherFailureMessage, cipher);
+    installDisplayExtension();
     // The handle table builds itself (and its semaphore) on first use.
     startTraceFromEnvironment();
     setLoadResult(rc::ok);

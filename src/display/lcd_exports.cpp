@@ -1,0 +1,190 @@
+// The remote LCD exports: session open and close, changed regions and their
+// pixels, touch, key and encoder input.
+#include "api/requests.h"
+#include "channel/request_codes.h"
+#include "display/display_packets.h"
+#include "display/display_state.h"
+#include "display/lcd_fetch.h"
+
+using namespace tvx;
+
+namespace {
+
+uint8_t low8(uint32_t v) { return static_cast<uint8_t>(v); }
+
+int32_t getChunk(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex, uint32_t position, uint32_t* next,
+                 TVX_LcdRawChunk* raw, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        ChunkSink sink;
+        sink.next = next;
+        sink.raw = raw;
+        sink.screen = screen;
+        sink.pixels = pixels;
+        sink.convert555 = convert555;
+        return fetchLcdChunk(h, low8(lcdNumber), low8(regionIndex), regionIndex, position, sink);
+    });
+}
+
+int32_t getAll(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555,
+               int32_t every, TVX_LcdProgressCallback onProgress) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        return fetchAllRegions(h, low8(lcdNumber), screen, pixels, convert555, FetchProgress{every, onProgress, api});
+    });
+}
+
+int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t key, int32_t state) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea a(command, lcdInputField::keyBytes);
+        a.args()[lcdInputField::screen] = low8(lcdNumber);
+        a.args()[lcdInputField::keyMarker] = 1;
+        putU16(a.args() + lcdInputField::key, key);
+        a.args()[lcdInputField::keyState] = static_cast<uint8_t>(state);
+        return lockedTransact(h, a);
+    });
+}
+
+int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x, uint16_t y, const uint16_t* extra) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea a(req::lcdMouse, extra ? lcdInputField::mouse2Bytes : lcdInputField::mouseBytes);
+        a.args()[lcdInputField::screen] = low8(lcdNumber);
+        a.args()[lcdInputField::action] = static_cast<uint8_t>(action);
+        putU16(a.args() + lcdInputField::x, x);
+        putU16(a.args() + lcdInputField::y, y);
+        if (extra) putU16(a.args() + lcdInputField::extra, *extra);
+        return lockedTransact(h, a);
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdSetFeature(TVX_HANDLE api, uint16_t featureA, uint16_t featureB,
+                                               uint16_t featureC) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        return setLcdFeatures(h, {featureA, featureB, featureC}) ? rc::ok : rc::osError;
+    });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdOpen(TVX_HANDLE api, uint32_t lcdNumber, TVX_LcdScreenInfo* info) {
+    if (!info) return rc::badArgument;
+    return withHandle(api, [&](ControllerHandle& h) {
+        uint16_t features[kLcdFeatureCount];
+        lcdFeatures(h, features);
+        PacketArea a(req::lcdOpen, lcdOpenField::argumentBytes);
+        a.args()[lcdOpenField::screen] = low8(lcdNumber);
+        putU16(a.args() + lcdOpenField::featureA, features[0]);
+        putU16(a.args() + lcdOpenField::featureB, features[1]);
+        putU16(a.args() + lcdOpenField::featureC, features[2]);
+        putU16(a.args() + lcdOpenField::one1, 1);
+        putU16(a.args() + lcdOpenField::one2, 1);
+        const int32_t r = lockedTransact(h, a);
+        if (r != rc::ok) return r;
+        info->screenKind = a.data()[lcdOpenField::screenKind];
+        info->bitsPerPixel = a.data()[lcdOpenField::bitsPerPixel];
+        info->width = getU16(a.data() + lcdOpenField::width);
+        info->height = getU16(a.data() + lcdOpenField::height);
+        return rc::ok;
+    });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdClose(TVX_HANDLE api, uint32_t lcdNumber) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea a(req::lcdClose, 1);
+        a.args()[0] = low8(lcdNumber);
+        return lockedSendOnly(h, a);
+    });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheck(TVX_HANDLE api, uint32_t lcdNumber, TVX_LcdRegionList* regions,
+                                              TVX_LcdCheckInfo* checkInfo) {
+    return withHandle(api, [&](ControllerHandle& h) { return checkLcdRegions(h, low8(lcdNumber), regions, checkInfo); });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex,
+                                            uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
+                                            const TVX_LcdScreen* screen, uint16_t* pixels) {
+    return getChunk(api, lcdNumber, regionIndex, position, next, raw, screen, pixels, false);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet2(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex,
+                                             uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
+                                             const TVX_LcdScreen* screen, uint16_t* pixels) {
+    return getChunk(api, lcdNumber, regionIndex, position, next, raw, screen, pixels, true);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetEnd(TVX_HANDLE api, uint32_t lcdNumber) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea a(req::lcdData, lcdDataField::argumentBytes);
+        a.args()[lcdDataField::screen] = low8(lcdNumber);
+        a.args()[lcdDataField::region] = TVX_LCD_END_REGION;
+        putU32(a.args() + lcdDataField::position, lcdDataField::endPosition);
+        const int32_t r = lockedTransact(h, a);
+        if (r != rc::ok) return r;
+        return getU16(a.data() + chunkField::length) != 0 ? rc::replyLength : rc::ok;
+    });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen,
+                                               uint16_t* pixels) {
+    return getAll(api, lcdNumber, screen, pixels, false, 0, nullptr);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen,
+                                                uint16_t* pixels) {
+    return getAll(api, lcdNumber, screen, pixels, true, 0, nullptr);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll(TVX_HANDLE api, uint32_t lcdNumber, TVX_LcdScreen* screen,
+                                                       uint16_t* pixels) {
+    return withHandle(api, [&](ControllerHandle& h) { return checkAndFetchAll(h, low8(lcdNumber), screen, pixels, false); });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll2(TVX_HANDLE api, uint32_t lcdNumber,
+                                                        TVX_LcdScreen* screen, uint16_t* pixels) {
+    return withHandle(api, [&](ControllerHandle& h) { return checkAndFetchAll(h, low8(lcdNumber), screen, pixels, true); });
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAllWithEvents(TVX_HANDLE api, uint32_t lcdNumber,
+                                                         const TVX_LcdScreen* screen, uint16_t* pixels,
+                                                         int32_t every, TVX_LcdProgressCallback onProgress) {
+    return getAll(api, lcdNumber, screen, pixels, false, every, onProgress);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2WithEvents(TVX_HANDLE api, uint32_t lcdNumber,
+                                                          const TVX_LcdScreen* screen, uint16_t* pixels,
+                                                          int32_t every, TVX_LcdProgressCallback onProgress) {
+    return getAll(api, lcdNumber, screen, pixels, true, every, onProgress);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x,
+                                             uint16_t y) {
+    return sendMouse(api, lcdNumber, action, x, y, nullptr);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet2(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x,
+                                              uint16_t y, uint16_t extra) {
+    return sendMouse(api, lcdNumber, action, x, y, &extra);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdKeySet(TVX_HANDLE api, uint32_t lcdNumber, uint16_t key, int32_t state) {
+    return sendKey(api, req::lcdKey, lcdNumber, key, state);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdVKeySet(TVX_HANDLE api, uint32_t lcdNumber, uint16_t key, int32_t state) {
+    return sendKey(api, req::lcdVirtualKey, lcdNumber, key, state);
+}
+
+TVX_API int32_t TVX_STDCALL TVX_ELcdCoderSet(TVX_HANDLE api, uint16_t coderA, uint16_t coderB, int32_t coderC,
+                                             int32_t coderD) {
+    return withHandle(api, [&](ControllerHandle& h) {
+        PacketArea a(req::lcdCoder, lcdInputField::coderBytes);
+        putU16(a.args() + lcdInputField::coderA, coderA);
+        putU16(a.args() + lcdInputField::coderB, coderB);
+        putI32(a.args() + lcdInputField::coderC, coderC);
+        putI32(a.args() + lcdInputField::coderD, coderD);
+        return lockedTransact(h, a);
+    });
+}
+
+}  // extern "C"
