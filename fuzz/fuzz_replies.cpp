@@ -118,7 +118,7 @@ void queries(TVX_HANDLE h) {
     int32_t i = 0;
     uint32_t u = 0, d = 0;
     float f = 0;
-    Guarded text(26), ip(20), states(17), spec(sizeof(TVX_SysSpecification)), card(sizeof(TVX_ChildCard));
+    Guarded text(26), ip(20), states(17), systemRecord(sizeof(TVX_SysSpecification)), card(sizeof(TVX_ChildCard));
     TVX_GetState(h, &b);
     TVX_GetStopPauseTaskid(h, &b);
     TVX_GetSoftId(h, &i);
@@ -129,12 +129,12 @@ void queries(TVX_HANDLE h) {
     TVX_GetAIn(h, 1, &f);
     TVX_GetAxisStates(h, 0, states.data());
     TVX_GetAxisFeatures(h, 0, &i);
-    TVX_GetSysSpecification(h, reinterpret_cast<TVX_SysSpecification*>(spec.data()));
+    TVX_GetSysSpecification(h, reinterpret_cast<TVX_SysSpecification*>(systemRecord.data()));
     TVX_GetTaskState(h, 1, &b, &b, nullptr, &i, reinterpret_cast<char*>(text.data()));
     TVX_GetTaskStackState(h, 1, 0, &b, &i, reinterpret_cast<char*>(text.data()));
     TVX_EnumChildCard(h, 0, reinterpret_cast<TVX_ChildCard*>(card.data()));
     TVX_GetFileState(h, 1, reinterpret_cast<char*>(text.data()));
-    for (const Guarded* g : {&text, &ip, &states, &spec, &card}) g->check();
+    for (const Guarded* g : {&text, &ip, &states, &systemRecord, &card}) g->check();
 }
 
 void textAnswers(TVX_HANDLE h) {
