@@ -3,8 +3,8 @@
 enable_language(RC)
 
 # Winsock for the Ethernet link and discovery, COM and WIC for pictures.
-# CNG (bcrypt) for MD5.
-set(TVX_SYSTEM_LIBS ws2_32 ole32 windowscodecs uuid bcrypt)
+# CNG (bcrypt) for MD5; the setup API for PCI cards.
+set(TVX_SYSTEM_LIBS ws2_32 ole32 windowscodecs uuid bcrypt setupapi)
 # Headers of the Windows SDK: nothing older than Windows 7.
 target_compile_definitions(tavrix_objects PUBLIC _WIN32_WINNT=0x0601 WINVER=0x0601)
 

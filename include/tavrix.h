@@ -112,7 +112,13 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_ERR_FIRMWARE_IMAGE 20018    /* invalid firmware image */
 #define TVX_ERR_FIRMWARE_MISMATCH 20020 /* firmware and controller mismatch */
 #define TVX_ERR_UNSUPPORTED 20021       /* not supported by this build or link */
-#define TVX_ERR_PCI_FIRST 20024         /* 20024..20029: PCI link open failures */
+#define TVX_ERR_PCI_FIRST 20024         /* 20024..20029: PCI link failures */
+#define TVX_ERR_PCI_OPEN 20024          /* the card's device cannot be opened */
+#define TVX_ERR_PCI_DEVICE_SET 20025    /* the cards of the class cannot be listed */
+#define TVX_ERR_PCI_NO_INTERFACE 20026  /* no device interface with that index */
+#define TVX_ERR_PCI_DRIVER 20027        /* a driver request failed, or a packet size out of range */
+#define TVX_ERR_PCI_NO_CARD 20028       /* card number beyond the cards present */
+#define TVX_ERR_PCI_CHANNEL 20029       /* the driver reported no channel */
 #define TVX_ERR_PCI_LAST 20029
 #define TVX_ERR_BUFFER_TOO_SMALL 20030  /* the caller's buffer is too small for the data */
 #define TVX_ERR_LOCKED 20031            /* controller is locked */
@@ -262,6 +268,38 @@ TVX_API int32_t TVX_STDCALL TVX_SearchEth(char* buffer, uint32_t bufferSize, uin
 /* Probes `ip` for up to `timeMs` and opens it when a controller answers;
  * 20008 when none does, 3206 for a null address. */
 TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs, TVX_HANDLE* out);
+
+/* ---------------------------------------------------------------------------
+ * PCI and PCIe cards
+ *
+ * Cards are reached through their driver. Addresses for TVX_Open and
+ * TVX_FastOpen with TVX_LINK_PCI: "PCI<n>" counts every card from 1, the
+ * PCI-class cards first and then the PCIe-class cards; "PCIE<n>" counts the
+ * PCIe-class cards alone from 1. Letter case does not matter; at most 255
+ * characters; at most 16 cards of each class are counted. Open results of
+ * the link: 20002 for another prefix or a longer text, 20028 for a card
+ * number outside the cards present, 20024 to 20027 and 20029 when the
+ * driver refuses the card (see the result codes).
+ *
+ * Threading: each handle runs a receive thread that polls the driver every
+ * 2 ms; a caller waiting for a reply polls it too and may therefore run the
+ * auto-upload callback on its own thread, while it holds the handle's
+ * transaction lock: a callback must never call the library on that handle.
+ *
+ * Stand-in driver: with the environment variable TAVRIX_PCI_DRIVER set to
+ * "sim:PORT" or "sim:HOST:PORT" (HOST a loopback address, 127.0.0.1 when
+ * left out) the library speaks to simulated cards (tavrix-sim --pci) over
+ * loopback TCP instead of the system's driver; it is read at every open and
+ * count. Any other value there gives no cards. Without the variable the
+ * system's driver is used: on systems other than Windows there is none, and
+ * no cards are present.
+ * ------------------------------------------------------------------------- */
+
+/* Opens card `card` (0-based over all cards): TVX_Open of "PCI<card+1>". */
+TVX_API int32_t TVX_STDCALL TVX_OpenPci(uint32_t card, TVX_HANDLE* out);
+/* Number of cards present: PCIe-class plus PCI-class cards, at most 16 of
+ * each; 0 when there are none or no driver. */
+TVX_API int32_t TVX_STDCALL TVX_GetMaxPciCards(void);
 
 /* ---------------------------------------------------------------------------
  * Library frame and version

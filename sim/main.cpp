@@ -1,8 +1,11 @@
-// tavrix-sim: a simulated controller on a loopback UDP address.
+// tavrix-sim: a simulated controller on a loopback UDP address, or simulated
+// PCI cards behind the stand-in card driver.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/prctl.h>
@@ -13,12 +16,16 @@
 #include "engine/display_service.h"
 #include "packaging/archive_cipher.h"
 #include "server/camera_png.h"
+#include "engine/pci_card.h"
+#include "server/card_server.h"
 #include "server/model_settings.h"
 #include "server/responder.h"
 #include "server/sim_options.h"
 #include "server/udp_server.h"
 
 namespace {
+
+using namespace tvx::sim;
 
 std::atomic<int> stopRequested{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from a signal handler");
@@ -44,6 +51,75 @@ bool exitWithParent() {
 #else
     return false;
 #endif
+}
+
+// Applies the command line's controller settings; false with a message.
+bool configureController(Controller& controller, const SimOptions& options, std::string* message) {
+    ControllerModel& model = controller.model();
+    model.ipText = options.address;
+    // A MAC text that fits the 14-byte reply field and differs per address.
+    char mac[16];
+    std::snprintf(mac, sizeof mac, "0254565800%02X", static_cast<unsigned>(options.ip & 0xFF));
+    model.macText = mac;
+    if (!options.configFile.empty() && !loadSettingsFile(model, options.configFile, message)) return false;
+    for (const std::string& s : options.settings) {
+        if (!applySettingText(model, s, message)) {
+            *message = "--set " + *message;
+            return false;
+        }
+    }
+    TransferService& transfers = controller.transfers();
+    if (!options.filesDirectory.empty() && !transfers.files().attachDirectory(options.filesDirectory)) {
+        *message = "--files: cannot use directory '" + options.filesDirectory + "'";
+        return false;
+    }
+    if (options.blockSize >= 0) {
+        transfers.settings().largestBlock = static_cast<uint16_t>(options.blockSize);
+        transfers.settings().uploadBlock = static_cast<uint16_t>(options.blockSize);
+    }
+    if (options.window >= 0) transfers.settings().window = static_cast<uint16_t>(options.window);
+    return true;
+}
+
+void waitForStop() {
+    while (!stopRequested.load()) usleep(100 * 1000);
+}
+
+// --pci: one simulated controller per card, the PCI class first; each card
+// reports its place in the listing (from 1) as its client id's low word.
+int servePciCards(const SimOptions& options) {
+    const int total = options.pciCards + options.pcieCards;
+    std::vector<std::unique_ptr<Controller>> controllers;
+    std::vector<std::unique_ptr<PciCard>> cards;
+    std::vector<PciCard*> byClass[2];
+    std::string message;
+    for (int i = 0; i < total; ++i) {
+        controllers.push_back(std::make_unique<Controller>());
+        Controller& c = *controllers.back();
+        if (!configureController(c, options, &message)) {
+            std::fprintf(stderr, "tavrix-sim: %s\n", message.c_str());
+            return 2;
+        }
+        c.model().clientId = static_cast<int32_t>((static_cast<uint32_t>(c.model().clientId) & 0xFFFF0000u) |
+                                                  static_cast<uint32_t>(i + 1));
+        cards.push_back(std::make_unique<PciCard>(c, static_cast<uint16_t>(i), static_cast<uint16_t>(options.maxPacket)));
+        byClass[i < options.pciCards ? 0 : 1].push_back(cards.back().get());
+    }
+    installStopHandlers();
+    if (options.exitWithParent && !exitWithParent()) return 0;
+    CardServer server(byClass[0], byClass[1]);
+    if (!server.start(options.ip, options.port, &message)) {
+        std::fprintf(stderr, "tavrix-sim: %s\n", message.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "tavrix-sim: %d PCI and %d PCIe cards (packets of %d bytes) on TAVRIX_PCI_DRIVER=sim:%s:%u\n",
+                 options.pciCards, options.pcieCards, options.maxPacket, options.address.c_str(), server.port());
+    std::fflush(stderr);
+    waitForStop();
+    server.stop();
+    std::fprintf(stderr, "tavrix-sim: stopped; %llu driver connections\n",
+                 static_cast<unsigned long long>(server.connections()));
+    return 0;
 }
 
 }  // namespace
@@ -72,35 +148,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrix-sim: the archive cipher could not be prepared\n");
         return 1;
     }
+    if (options.pci) return servePciCards(options);
 
     static Controller controller;  // large: kept off the stack
     ControllerModel& model = controller.model();
-    model.ipText = options.address;
-    // A MAC text that fits the 14-byte reply field and differs per address.
-    char mac[16];
-    std::snprintf(mac, sizeof mac, "0254565800%02X", static_cast<unsigned>(options.ip & 0xFF));
-    model.macText = mac;
-    if (!options.configFile.empty() && !loadSettingsFile(model, options.configFile, &message)) {
+    if (!configureController(controller, options, &message)) {
         std::fprintf(stderr, "tavrix-sim: %s\n", message.c_str());
         return 2;
     }
-    for (const std::string& s : options.settings) {
-        if (!applySettingText(model, s, &message)) {
-            std::fprintf(stderr, "tavrix-sim: --set %s\n", message.c_str());
-            return 2;
-        }
-    }
-
-    TransferService& transfers = controller.transfers();
-    if (!options.filesDirectory.empty() && !transfers.files().attachDirectory(options.filesDirectory)) {
-        std::fprintf(stderr, "tavrix-sim: --files: cannot use directory '%s'\n", options.filesDirectory.c_str());
-        return 2;
-    }
-    if (options.blockSize >= 0) {
-        transfers.settings().largestBlock = static_cast<uint16_t>(options.blockSize);
-        transfers.settings().uploadBlock = static_cast<uint16_t>(options.blockSize);
-    }
-    if (options.window >= 0) transfers.settings().window = static_cast<uint16_t>(options.window);
 
     for (const std::string& file : options.cameraFiles) {
         PixelImage picture;

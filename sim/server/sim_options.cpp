@@ -26,6 +26,14 @@ const char* simUsage() {
            "                       (default 100)\n"
            "  --camera FILE.png    serve the picture as the next camera image (repeatable; image 0\n"
            "                       is a built-in test picture, the first file is image 1)\n"
+           "\n"
+           "PCI cards (the library reaches them with TAVRIX_PCI_DRIVER=sim:ADDRESS:PORT):\n"
+           "  --pci                serve simulated PCI and PCIe cards on TCP ADDRESS:PORT (default\n"
+           "                       port 5502) for the library's stand-in card driver, instead of UDP\n"
+           "  --pci-cards N        cards of the PCI class, 0-16 (default 2)\n"
+           "  --pcie-cards N       cards of the PCIe class, 0-16 (default 1)\n"
+           "  --max-packet N       packet size the driver reports, 16-4096 (default 256)\n"
+           "\n"
            "  --trace              log every datagram received and sent to stderr, in hex\n"
            "  --exit-with-parent   stop when the starting process ends\n"
            "\n"
@@ -94,6 +102,17 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
             o->broadcast = false;
         } else if (name == "--exit-with-parent") {
             o->exitWithParent = true;
+        } else if (name == "--pci") {
+            o->pci = true;
+        } else if (name == "--pci-cards") {
+            if (!value(&v) || !parseInteger(v, 0, 16, &n)) return bad("--pci-cards needs a number from 0 to 16");
+            o->pciCards = static_cast<int32_t>(n);
+        } else if (name == "--pcie-cards") {
+            if (!value(&v) || !parseInteger(v, 0, 16, &n)) return bad("--pcie-cards needs a number from 0 to 16");
+            o->pcieCards = static_cast<int32_t>(n);
+        } else if (name == "--max-packet") {
+            if (!value(&v) || !parseInteger(v, 16, 4096, &n)) return bad("--max-packet needs a number from 16 to 4096");
+            o->maxPacket = static_cast<int32_t>(n);
         } else if (name == "--address") {
             if (!value(&v)) return bad("--address needs an IPv4 address");
             const std::string text(v);
@@ -107,6 +126,7 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
         } else if (name == "--port") {
             if (!value(&v) || !parseInteger(v, 1, 65535, &n)) return bad("--port needs a number from 1 to 65535");
             o->port = static_cast<uint16_t>(n);
+            o->portGiven = true;
         } else if (name == "--config") {
             if (!value(&v) || v.empty()) return bad("--config needs a file name");
             o->configFile = std::string(v);
@@ -149,9 +169,10 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
         } else {
             return bad("unknown option '" + std::string(arg) + "' (see --help)");
         }
-        if (hasInline && (name == "--trace" || name == "--silent" || name == "--no-broadcast" || name == "--exit-with-parent"))
+        if (hasInline && (name == "--trace" || name == "--silent" || name == "--pci" || name == "--no-broadcast" || name == "--exit-with-parent"))
             return bad(std::string(name) + " takes no value");
     }
+    if (o->pci && !o->portGiven) o->port = kDefaultCardPort;
     return ParseOutcome::run;
 }
 

@@ -9,6 +9,8 @@
 
 namespace tvx::sim {
 
+inline constexpr uint16_t kDefaultCardPort = 5502;
+
 struct SimOptions {
     std::string address = "127.0.0.1";
     uint32_t ip = 0x7F000001;  // host byte order
@@ -22,6 +24,12 @@ struct SimOptions {
     int32_t blockSize = -1;             // largest transfer block announced; -1 keeps the default
     int32_t window = -1;                // download window announced; -1 keeps the default
     std::vector<std::string> cameraFiles;  // PNG pictures served as camera images 1, 2, ...
+    bool portGiven = false;
+    // --pci: cards behind the stand-in card driver on TCP instead of UDP.
+    bool pci = false;
+    int32_t pciCards = 2;
+    int32_t pcieCards = 1;
+    int32_t maxPacket = 256;
     FaultPlan faults;
 };
 

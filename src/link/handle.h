@@ -55,6 +55,9 @@ struct ControllerHandle {
 
     platform::Semaphore transactionLock;
     platform::Semaphore userLock;
+    // Makes each drain of the PCI driver (up to 10 packets) exclusive
+    // between the receive thread and a caller's wait.
+    platform::Semaphore pciReadLock;
     platform::Event replyEvent;
     // Set by close so that link threads waiting on it stop at once.
     platform::Event stopEvent;

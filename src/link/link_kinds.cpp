@@ -7,6 +7,7 @@
 #include "link/ethernet_link.h"
 #include "link/handle.h"
 #include "link/link_driver.h"
+#include "link/pci_link.h"
 
 namespace tvx {
 namespace {
@@ -17,15 +18,8 @@ int32_t prepareSerial(ControllerHandle& h, const char*) {
     return rc::ok;
 }
 
-int32_t preparePci(ControllerHandle& h, const char* address) {
-    if (!startsWithNoCase(address, "PCI")) return rc::badArgument;
-    h.channel.attempts = 2;
-    h.channel.baseWaitMs = kDefaultTimeoutMs;
-    return rc::ok;
-}
-
-// Serial ports and PCI cards need platform backends this build does not
-// have yet: opening them reports that plainly.
+// Serial ports need a platform backend this build does not have yet:
+// opening them reports that plainly.
 int32_t connectUnavailable(ControllerHandle&) { return rc::unsupported; }
 void teardownNothing(ControllerHandle&) {}
 
@@ -34,7 +28,6 @@ const LinkOps kCommonOps = {
 };
 
 const LinkDriver kSerialDriver = {1, Framing::rtu, prepareSerial, connectUnavailable, teardownNothing, &kCommonOps};
-const LinkDriver kPciDriver = {4, Framing::rtu, preparePci, connectUnavailable, teardownNothing, &kCommonOps};
 
 }  // namespace
 
@@ -45,7 +38,7 @@ const LinkDriver* driverForKind(int32_t kind) {
         case TVX_LINK_ETHERNET:
             return &ethernetDriver();
         case TVX_LINK_PCI:
-            return &kPciDriver;
+            return &pciDriver();
         default:
             return nullptr;
     }

@@ -17,7 +17,7 @@ namespace {
 // Creates the record's events and semaphores; false when any fails.
 bool createObjects(ControllerHandle& h) {
     return h.replyEvent.create(false) && h.stopEvent.create(true) && h.transactionLock.create() &&
-           h.userLock.create();
+           h.userLock.create() && h.pciReadLock.create();
 }
 
 int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const char* address) {
@@ -124,8 +124,13 @@ int32_t querySystemRecord(ControllerHandle& h, PacketArea& area) {
 int32_t closeHandle(ControllerHandle& h) {
     h.userLock.wait();
     h.transactionLock.wait();
+    // No drain of the PCI driver is feeding the channel once this is ours.
+    h.pciReadLock.wait();
     // Another close may have finished while this one waited for the locks.
     const bool wasOpen = h.magic.exchange(0, std::memory_order_acq_rel) == kHandleMagic;
+    // The PCI receive thread drains under the read lock: it gets the lock
+    // back before the teardown waits for the thread to end.
+    h.pciReadLock.release();
     if (wasOpen) {
         h.closedAt = tickMs();
         if (h.driver) h.driver->teardown(h);

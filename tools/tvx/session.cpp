@@ -20,11 +20,27 @@ Session::~Session() {
     if (handle_) TVX_Close(handle_);
 }
 
+namespace {
+
+// "PCI<n>" or "PCIE<n>" in any letter case: a card behind the PCI driver.
+bool isCardAddress(std::string_view text) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    std::string prefix;
+    size_t i = 0;
+    for (; i < text.size() && !(text[i] >= '0' && text[i] <= '9'); ++i) prefix += upper(text[i]);
+    return (prefix == "PCI" || prefix == "PCIE") && i < text.size() &&
+           text.find_first_not_of("0123456789", i) == std::string_view::npos;
+}
+
+}  // namespace
+
 int Session::open(const Command& command, std::string_view address, const GlobalOptions& global) {
-    if (!isControllerAddress(address))
-        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d)");
+    const bool card = isCardAddress(address);
+    if (!card && !isControllerAddress(address))
+        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d or PCI<n>)");
     address_ = std::string(address);
-    const int32_t r = TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
+    const int32_t r = card ? TVX_Open(TVX_LINK_PCI, address_.c_str(), &handle_)
+                           : TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
     if (r == TVX_ERR_ETHERNET) {
         std::fprintf(stderr, "tvx %s: no controller answered at %s within %u ms (%d)\n", command.name, address_.c_str(),
                      global.probeMs, r);

@@ -1,0 +1,308 @@
+#include "link/pci_link.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/ascii.h"
+#include "base/bytes.h"
+#include "base/result_codes.h"
+#include "link/handle.h"
+#include "link/pci_packets.h"
+#include "platform/clock.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr size_t kMaxAddressLength = 255;
+inline constexpr uint32_t kThreadStopMs = 100;
+// The receive thread's wait for a send before it polls the driver again.
+inline constexpr uint32_t kReceivePollMs = 2;
+// Pause between empty polls of a waiting caller, and between readiness
+// queries: the receive thread or the driver gets the processor meanwhile.
+inline constexpr uint32_t kPollPauseMs = 1;
+
+// The link state of a PCI handle, owned by the handle's linkState.
+struct PciLink {
+    CardChoice card;
+    uint16_t ioctlChannel = 0;
+    uint16_t maxPacket = 0;
+    std::unique_ptr<platform::CardDevice> device;
+    platform::Event sendDone;
+    platform::Thread rxThread;
+};
+
+PciLink* linkOf(ControllerHandle& h) {
+    return h.driver == &pciDriver() ? static_cast<PciLink*>(h.linkState) : nullptr;
+}
+
+// atoi over the number text, saturated far beyond any card count.
+int64_t cardNumber(const char* text) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' || *text == '\v') ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    int64_t v = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) v = std::min<int64_t>(v * 10 + (*text - '0'), INT32_MAX + int64_t{1});
+    return negative ? -v : v;
+}
+
+bool control(PciLink& link, uint32_t base, const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outCapacity,
+             uint32_t* returned) {
+    return link.device->control(pci::channelCode(link.ioctlChannel, base), in, inLength, out, outCapacity, returned);
+}
+
+void stopReceiver(ControllerHandle& h, PciLink& link) {
+    h.running.store(0, std::memory_order_release);
+    link.sendDone.set();
+    if (!platform::stopThread(link.rxThread, kThreadStopMs)) h.threadsOutstanding.store(true);
+}
+
+void receiveThreadMain(void* arg) {
+    auto& h = *static_cast<ControllerHandle*>(arg);
+    PciLink& link = *static_cast<PciLink*>(h.linkState);
+    uint8_t buffer[pci::kMaxPacket];
+    while (h.running.load(std::memory_order_acquire)) {
+        link.sendDone.waitFor(kReceivePollMs);
+        if (!h.running.load(std::memory_order_acquire)) break;
+        // A failed read is a failed link: the thread ends (a waiting caller
+        // then meets the failure in its own reads).
+        if (drainPciPackets(h, pci::code::readForThread, buffer) != rc::ok) break;
+    }
+}
+
+int32_t preparePci(ControllerHandle& h, const char* address) {
+    h.channel.attempts = 2;
+    h.channel.baseWaitMs = kDefaultTimeoutMs;
+    // Texts the resolution refuses anyway are refused before asking the driver.
+    if (strnlen(address, kMaxAddressLength + 1) > kMaxAddressLength || !startsWithNoCase(address, "PCI"))
+        return rc::badArgument;
+    const int pci = platform::countCardInterfaces(platform::CardClass::pci, pci::kMaxCardsPerClass);
+    const int pcie = platform::countCardInterfaces(platform::CardClass::pcie, pci::kMaxCardsPerClass);
+    CardChoice card;
+    const int32_t r = resolveCardAddress(address, pci, pcie, &card);
+    if (r != rc::ok) return r;
+    auto* link = new (std::nothrow) PciLink;
+    if (!link) return rc::osError;
+    link->card = card;
+    h.linkState = link;
+    return rc::ok;
+}
+
+void closeDevice(PciLink& link) {
+    link.device.reset();
+    link.sendDone.close();
+}
+
+int32_t connectPci(ControllerHandle& h) {
+    PciLink* link = linkOf(h);
+    if (!link) return rc::badArgument;
+    if (h.running.load()) stopReceiver(h, *link);
+    if (h.threadsOutstanding.load()) return rc::osError;
+    closeDevice(*link);
+
+    switch (platform::openCardInterface(link->card.cls, link->card.classIndex, &link->device)) {
+        case platform::CardOpenResult::ok: break;
+        case platform::CardOpenResult::noDeviceSet: return rc::pciDeviceSet;
+        case platform::CardOpenResult::noInterface: return rc::pciNoInterface;
+        case platform::CardOpenResult::noDetail: return rc::pciDriver;
+        case platform::CardOpenResult::cannotOpen: return rc::pciOpen;
+    }
+    if (!link->device) return rc::pciOpen;
+
+    uint8_t answer[pci::channel_answer::bytes] = {};
+    putU16(answer + pci::channel_answer::channel, 0xFFFF);  // -1 until the driver says otherwise
+    uint32_t returned = 0;
+    if (!link->device->control(pci::code::queryChannel, nullptr, 0, answer, sizeof answer, &returned)) {
+        closeDevice(*link);
+        return rc::pciDriver;
+    }
+    const auto channel = static_cast<int16_t>(getU16(answer + pci::channel_answer::channel));
+    const uint16_t maxPacket = getU16(answer + pci::channel_answer::maxPacket);
+    if (channel < 0) {
+        closeDevice(*link);
+        return rc::pciChannel;
+    }
+    if (maxPacket > pci::kMaxPacket || maxPacket < pci::kMinPacket) {
+        closeDevice(*link);
+        return rc::pciDriver;
+    }
+    link->ioctlChannel = static_cast<uint16_t>(channel);
+    link->maxPacket = maxPacket;
+    if (!link->sendDone.create(false)) {
+        closeDevice(*link);
+        return rc::osError;
+    }
+    h.running.store(1, std::memory_order_release);
+    if (!link->rxThread.start(receiveThreadMain, &h)) {
+        h.running.store(0);
+        closeDevice(*link);
+        return rc::osError;
+    }
+    return rc::ok;
+}
+
+void teardownPci(ControllerHandle& h) {
+    PciLink* link = linkOf(h);
+    if (!link) return;
+    stopReceiver(h, *link);
+    h.linkState = nullptr;
+    // A receive thread that could not be stopped may still use the link and
+    // its device: both are left allocated for good.
+    if (h.threadsOutstanding.load()) return;
+    if (link->device) {
+        uint32_t returned = 0;
+        control(*link, pci::code::release, nullptr, 0, nullptr, 0, &returned);
+    }
+    closeDevice(*link);
+    delete link;
+}
+
+// Polls write readiness until the driver takes a packet. The poll is bounded
+// by the handle's budget: a driver that never gets ready fails the send
+// rather than holding the transaction lock (and every close) for good.
+int32_t awaitWritable(ControllerHandle& h, PciLink& link) {
+    const uint32_t start = tickMs();
+    const auto limit = static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed));
+    for (;;) {
+        uint8_t status[pci::ready_answer::bytes] = {pci::ready_answer::notReady, 0, 0, 0};
+        uint32_t returned = 0;
+        if (!control(link, pci::code::writeReady, nullptr, 0, status, sizeof status, &returned)) return rc::linkWrite;
+        if (status[pci::ready_answer::status] != pci::ready_answer::notReady) return rc::ok;
+        if (ticksSince(start) > limit) return rc::linkWrite;
+        sleepMs(kPollPauseMs);
+    }
+}
+
+int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    ControllerHandle& h = ownerOf(ch);
+    PciLink* link = linkOf(h);
+    if (!link || !link->device) return rc::notOpen;
+    h.replyEvent.reset();
+    const uint32_t room = link->maxPacket - pci::packet_layout::header;
+    uint8_t packet[pci::kMaxPacket];
+    uint32_t sent = 0;
+    uint8_t sequence = pci::kOnlyPacket;
+    do {
+        const uint32_t chunk = std::min(room, n - sent);
+        const bool first = sent == 0;
+        const bool last = sent + chunk >= n;
+        if (first && last)
+            sequence = pci::kOnlyPacket;
+        else if (last)
+            sequence = pci::kLastPacket;
+        else
+            sequence = first ? pci::kFirstPacket : static_cast<uint8_t>(sequence + 1);
+        packet[pci::packet_layout::marker] = pci::kWriteMarker;
+        packet[pci::packet_layout::sequence] = sequence;
+        putU16(packet + pci::packet_layout::length, static_cast<uint16_t>(chunk));
+        if (chunk > 0) std::memcpy(packet + pci::packet_layout::data, bytes + sent, chunk);
+        int32_t r = awaitWritable(h, *link);
+        if (r != rc::ok) return r;
+        uint32_t returned = 0;
+        if (!control(*link, pci::code::writePacket, packet, pci::packet_layout::header + chunk, nullptr, 0, &returned))
+            return rc::linkWrite;
+        sent += chunk;
+    } while (sent < n);
+    link->sendDone.set();  // wakes the receive thread for the answer
+    return rc::ok;
+}
+
+// Polls the driver for the reply. The requested wait is not used: the
+// handle's budget bounds the poll.
+int32_t waitForReply(CommandChannel& ch, uint32_t) {
+    ControllerHandle& h = ownerOf(ch);
+    PciLink* link = linkOf(h);
+    if (!link || !link->device) return rc::notOpen;
+    uint8_t buffer[pci::kMaxPacket];
+    const uint32_t start = tickMs();
+    const auto limit = static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed));
+    for (;;) {
+        const int32_t r = drainPciPackets(h, pci::code::readForWait, buffer);
+        if (r != rc::ok) return r;
+        if (ch.replyReady.load(std::memory_order_acquire)) return rc::ok;
+        if (ticksSince(start) > limit) return rc::ok;
+        currentClock().waitEvent(h.replyEvent, kPollPauseMs);
+    }
+}
+
+const LinkOps kPciOps = {
+    sendPackets, waitForReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+};
+
+const LinkDriver kPciDriver = {TVX_LINK_PCI, Framing::rtu, preparePci, connectPci, teardownPci, &kPciOps};
+
+}  // namespace
+
+const LinkDriver& pciDriver() { return kPciDriver; }
+
+int32_t resolveCardAddress(const char* address, int pciCount, int pcieCount, CardChoice* out) {
+    if (!address || strnlen(address, kMaxAddressLength + 1) > kMaxAddressLength) return rc::badArgument;
+    char prefix[5] = {};
+    for (size_t i = 0; i < 4 && address[i]; ++i)
+        prefix[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
+    CardChoice c;
+    if (std::strcmp(prefix, "PCIE") == 0) {
+        const int64_t n = cardNumber(address + 4);
+        if (n < 1 || n > pcieCount) return rc::pciNoCard;
+        c.cls = platform::CardClass::pcie;
+        c.classIndex = static_cast<int32_t>(n - 1);
+        c.cardIndex = pciCount + c.classIndex;
+    } else {
+        prefix[3] = 0;
+        if (std::strcmp(prefix, "PCI") != 0) return rc::badArgument;
+        const int64_t n = cardNumber(address + 3);
+        if (n < 1 || n > int64_t{pciCount} + pcieCount) return rc::pciNoCard;
+        c.cardIndex = static_cast<int32_t>(n - 1);
+        if (c.cardIndex < pciCount) {
+            c.cls = platform::CardClass::pci;
+            c.classIndex = c.cardIndex;
+        } else {
+            c.cls = platform::CardClass::pcie;
+            c.classIndex = c.cardIndex - pciCount;
+        }
+    }
+    *out = c;
+    return rc::ok;
+}
+
+int32_t countPciCards() {
+    return platform::countCardInterfaces(platform::CardClass::pcie, pci::kMaxCardsPerClass) +
+           platform::countCardInterfaces(platform::CardClass::pci, pci::kMaxCardsPerClass);
+}
+
+ReadPacket inspectReadPacket(const uint8_t* packet, uint32_t returned, uint16_t maxPacket, uint32_t* dataLength) {
+    if (returned < pci::packet_layout::header || returned > maxPacket) return ReadPacket::invalid;
+    if (packet[pci::packet_layout::marker] != pci::kReadMarker) return ReadPacket::invalid;
+    const uint32_t length = getU16(packet + pci::packet_layout::length);
+    if (length > returned - pci::packet_layout::header) return ReadPacket::invalid;
+    *dataLength = length;
+    return pci::endsMessage(packet[pci::packet_layout::continuation]) ? ReadPacket::last : ReadPacket::more;
+}
+
+int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer) {
+    PciLink* link = linkOf(h);
+    if (!link || !link->device) return rc::pciDriver;
+    CommandChannel& ch = h.channel;
+    int32_t result = rc::ok;
+    h.pciReadLock.wait();
+    for (int i = 0; i < pci::kPacketsPerRead; ++i) {
+        buffer[pci::packet_layout::marker] = 0;
+        uint32_t returned = 0;
+        if (!control(*link, base, nullptr, 0, buffer, link->maxPacket, &returned)) {
+            if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+            result = rc::pciDriver;
+            break;
+        }
+        uint32_t length = 0;
+        const ReadPacket kind = inspectReadPacket(buffer, returned, link->maxPacket, &length);
+        if (kind == ReadPacket::invalid) break;
+        if (length > 0) feedBytes(ch, buffer + pci::packet_layout::data, length);
+        if (kind == ReadPacket::last) break;
+    }
+    h.pciReadLock.release();
+    return result;
+}
+
+}  // namespace tvx
