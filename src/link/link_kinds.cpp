@@ -7,15 +7,10 @@
 #include "link/ethernet_link.h"
 #include "link/handle.h"
 #include "link/link_driver.h"
+#include "link/serial_link.h"
 
 namespace tvx {
 namespace {
-
-int32_t prepareSerial(ControllerHandle& h, const char*) {
-    h.channel.attempts = 2;
-    h.channel.baseWaitMs = kDefaultTimeoutMs;
-    return rc::ok;
-}
 
 int32_t preparePci(ControllerHandle& h, const char* address) {
     if (!startsWithNoCase(address, "PCI")) return rc::badArgument;
@@ -24,8 +19,8 @@ int32_t preparePci(ControllerHandle& h, const char* address) {
     return rc::ok;
 }
 
-// Serial ports and PCI cards need platform backends this build does not
-// have yet: opening them reports that plainly.
+// PCI cards need a platform backend this build does not have yet: opening
+// them reports that plainly.
 int32_t connectUnavailable(ControllerHandle&) { return rc::unsupported; }
 void teardownNothing(ControllerHandle&) {}
 
@@ -33,7 +28,6 @@ const LinkOps kCommonOps = {
     nullptr, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
 };
 
-const LinkDriver kSerialDriver = {1, Framing::rtu, prepareSerial, connectUnavailable, teardownNothing, &kCommonOps};
 const LinkDriver kPciDriver = {4, Framing::rtu, preparePci, connectUnavailable, teardownNothing, &kCommonOps};
 
 }  // namespace
@@ -41,7 +35,7 @@ const LinkDriver kPciDriver = {4, Framing::rtu, preparePci, connectUnavailable, 
 const LinkDriver* driverForKind(int32_t kind) {
     switch (kind) {
         case TVX_LINK_SERIAL:
-            return &kSerialDriver;
+            return &serialDriver();
         case TVX_LINK_ETHERNET:
             return &ethernetDriver();
         case TVX_LINK_PCI:
