@@ -44,6 +44,10 @@ int runSerial(tvx::sim::Controller& controller, const tvx::sim::SimOptions& opti
         if (options.baud > 0) line->baud = static_cast<uint32_t>(options.baud);
     }
     SerialServer server(controller, options.faults, options.splitGapMs);
+    if (options.trace)
+        server.observeFrames([](bool received, const uint8_t* frame, size_t n) {
+            std::fprintf(stderr, "%s\n", traceLine(received ? "rx" : "tx", Peer{}, frame, n).c_str());
+        });
     std::string message;
     if (!server.open(options.ptyLink, &message)) {
         std::fprintf(stderr, "tavrix-sim: %s\n", message.c_str());

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/controller.h"
@@ -47,10 +48,15 @@ public:
     // removes the link.
     void close();
     const SerialStats& stats() const { return stats_; }
+    // The baud the host set on its side of the line (0 when unknown).
+    uint32_t lineBaud() const;
+    // Sees every whole frame received (before the station check) and every
+    // reply sent; `received` tells which. Set before run().
+    using FrameObserver = std::function<void(bool received, const uint8_t* frame, size_t n)>;
+    void observeFrames(FrameObserver observer) { observer_ = std::move(observer); }
 
 private:
     void handle(const uint8_t* frame, size_t n);
-    bool lineAtControllerBaud() const;
     void send(const uint8_t* bytes, size_t n);
     void pause(uint32_t ms);
 
@@ -63,6 +69,7 @@ private:
     std::string device_;
     std::string link_;
     SerialStats stats_;
+    FrameObserver observer_;
 };
 
 }  // namespace tvx::sim

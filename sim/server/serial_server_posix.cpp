@@ -101,12 +101,11 @@ void SerialServer::close() {
     slave_ = master_ = -1;
 }
 
-bool SerialServer::lineAtControllerBaud() const {
+uint32_t SerialServer::lineBaud() const {
     termios t{};
     // The master reports the line settings the host made on its side.
-    if (tcgetattr(master_, &t) != 0) return true;
-    auto* line = controller_.service<SerialLineService>();
-    return !line || baudOf(cfgetospeed(&t)) == line->baud;
+    if (master_ < 0 || tcgetattr(master_, &t) != 0) return 0;
+    return baudOf(cfgetospeed(&t));
 }
 
 void SerialServer::pause(uint32_t ms) {
@@ -135,6 +134,7 @@ void SerialServer::send(const uint8_t* bytes, size_t n) {
 
 void SerialServer::handle(const uint8_t* frame, size_t n) {
     ++stats_.frames;
+    if (observer_) observer_(true, frame, n);
     auto* line = controller_.service<SerialLineService>();
     const uint8_t station = line ? line->station : kDefaultSerialStation;
     if (frame[0] != station && frame[0] != kBroadcastStation) {
@@ -142,7 +142,7 @@ void SerialServer::handle(const uint8_t* frame, size_t n) {
         return;
     }
     // A host at another baud would deliver only garbage.
-    if (!lineAtControllerBaud()) {
+    if (const uint32_t host = lineBaud(); line && host != 0 && host != line->baud) {
         ++stats_.wrongBaud;
         return;
     }
@@ -152,12 +152,9 @@ void SerialServer::handle(const uint8_t* frame, size_t n) {
         return;
     }
     uint8_t reply[kFrameCapacity];
-    size_t length = 0;
-    {
-        std::lock_guard<std::mutex> lock(controller_.mutex());
-        length = controller_.handleFrame(Framing::rtu, frame, n, reply, sizeof reply);
-    }
+    const size_t length = controller_.handleFrame(Framing::rtu, frame, n, reply, sizeof reply);
     if (length == 0) return;
+    if (observer_) observer_(false, reply, length);
     const ReplyFate fate = faults_.replyFate();
     pause(fate.delayMs);
     if (fate.drop) {
