@@ -22,8 +22,10 @@ Session::~Session() {
 
 int Session::open(const Command& command, std::string_view address, const GlobalOptions& global) {
     if (!isControllerAddress(address))
-        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d)");
+        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d or COMn)");
     address_ = std::string(address);
+    uint32_t port;
+    if (parseSerialAddress(address, &port)) return openSerial(command, port, global);
     const int32_t r = TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
     if (r == TVX_ERR_ETHERNET) {
         std::fprintf(stderr, "tvx %s: no controller answered at %s within %u ms (%d)\n", command.name, address_.c_str(),
@@ -33,6 +35,20 @@ int Session::open(const Command& command, std::string_view address, const Global
     }
     if (r != TVX_OK) {
         handle_ = nullptr;
+        return reportFailure(std::string(command.name) + " " + address_, r);
+    }
+    if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);
+    return kExitOk;
+}
+
+int Session::openSerial(const Command& command, uint32_t port, const GlobalOptions& global) {
+    const int32_t r = TVX_OpenCom(port, &handle_);
+    if (r != TVX_OK) {
+        handle_ = nullptr;
+        if (r == TVX_CH_NO_REPLY) {
+            std::fprintf(stderr, "tvx %s: no controller answered on %s (%d)\n", command.name, address_.c_str(), r);
+            return kExitFailure;
+        }
         return reportFailure(std::string(command.name) + " " + address_, r);
     }
     if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);
