@@ -58,7 +58,7 @@ extern "C" {
 typedef struct TVX_Controller* TVX_HANDLE;
 
 /* Link kinds accepted by TVX_Open / TVX_FastOpen. */
-#define TVX_LINK_SERIAL 1   /* "COM<n>" */
+#define TVX_LINK_SERIAL 1   /* "COM<n>", blanks allowed before n; see Serial links */
 #define TVX_LINK_ETHERNET 2 /* "a.b.c.d" or "a.b.c.d:port" */
 #define TVX_LINK_PCI 4      /* "PCI<n>" or "PCIE<n>", n from 1 */
 
@@ -94,7 +94,7 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_CH_DEVICE_FAILURE 3424
 
 /* Library results. */
-#define TVX_ERR_NOT_OPEN 20001          /* send attempted on a link that is not open */
+#define TVX_ERR_NOT_OPEN 20001          /* link not open, or its serial port went away */
 #define TVX_ERR_BAD_ARGUMENT 20002      /* invalid argument */
 #define TVX_ERR_TIME_LIMIT 20003        /* time limit of a text command passed */
 #define TVX_ERR_NO_HANDLE 20005         /* too many connections or slots in use */
@@ -300,6 +300,54 @@ TVX_API int32_t TVX_STDCALL TVX_OpenPci(uint32_t card, TVX_HANDLE* out);
 /* Number of cards present: PCIe-class plus PCI-class cards, at most 16 of
  * each; 0 when there are none or no driver. */
 TVX_API int32_t TVX_STDCALL TVX_GetMaxPciCards(void);
+
+/* ---------------------------------------------------------------------------
+ * Serial links (RS-232, RS-485, USB adapters)
+ *
+ * Port n (1 to 1024) is "\\.\COMn" on Windows. On Linux port n opens the
+ * device named by the environment variable TAVRIX_COMn when it is set and
+ * not empty (for example TAVRIX_COM3=/dev/ttyUSB0), otherwise
+ * /dev/ttyS<n-1>. The port runs raw with 8 data bits, no flow control, DTR
+ * on and RTS off, and is held exclusively while open. Frames carry the
+ * station address and a CRC-16; a transaction sends at most twice, each wait
+ * capped by the handle's time budget (TVX_SetTimeOut, TVX_PeakCom).
+ * A port that goes away while open (adapter unplugged) makes every later
+ * request, and one waiting at that moment, return 20001 at once; the handle
+ * can still be closed. Ports numbered outside 1..1024, ports that cannot be
+ * opened and ports that refuse 38400-8-N-1 give 20007.
+ * ------------------------------------------------------------------------- */
+
+/* Opens serial port `port` as TVX_Open(TVX_LINK_SERIAL, "COM   3", out)
+ * would for port 3. */
+TVX_API int32_t TVX_STDCALL TVX_OpenCom(uint32_t port, TVX_HANDLE* out);
+/* As TVX_OpenCom through TVX_FastOpen: the transaction budget is `timeoutMs`
+ * and there is no transfer probe. */
+TVX_API int32_t TVX_STDCALL TVX_PeakCom(uint32_t port, uint32_t timeoutMs, TVX_HANDLE* out);
+/* Tries ports `first` to `last` in turn with TVX_PeakCom and 300 ms each;
+ * the first that answers is opened, its number stored through `found`
+ * (optional). 20007 when none answers or first > last; 20002 for a NULL
+ * `out`. Ports above 1024 are not tried. `reserved` is ignored. Each silent
+ * port costs about 300 ms. */
+TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenCom(uint32_t first, uint32_t last, uint32_t* found, uint32_t reserved,
+                                                 TVX_HANDLE* out);
+/* Line settings of later serial opens: baud (default 38400), data bits
+ * (stored only: the port always runs 8), parity (0 none (default), 1 odd,
+ * 2 even, 3 mark, 4 space) and stop bits (0 one (default), 1 one and a half,
+ * 2 two; on Linux one and a half runs as two). A port that refuses them
+ * stays at 38400-8-N-1. Returns 0. Not synchronised with opens in progress. */
+TVX_API int32_t TVX_STDCALL TVX_SetComDefaultBaud(uint32_t baud, uint32_t dataBits, uint32_t parity,
+                                                  uint32_t stopBits);
+/* Station address of later serial opens (default 254, which every
+ * controller answers); 0 means 254. Returns 0. */
+TVX_API int32_t TVX_STDCALL TVX_SetComDefaultID(uint8_t station);
+/* Station address of this handle's frames; 0 means 254. Replies from this
+ * station or 254 are accepted. */
+TVX_API int32_t TVX_STDCALL TVX_SetComCurID(TVX_HANDLE handle, uint8_t station);
+/* Asks the controller to move its serial line to `baud` (request 226) and,
+ * when it accepts, moves the local port too (defaults' parity and stop
+ * bits). 20002 on a handle that is not serial (nothing is sent). Lasts until
+ * the port is closed; the controller's own setting decides after that. */
+TVX_API int32_t TVX_STDCALL TVX_TempModBaud(TVX_HANDLE handle, uint32_t baud);
 
 /* ---------------------------------------------------------------------------
  * Library frame and version

@@ -70,6 +70,21 @@ else
     echo "== tavrix-sim not built (run the Linux build first): host program against the simulator skipped"
 fi
 
+# The same host over a serial line: Wine maps COM5 to the simulator's
+# pseudo-terminal through a link in the prefix's device folder.
+if [ -x "$sim" ]; then
+    echo "== tavrix.dll against tavrix-sim on COM5 (a pseudo-terminal)"
+    "$sim" --pty "$WINEPREFIX/dosdevices/com5" --com 5 --exit-with-parent >/dev/null 2>&1 &
+    serialSim=$!
+    sleep 0.3
+    wine build-win64/tests/windows/host_loadlibrary.exe build-win64/tavrix.dll build-win64/tavrix.def \
+        "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)" COM5 || status=1
+    # Wine lets go of the terminal before the simulator closes it.
+    wineserver -k 2>/dev/null || true
+    kill "$serialSim" 2>/dev/null
+    wait "$serialSim" 2>/dev/null
+fi
+
 echo "== Windows build (i686): export table and calling conventions"
 cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVX_BUILD_BENCH=OFF -DTVX_BUILD_TESTS=OFF >/dev/null

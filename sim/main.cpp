@@ -18,8 +18,10 @@
 #include "server/camera_png.h"
 #include "engine/pci_card.h"
 #include "server/card_server.h"
+#include "engine/serial_line_service.h"
 #include "server/model_settings.h"
 #include "server/responder.h"
+#include "server/serial_server.h"
 #include "server/sim_options.h"
 #include "server/udp_server.h"
 
@@ -40,6 +42,46 @@ void installStopHandlers() {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+}
+
+// Serves the controller on a pseudo-terminal until stopped.
+int runSerial(tvx::sim::Controller& controller, const tvx::sim::SimOptions& options) {
+    using namespace tvx::sim;
+    if (auto* line = controller.service<SerialLineService>()) {
+        if (options.station > 0) line->station = static_cast<uint8_t>(options.station);
+        if (options.baud > 0) line->baud = static_cast<uint32_t>(options.baud);
+    }
+    SerialServer server(controller, options.faults, options.splitGapMs);
+    if (options.trace)
+        server.observeFrames([](bool received, const uint8_t* frame, size_t n) {
+            std::fprintf(stderr, "%s\n", traceLine(received ? "rx" : "tx", Peer{}, frame, n).c_str());
+        });
+    std::string message;
+    if (!server.open(options.ptyLink, &message)) {
+        std::fprintf(stderr, "tavrix-sim: %s\n", message.c_str());
+        return 1;
+    }
+    std::printf("TAVRIX_COM%u=%s\n", options.comNumber, server.devicePath().c_str());
+    std::fflush(stdout);
+    const SerialLineService* line = controller.service<SerialLineService>();
+    std::fprintf(stderr, "tavrix-sim: serial line on %s%s%s (station %u, %u baud, %u axes)\n",
+                 server.devicePath().c_str(), options.ptyLink.empty() ? "" : " linked as ",
+                 options.ptyLink.c_str(), line ? line->station : 0u, line ? line->baud : 0u,
+                 static_cast<unsigned>(controller.model().axisCount));
+    std::fflush(stderr);
+    server.run(stopRequested);
+    server.close();
+    const SerialStats& s = server.stats();
+    std::fprintf(stderr,
+                 "tavrix-sim: stopped; %llu bytes in, %llu frames, %llu replies (%llu for other stations, %llu at "
+                 "another baud; faults: %llu requests dropped, %llu replies dropped, %llu corrupted, %llu noise, "
+                 "%llu split)\n",
+                 static_cast<unsigned long long>(s.bytesIn), static_cast<unsigned long long>(s.frames),
+                 static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.otherStation),
+                 static_cast<unsigned long long>(s.wrongBaud), static_cast<unsigned long long>(s.droppedRequests),
+                 static_cast<unsigned long long>(s.droppedReplies), static_cast<unsigned long long>(s.corrupted),
+                 static_cast<unsigned long long>(s.noise), static_cast<unsigned long long>(s.split));
+    return 0;
 }
 
 bool exitWithParent() {
@@ -169,6 +211,8 @@ int main(int argc, char** argv) {
 
     installStopHandlers();
     if (options.exitWithParent && !exitWithParent()) return 0;
+
+    if (options.serial) return runSerial(controller, options);
 
     UdpServer server;
     std::string warning;

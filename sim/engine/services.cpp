@@ -3,12 +3,14 @@
 #include "engine/service.h"
 
 #include "engine/display_service.h"
+#include "engine/serial_line_service.h"
 
 namespace tvx::sim {
 
 std::vector<std::unique_ptr<Service>> makeServices() {
     std::vector<std::unique_ptr<Service>> services;
     services.push_back(std::make_unique<DisplayService>());
+    services.push_back(std::make_unique<SerialLineService>());
     return services;
 }
 

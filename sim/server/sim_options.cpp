@@ -37,6 +37,17 @@ const char* simUsage() {
            "  --trace              log every datagram received and sent to stderr, in hex\n"
            "  --exit-with-parent   stop when the starting process ends\n"
            "\n"
+           "Serial line (RTU framing with CRC-16 on a pseudo-terminal instead of UDP):\n"
+           "  --serial             serve on a new pseudo-terminal; prints TAVRIX_COMn=DEVICE on\n"
+           "                       stdout, the line that lets the library open it as COMn\n"
+           "  --pty PATH           also make PATH a symbolic link to the device (implies --serial)\n"
+           "  --com N              the n of the printed TAVRIX_COMn line, 1-1024 (default 1)\n"
+           "  --station N          the controller's station address, 1-254 (default 1; frames\n"
+           "                       for station 254 are always answered)\n"
+           "  --baud N             the controller's baud (default 38400); frames sent by a host\n"
+           "                       at another baud are not understood\n"
+           "  --split-gap-ms N     send each reply in two parts N ms apart\n"
+           "\n"
            "Fault injection (shares as 0.25 or 25%; the same seed repeats the same faults):\n"
            "  --seed N             seed of the fault choices (default 1)\n"
            "  --drop-requests P    ignore a share of received frames\n"
@@ -123,6 +134,23 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
             if ((ip >> 24) != 127) return bad("--address: " + text + " is not a loopback address (127.0.0.0/8)");
             o->address = text;
             o->ip = ip;
+        } else if (name == "--serial") {
+            o->serial = true;
+        } else if (name == "--pty") {
+            if (!value(&v) || v.empty()) return bad("--pty needs a path");
+            o->ptyLink = std::string(v);
+            o->serial = true;
+        } else if (name == "--com") {
+            if (!value(&v) || !parseInteger(v, 1, 1024, &n)) return bad("--com needs a number from 1 to 1024");
+            o->comNumber = static_cast<uint32_t>(n);
+        } else if (name == "--station") {
+            if (!value(&v) || !parseInteger(v, 1, 254, &n)) return bad("--station needs a number from 1 to 254");
+            o->station = static_cast<int32_t>(n);
+        } else if (name == "--baud") {
+            if (!value(&v) || !parseInteger(v, 1200, 921600, &n)) return bad("--baud needs a rate from 1200 to 921600");
+            o->baud = static_cast<int32_t>(n);
+        } else if (name == "--split-gap-ms") {
+            if (!millis(&o->splitGapMs)) return bad("--split-gap-ms needs milliseconds from 0 to 60000");
         } else if (name == "--port") {
             if (!value(&v) || !parseInteger(v, 1, 65535, &n)) return bad("--port needs a number from 1 to 65535");
             o->port = static_cast<uint16_t>(n);
@@ -169,7 +197,8 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
         } else {
             return bad("unknown option '" + std::string(arg) + "' (see --help)");
         }
-        if (hasInline && (name == "--trace" || name == "--silent" || name == "--pci" || name == "--no-broadcast" || name == "--exit-with-parent"))
+        if (hasInline && (name == "--trace" || name == "--silent" || name == "--pci" || name == "--no-broadcast" ||
+                          name == "--exit-with-parent" || name == "--serial"))
             return bad(std::string(name) + " takes no value");
     }
     if (o->pci && !o->portGiven) o->port = kDefaultCardPort;

@@ -31,6 +31,13 @@ struct SimOptions {
     int32_t pcieCards = 1;
     int32_t maxPacket = 256;
     FaultPlan faults;
+    // Serial line on a pseudo-terminal instead of UDP.
+    bool serial = false;
+    std::string ptyLink;         // a symbolic link to the terminal's device
+    uint32_t comNumber = 1;      // n of the TAVRIX_COMn line printed at start
+    int32_t station = -1;        // -1 keeps the controller's default (1)
+    int32_t baud = -1;           // -1 keeps the controller's default (38400)
+    uint32_t splitGapMs = 0;     // each reply sent in two parts this far apart
 };
 
 enum class ParseOutcome { run, help, listSettings, error };

@@ -62,6 +62,7 @@ inline constexpr uint16_t fileUp = 210;
 inline constexpr uint16_t fileDelete = 211;
 inline constexpr uint16_t logUp = 222;
 inline constexpr uint16_t clearLog = 223;
+inline constexpr uint16_t serialBaud = 226;     // u32 baud: the controller's serial line moves to it
 inline constexpr uint16_t returnDefault = 227;
 inline constexpr uint16_t currentProject = 302;
 inline constexpr uint16_t taskState = 306;

@@ -41,6 +41,7 @@ struct ControllerHandle {
     uint32_t ipTarget = 0;  // ipAddress parsed once, host byte order
     bool ipTargetValid = false;
     platform::UdpSocket datagramSocket;
+    int32_t comPort = 0;  // serial: the number after "COM"
 
     // The link kind's driver and its private state (socket, port, device).
     const LinkDriver* driver = nullptr;

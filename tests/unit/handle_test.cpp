@@ -158,7 +158,9 @@ TEST(HandleOpenArguments, BadArgumentsAndUnavailableKinds) {
     EXPECT_EQ(TVX_Open(2, "127.0.0.1", nullptr), TVX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(TVX_Open(3, "x", &h), TVX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(TVX_FastOpen(0, "x", 100, &h), TVX_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(TVX_Open(1, "COM5", &h), TVX_ERR_UNSUPPORTED);
+    // Serial addresses are checked before any port is touched.
+    EXPECT_EQ(TVX_Open(1, "COM0", &h), TVX_ERR_SERIAL);
+    EXPECT_EQ(TVX_Open(1, "PCI1", &h), TVX_ERR_BAD_ARGUMENT);
     // No card driver is set up for this test: there is no card 1.
     EXPECT_EQ(TVX_Open(4, "PCI1", &h), TVX_ERR_PCI_NO_CARD);
     EXPECT_EQ(h, nullptr);

@@ -1,9 +1,9 @@
 /*
  * A Windows host of tavrix.dll that links nothing of it: it loads the DLL
  * with LoadLibrary and reaches every export by name, as real hosts do.
- * Usage: host_loadlibrary TAVRIX_DLL TAVRIX_DEF EXPECTED_VERSION [CONTROLLER_IP]
- * With CONTROLLER_IP (a simulated controller) it also opens, queries and
- * closes a link. Exit 0 when every check passed; the failures are listed otherwise.
+ * Usage: host_loadlibrary TAVRIX_DLL TAVRIX_DEF EXPECTED_VERSION [CONTROLLER]
+ * With CONTROLLER (a simulated controller's IP address, or COMn for one on a
+ * serial port) it also opens, queries and closes a link. Exit 0 when every check passed; the failures are listed otherwise.
  */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -145,12 +145,14 @@ int main(int argc, char** argv) {
             check(connectType(NULL) == 255 && close(NULL) == TVX_ERR_INVALID_HANDLE,
                   "calls with no handle are refused");
             if (argc == 5) {
+                /* "COMn" is a controller on a serial port, anything else an IP address. */
+                const int32_t kind = strncmp(argv[4], "COM", 3) == 0 ? TVX_LINK_SERIAL : TVX_LINK_ETHERNET;
                 handle = NULL;
-                r = open(TVX_LINK_ETHERNET, argv[4], &handle);
+                r = open(kind, argv[4], &handle);
                 printf("TVX_Open(%s) = %d\n", argv[4], (int)r);
                 check(r == TVX_OK && handle != NULL, "opening the controller succeeds");
                 if (r == TVX_OK) {
-                    check(connectType(handle) == TVX_LINK_ETHERNET, "the handle reports an Ethernet link");
+                    check(connectType(handle) == kind, "the handle reports the link kind it was opened with");
                     check(close(handle) == TVX_OK, "TVX_Close succeeds");
                     check(connectType(handle) == 255, "a closed handle is refused");
                 }

@@ -56,7 +56,19 @@ bool parseNumber(std::string_view text, double* out) {
     return true;
 }
 
+bool parseSerialAddress(std::string_view text, uint32_t* port) {
+    if (text.size() < 4) return false;
+    for (size_t i = 0; i < 3; ++i)
+        if ((text[i] | 0x20) != "com"[i]) return false;
+    uint64_t n;
+    if (!parseUnsigned(text.substr(3), 1024, &n) || n == 0) return false;
+    *port = static_cast<uint32_t>(n);
+    return true;
+}
+
 bool isControllerAddress(std::string_view text) {
+    uint32_t port;
+    if (parseSerialAddress(text, &port)) return true;
     const size_t colon = text.find(':');
     if (colon != std::string_view::npos) {
         uint64_t port;

@@ -13,8 +13,11 @@ bool parseUnsigned(std::string_view text, uint64_t max, uint64_t* out, bool allo
 // "N" or "N-M" with N <= M <= max.
 bool parseRange(std::string_view text, uint32_t max, uint32_t* first, uint32_t* last);
 bool parseNumber(std::string_view text, double* out);
-// A controller address: dotted IPv4, optionally ":port".
+// A controller address: dotted IPv4, optionally ":port", or a serial port
+// "COMn" (n from 1 to 1024, any case).
 bool isControllerAddress(std::string_view text);
+// The port number of a serial address "COMn"; false for any other text.
+bool parseSerialAddress(std::string_view text, uint32_t* port);
 // Takes "--name VALUE" or "--name=VALUE" at args[i]; advances i past it.
 // Returns false when args[i] is not that option; `missing` is set when the
 // option is there without its value.

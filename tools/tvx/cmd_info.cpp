@@ -15,7 +15,7 @@ constexpr size_t kSpecBytes = 60;
 int runInfo(const Invocation& inv);
 
 TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system record",
-             "Opens the controller at ADDRESS (a.b.c.d) and prints what it reports about\n"
+             "Opens the controller at ADDRESS (a.b.c.d or COMn) and prints what it reports about\n"
              "itself. A value the controller does not provide is shown as unavailable.\n",
              runInfo});
 

@@ -19,18 +19,36 @@ constexpr size_t kResultBytes = 16 * 1024;
 
 int runSearch(const Invocation& inv);
 
-TVX_COMMAND({"search", "[--time MS]", "list the controllers that answer on the local network",
+TVX_COMMAND({"search", "[--time MS] [--serial FIRST-LAST]", "list the controllers that answer on the local network or serial ports",
              "Broadcasts the discovery probe to UDP port 502 and prints the address of every\n"
-             "controller that answers within the time, one per line.\n"
+             "controller that answers within the time, one per line. With --serial, tries the\n"
+             "serial ports COMFIRST to COMLAST in turn instead (about 300 ms each) and prints\n"
+             "the first that answers as COMn.\n"
              "\n"
-             "  --time MS   how long to collect answers (default 500, at most 60000)\n"
+             "  --time MS             how long to collect answers (default 500, at most 60000)\n"
+             "  --serial FIRST-LAST   ports to scan, 1 to 1024 (\"N\" for one port)\n"
              "\n"
              "Exit status 1 when no controller answered.\n",
              runSearch});
 
+int searchSerial(uint32_t first, uint32_t last) {
+    TVX_HANDLE handle = nullptr;
+    uint32_t found = 0;
+    const int32_t r = TVX_SearchAndOpenCom(first, last, &found, 0, &handle);
+    if (r == TVX_ERR_SERIAL) {
+        std::fprintf(stderr, "tvx search: no controller answered on COM%u to COM%u\n", first, last);
+        return kExitFailure;
+    }
+    if (r != TVX_OK) return reportFailure("search", r);
+    TVX_Close(handle);
+    std::printf("COM%u\n", found);
+    return kExitOk;
+}
+
 int runSearch(const Invocation& inv) {
     const Command& self = *findCommand("search");
     uint32_t timeMs = kDefaultSearchMs;
+    uint32_t firstPort = 0, lastPort = 0;
     for (size_t i = 0; i < inv.args.size();) {
         std::string_view value;
         bool missing = false;
@@ -39,10 +57,14 @@ int runSearch(const Invocation& inv) {
             if (missing || !parseUnsigned(value, kMaxSearchMs, &n) || n == 0)
                 return usageError(self, "--time needs milliseconds from 1 to 60000");
             timeMs = static_cast<uint32_t>(n);
+        } else if (takeOption(inv.args, i, "--serial", &value, &missing)) {
+            if (missing || !parseRange(value, 1024, &firstPort, &lastPort) || firstPort == 0)
+                return usageError(self, "--serial needs ports FIRST-LAST from 1 to 1024");
         } else {
             return usageError(self, "unexpected argument '" + std::string(inv.args[i]) + "'");
         }
     }
+    if (firstPort != 0) return searchSerial(firstPort, lastPort);
     std::vector<char> buffer(kResultBytes, 0);
     const int32_t r = TVX_SearchEth(buffer.data(), static_cast<uint32_t>(buffer.size()), timeMs);
     if (r != TVX_OK) return reportFailure("search", r);

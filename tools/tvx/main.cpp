@@ -26,6 +26,9 @@ void printUsage(FILE* out) {
                  "  --trace         print every frame sent and received, decoded, on standard error\n"
                  "  -h, --help      this text; 'tvx COMMAND --help' describes one command\n"
                  "\n"
+                 "ADDRESS is a controller's IPv4 address (a.b.c.d) or a serial port COMn (n from 1 to\n"
+                 "1024). On Linux COMn is the device named by TAVRIX_COMn, or /dev/ttyS<n-1>.\n"
+                 "\n"
                  "Exit status: 0 success, 1 an error from the controller or the link, 2 a wrong command line.\n");
 }
 

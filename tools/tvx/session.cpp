@@ -37,8 +37,11 @@ bool isCardAddress(std::string_view text) {
 int Session::open(const Command& command, std::string_view address, const GlobalOptions& global) {
     const bool card = isCardAddress(address);
     if (!card && !isControllerAddress(address))
-        return usageError(command, "'" + std::string(address) + "' is not a controller address (a.b.c.d or PCI<n>)");
+        return usageError(command,
+                          "'" + std::string(address) + "' is not a controller address (a.b.c.d, COMn or PCI<n>)");
     address_ = std::string(address);
+    uint32_t port;
+    if (parseSerialAddress(address, &port)) return openSerial(command, port, global);
     const int32_t r = card ? TVX_Open(TVX_LINK_PCI, address_.c_str(), &handle_)
                            : TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
     if (r == TVX_ERR_ETHERNET) {
@@ -49,6 +52,20 @@ int Session::open(const Command& command, std::string_view address, const Global
     }
     if (r != TVX_OK) {
         handle_ = nullptr;
+        return reportFailure(std::string(command.name) + " " + address_, r);
+    }
+    if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);
+    return kExitOk;
+}
+
+int Session::openSerial(const Command& command, uint32_t port, const GlobalOptions& global) {
+    const int32_t r = TVX_OpenCom(port, &handle_);
+    if (r != TVX_OK) {
+        handle_ = nullptr;
+        if (r == TVX_CH_NO_REPLY) {
+            std::fprintf(stderr, "tvx %s: no controller answered on %s (%d)\n", command.name, address_.c_str(), r);
+            return kExitFailure;
+        }
         return reportFailure(std::string(command.name) + " " + address_, r);
     }
     if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);

@@ -23,13 +23,17 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Probes and opens `address`; reports a failure itself and returns the
+    // Probes and opens `address` (an IPv4 address or COMn); reports a failure itself and returns the
     // exit code (kExitOk when open).
     int open(const Command& command, std::string_view address, const GlobalOptions& global);
     TVX_HANDLE handle() const { return handle_; }
     const std::string& address() const { return address_; }
 
 private:
+    // A serial port: opened in full (the probe time does not apply; a silent
+    // port costs the 5 s budget of the open).
+    int openSerial(const Command& command, uint32_t port, const GlobalOptions& global);
+
     TVX_HANDLE handle_ = nullptr;
     std::string address_;
 };

@@ -27,7 +27,7 @@ local names = {
     [157] = "lcdCheck", [158] = "lcdData", [165] = "visionImage", [167] = "lcdCoder", [202] = "firmwareUp",
     [203] = "lowFormatNand", [204] = "resetController", [206] = "setMac", [207] = "getMac",
     [208] = "listing", [209] = "fileDown", [210] = "fileUp", [211] = "fileDelete", [222] = "logUp",
-    [223] = "clearLog", [227] = "returnDefault", [302] = "currentProject", [306] = "taskState",
+    [223] = "clearLog", [226] = "serialBaud", [227] = "returnDefault", [302] = "currentProject", [306] = "taskState",
     [307] = "fileState", [308] = "taskStackState", [320] = "childCard", [399] = "pushedCycleBlock",
     [400] = "pushedText", [427] = "cycleUpload",
 }

@@ -1,0 +1,153 @@
+#include "link/serial_link.h"
+
+#include <atomic>
+#include <climits>
+#include <new>
+
+#include "base/ascii.h"
+#include "base/result_codes.h"
+#include "link/handle.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr uint32_t kThreadStopMs = 100;
+
+std::atomic<uint32_t> defaultBaud{38400};
+std::atomic<uint32_t> defaultDataBits{8};
+std::atomic<uint32_t> defaultParity{platform::parity::none};
+std::atomic<uint32_t> defaultStopBits{platform::stop_bits::one};
+std::atomic<uint8_t> defaultStation{kBroadcastStation};
+
+platform::SerialPort* portOf(ControllerHandle& h) { return static_cast<platform::SerialPort*>(h.linkState); }
+
+// The event thread hands every received chunk to the channel; a chunk of 0
+// bytes still runs its idle check.
+void onSerialData(void* context, const uint8_t* bytes, uint32_t n) {
+    feedBytes(static_cast<ControllerHandle*>(context)->channel, bytes, n);
+}
+
+// The device went away: wake a waiting transaction at once, which then
+// reports the lost port instead of waiting out its budget.
+void onSerialLost(void* context) { static_cast<ControllerHandle*>(context)->replyEvent.set(); }
+
+// Closes and frees the handle's port. A port whose event thread could not be
+// stopped stays allocated for good, and so does the record the thread uses.
+void dropPort(ControllerHandle& h) {
+    platform::SerialPort* port = portOf(h);
+    if (!port) return;
+    h.linkState = nullptr;
+    if (port->close(kThreadStopMs)) {
+        delete port;
+    } else {
+        h.threadsOutstanding.store(true);
+    }
+}
+
+int32_t prepareSerial(ControllerHandle& h, const char* address) {
+    if (!parseComAddress(address, &h.comPort)) return rc::badArgument;
+    h.channel.attempts = 2;
+    h.channel.baseWaitMs = kDefaultTimeoutMs;
+    return rc::ok;
+}
+
+int32_t connectSerial(ControllerHandle& h) {
+    dropPort(h);
+    if (h.comPort < static_cast<int32_t>(platform::kFirstSerialPort) ||
+        h.comPort > static_cast<int32_t>(platform::kLastSerialPort))
+        return rc::serialError;
+    auto* port = new (std::nothrow) platform::SerialPort;
+    if (!port) return rc::osError;
+    h.linkState = port;
+    const SerialDefaults d = serialDefaults();
+    if (!port->open(static_cast<uint32_t>(h.comPort), onSerialData, onSerialLost, &h) || !port->configure() ||
+        !port->setLine(platform::SerialLine{})) {
+        dropPort(h);
+        return rc::serialError;
+    }
+    setStationId(h.channel, d.station);
+    // The port stays at 38400-8-N-1 when it refuses the defaults.
+    port->setLine(d.line);
+    return rc::ok;
+}
+
+void teardownSerial(ControllerHandle& h) { dropPort(h); }
+
+int32_t sendSerial(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    ControllerHandle& h = ownerOf(ch);
+    h.replyEvent.reset();
+    platform::SerialPort* port = portOf(h);
+    if (!port || !port->isOpen() || port->lost()) return rc::notOpen;
+    const int written = port->write(bytes, n);
+    if (written < 0) return rc::notOpen;
+    // A frame cut short would only be waited for in vain.
+    return static_cast<uint32_t>(written) == n ? rc::ok : rc::linkWrite;
+}
+
+int32_t waitSerial(CommandChannel& ch, uint32_t ms) {
+    ControllerHandle& h = ownerOf(ch);
+    platform::SerialPort* port = portOf(h);
+    if (!port || port->lost()) return rc::notOpen;
+    commonWaitReply(ch, ms);
+    return port->lost() ? rc::notOpen : rc::ok;
+}
+
+const LinkOps kSerialOps = {
+    sendSerial, waitSerial, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+};
+
+const LinkDriver kSerialDriver = {TVX_LINK_SERIAL, Framing::rtu, prepareSerial, connectSerial, teardownSerial,
+                                  &kSerialOps};
+
+}  // namespace
+
+const LinkDriver& serialDriver() { return kSerialDriver; }
+
+bool parseComAddress(const char* address, int32_t* port) {
+    if (!address || !startsWithNoCase(address, "COM")) return false;
+    const char* p = address + 3;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    int64_t v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        v = v * 10 + (*p - '0');
+        if (v > INT32_MAX) {
+            *port = -1;  // out of every range the link accepts
+            return true;
+        }
+    }
+    *port = static_cast<int32_t>(negative ? -v : v);
+    return true;
+}
+
+SerialDefaults serialDefaults() {
+    SerialDefaults d;
+    d.line.baud = defaultBaud.load(std::memory_order_relaxed);
+    d.line.parity = defaultParity.load(std::memory_order_relaxed);
+    d.line.stopBits = defaultStopBits.load(std::memory_order_relaxed);
+    d.dataBits = defaultDataBits.load(std::memory_order_relaxed);
+    d.station = defaultStation.load(std::memory_order_relaxed);
+    return d;
+}
+
+void setSerialLineDefaults(uint32_t baud, uint32_t dataBits, uint32_t parity, uint32_t stopBits) {
+    defaultBaud.store(baud, std::memory_order_relaxed);
+    defaultDataBits.store(dataBits, std::memory_order_relaxed);
+    defaultParity.store(parity, std::memory_order_relaxed);
+    defaultStopBits.store(stopBits, std::memory_order_relaxed);
+}
+
+void setSerialStationDefault(uint8_t station) {
+    defaultStation.store(station == 0 ? kBroadcastStation : station, std::memory_order_relaxed);
+}
+
+void reprogramSerialBaud(ControllerHandle& h, uint32_t baud) {
+    platform::SerialPort* port = portOf(h);
+    if (!port || !port->isOpen()) return;
+    platform::SerialLine line = serialDefaults().line;
+    line.baud = baud;
+    port->setLine(line);
+}
+
+}  // namespace tvx
