@@ -189,7 +189,9 @@ TVX_API int32_t TVX_STDCALL TVX_ReadMessage(TVX_HANDLE handle, char* buffer, uin
             }
             std::memcpy(buffer + total, a.data() + 1, text);
             total += text;
-            const bool more = a.data()[0] == 0;
+            // A piece that announces more but brings nothing ends the drain
+            // too: a controller repeating it would otherwise hold it for ever.
+            const bool more = a.data()[0] == 0 && text > 0;
             if (!more || uint64_t{total} + kMessagePiece > bufferSize) break;
         }
         *received = total;

@@ -166,6 +166,9 @@ TEST_P(Debugger, MessageDrain) {
         {1000, {{1001, 0}}, TVX_ERR_BUFFER_TOO_SMALL, 0, 1},
         {10, {{10, 1}}, 0, 10, 1},
         {0, {{0, 1}}, 0, 0, 1},
+        // An empty piece that announces more ends the drain rather than
+        // polling for ever.
+        {4096, {{10, 0}, {0, 0}, {5, 1}}, 0, 10, 2},
     };
     for (const Case& k : cases) {
         std::deque<Piece> pieces(k.pieces.begin(), k.pieces.end());
