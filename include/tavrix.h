@@ -625,6 +625,93 @@ TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t
 TVX_API int32_t TVX_STDCALL TVX_GetNlibGlobalDefine(const char* libraryPath, char* textOut, uint32_t textSize);
 
 /* ---------------------------------------------------------------------------
+ * Arrays, variables, line moves, debugger and locks
+ * ------------------------------------------------------------------------- */
+
+/* Array values are 32-bit floats in the host's byte order. One request
+ * carries at most 48 values on a serial link and 248 on Ethernet and PCI
+ * links; a larger `count` gives TVX_ERR_OVER_LIMIT (20035). A NULL name or
+ * `values` gives 20002, as does a name that would not leave the request
+ * within 2044 bytes. */
+TVX_API int32_t TVX_STDCALL TVX_ArrayWritef(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
+                                            uint32_t count, const float* values);
+/* Reads `count` values into `values`; a reply carrying fewer gives
+ * TVX_ERR_REPLY_LENGTH (20100). */
+TVX_API int32_t TVX_STDCALL TVX_ArrayReadf(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
+                                           uint32_t count, float* values);
+/* Reads a global variable (or an element of a global array) with the query
+ * text "?NAME" ("?NAME(INDEX)") and parses the answer as a number. Names
+ * must leave the query within 63 characters and contain no byte below 0x20
+ * (20002). An answer that is no number gives 20100; controller errors are
+ * returned unchanged. `value` is required. */
+TVX_API int32_t TVX_STDCALL TVX_GlobalVarGet(TVX_HANDLE handle, const char* varName, float* value);
+TVX_API int32_t TVX_STDCALL TVX_GlobalArrayGet(TVX_HANDLE handle, const char* arrayName, int32_t index,
+                                               float* value);
+/* Feeds `lineCount` points of a line sequence over the `axisCount` axes of
+ * `axisList`; `values` holds lineCount x axisCount floats, point by point.
+ * Both counts must be 0..255 (20002); their product is bounded as for
+ * arrays (20035). `axisList` may be NULL only when axisCount is 0. The
+ * controller's remaining count goes to `remaining` (optional). Only the low
+ * byte of `mode` and `flags` is sent. */
+TVX_API int32_t TVX_STDCALL TVX_MultiLineN(TVX_HANDLE handle, int32_t mode, int32_t flags, uint32_t lineCount,
+                                           uint32_t axisCount, const int32_t* axisList, const float* values,
+                                           int32_t* remaining);
+/* One local variable of a program stopped in the debugger. Each output is
+ * optional: `valueOut` a 32-bit value, `extraOut` 8 bytes, `nameOut` the
+ * name, always terminated; `nameOut` must have room for 2023 bytes (the
+ * longest name a reply can carry). The meaning of the selectors is the
+ * controller's. */
+TVX_API int32_t TVX_STDCALL TVX_EnumLocal(TVX_HANDLE handle, int32_t selector, uint32_t subSelector, uint32_t index,
+                                          int32_t* valueOut, uint8_t* extraOut, char* nameOut);
+/* Not offered: always 3205, the arguments are not used. */
+TVX_API int32_t TVX_STDCALL TVX_ModifyLocal(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                            void* argument4, void* argument5);
+TVX_API int32_t TVX_STDCALL TVX_EnumVar(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
+                                        void* argument4, void* argument5);
+/* Breakpoints by program file name and line. A NULL name, or one that
+ * would not leave the request within 2044 bytes, gives 20002. Only the low
+ * byte of `option` is sent. */
+TVX_API int32_t TVX_STDCALL TVX_BreakAdd(TVX_HANDLE handle, const char* fileName, uint32_t lineNumber,
+                                         uint32_t option);
+TVX_API int32_t TVX_STDCALL TVX_BreakDel(TVX_HANDLE handle, const char* fileName, uint32_t lineNumber);
+TVX_API int32_t TVX_STDCALL TVX_BreakClear(TVX_HANDLE handle);
+/* Single-steps the controller's program; the meaning of the arguments is
+ * the controller's. Sent: `first` as 16 bits, the low bytes of `second` and
+ * `third`, then `fifth` (32 bits) before the low byte of `fourth`. */
+TVX_API int32_t TVX_STDCALL TVX_StepRun(TVX_HANDLE handle, uint32_t first, uint32_t second, uint32_t third,
+                                        uint32_t fourth, int32_t fifth);
+/* Leaves online debugging. */
+TVX_API int32_t TVX_STDCALL TVX_CancelOnline(TVX_HANDLE handle);
+/* Asks what `name` (below 256 characters) denotes: `typeOut` (required) a
+ * 16-bit type code, `secondOut` (optional) a 32-bit value, `thirdOut`
+ * (optional) 8 bytes, written only when the controller sent them. */
+TVX_API int32_t TVX_STDCALL TVX_GetStringType(TVX_HANDLE handle, const char* name, uint32_t selector,
+                                              uint16_t* typeOut, int32_t* secondOut, uint8_t* thirdOut);
+/* Drains the controller's print output into `buffer` (not terminated;
+ * `received` gives the length). Pieces are fetched while the controller
+ * holds more and at least 2048 bytes of room are left; the rest stays on
+ * the controller for the next call. A piece that does not fit gives 20030
+ * with `received` set to what was stored before it (the piece is lost).
+ * `buffer` and `received` are required. */
+TVX_API int32_t TVX_STDCALL TVX_ReadMessage(TVX_HANDLE handle, char* buffer, uint32_t bufferSize,
+                                            uint32_t* received);
+/* The controller's user lock: sends "Lock(PASSWORD)" or "UnLock(PASSWORD)"
+ * as a text command without waiting for its answer; the controller keeps
+ * the password and decides. A NULL password, one longer than 15
+ * characters, or one with a byte below 0x20 gives 20002. */
+TVX_API int32_t TVX_STDCALL TVX_Lock(TVX_HANDLE handle, const char* password);
+TVX_API int32_t TVX_STDCALL TVX_UnLock(TVX_HANDLE handle, const char* password);
+/* The host-side lock of a handle, for threads that share it: BasicP waits
+ * without time limit until the lock is free and takes it; BasicV gives it
+ * back (giving back a free lock has no effect). The text command functions
+ * take the same lock, so a thread holding it keeps other threads' text
+ * commands waiting. TVX_Close also waits for it: give it back before
+ * closing. A thread waiting in BasicP when the handle is closed gets
+ * 20009. */
+TVX_API int32_t TVX_STDCALL TVX_Signal_BasicP(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_Signal_BasicV(TVX_HANDLE handle);
+
+/* ---------------------------------------------------------------------------
  * Extension: protocol trace
  *
  * Not part of the controller family's classic interface: an addition of

@@ -196,6 +196,16 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
     ControllerModel& m = model_;
     Reply rep(out, std::min<size_t>(capacity, packet::largestPacket), command, sequence);
 
+    for (auto& s : services_) s->advance(*this);
+    for (auto& s : services_) {
+        if (const int32_t refused = s->refusal(*this, command)) {
+            rep.status(refused);
+            const size_t length = rep.finish();
+            remember(command, sequence, requestHash, out, length);
+            return length;
+        }
+    }
+
     switch (command) {
         case req::state:
             rep.u8(m.runState);

@@ -73,7 +73,8 @@ int32_t ProgramStore::resume(ControllerModel& m) {
     return started ? 0 : kNotReady;
 }
 
-int32_t ProgramStore::request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model) {
+int32_t ProgramStore::request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model,
+                              const FileStore* files) {
     if (model == nullptr) return kNotReady;
     ControllerModel& m = *model;
     if (code == req::stop) {
@@ -106,6 +107,16 @@ int32_t ProgramStore::request(uint16_t code, const uint8_t* args, size_t n, Cont
         for (uint8_t t = 0; t < kTasks; ++t)
             if (m.tasks[t].state == kRunStopped) return start(m, name, t);
         return kNotReady;
+    }
+    // A BASIC file of the store runs on its own, outside any project.
+    const std::string bas = ".bas";
+    if (files && wanted.size() > bas.size() && equalsNoCase(wanted.c_str() + wanted.size() - bas.size(), bas.c_str())) {
+        for (const auto& [name, content] : files->files()) {
+            if (!equalsNoCase(name.c_str(), wanted.c_str())) continue;
+            for (uint8_t t = 0; t < kTasks; ++t)
+                if (m.tasks[t].state == kRunStopped) return start(m, name, t);
+            return kNotReady;
+        }
     }
     return kNoProgram;
 }

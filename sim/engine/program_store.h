@@ -31,8 +31,10 @@ public:
     // (under `name`, or a name of its code), as the current project (100,
     // 102), and running (102). Returns the controller status.
     int32_t accept(uint16_t code, const std::string& name, const Bytes& data, FileStore& files, ControllerModel* model);
-    // Requests 103 to 105.
-    int32_t request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model);
+    // Requests 103 to 105. A program named by 103 is one of the current
+    // project, or else a BASIC file of `files` (when given).
+    int32_t request(uint16_t code, const uint8_t* args, size_t n, ControllerModel* model,
+                    const FileStore* files = nullptr);
 
     // The current project record (empty before an archive was accepted).
     const Bytes& currentProject() const { return project_; }

@@ -31,6 +31,13 @@ public:
     virtual ~Service() = default;
     virtual bool serves(uint16_t command) const = 0;
     virtual void serve(ServiceRequest& request) = 0;
+    // Runs before every request the controller acts on (not before resent
+    // copies), so that a service moves its own state on: programs run,
+    // buffers drain.
+    virtual void advance(Controller&) {}
+    // A non-zero controller status refuses the request before anyone
+    // serves it (a locked controller, for instance).
+    virtual int32_t refusal(Controller&, uint16_t /*command*/) { return 0; }
 };
 
 // Every service of the simulated controller, in the order they are asked.

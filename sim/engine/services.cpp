@@ -2,15 +2,21 @@
 // feature adds its service here, one line each.
 #include "engine/service.h"
 
+#include "engine/array_service.h"
 #include "engine/display_service.h"
 #include "engine/serial_line_service.h"
+#include "engine/lock_gate.h"
+#include "engine/program_service.h"
 
 namespace tvx::sim {
 
 std::vector<std::unique_ptr<Service>> makeServices() {
     std::vector<std::unique_ptr<Service>> services;
+    services.push_back(std::make_unique<LockGate>());
     services.push_back(std::make_unique<DisplayService>());
     services.push_back(std::make_unique<SerialLineService>());
+    services.push_back(std::make_unique<ArrayService>());
+    services.push_back(std::make_unique<ProgramService>());
     return services;
 }
 

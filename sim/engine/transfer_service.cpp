@@ -65,7 +65,7 @@ bool TransferService::handles(uint16_t command) {
 int32_t TransferService::handle(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data,
                                 ControllerModel* model) {
     if (model) model_ = model;
-    if (ProgramStore::isRunRequest(command)) return programs_.request(command, args, n, model_);
+    if (ProgramStore::isRunRequest(command)) return programs_.request(command, args, n, model_, &files_);
     if (command == req::transferState) return transferState(data);
     if (command == req::listing) return listing(args, n, room, data);
     if (command == req::fileDelete) return files_.remove(std::string(reinterpret_cast<const char*>(args), n)) ? 0 : kNoSuchFile;

@@ -215,6 +215,15 @@ bool LineRunner::reference(const Token& word, Ref& ref) {
         ref.param = *param;
         return true;
     }
+    if (in_.locals_) {
+        for (auto& local : *in_.locals_) {
+            if (local.first != name) continue;
+            if (lex_.peek().kind == Tok::lparen) return fail(ErrorKind::syntax, name + " is not an array");
+            ref.kind = Ref::Kind::slot;
+            ref.slot = &local.second;
+            return true;
+        }
+    }
     if (Named* named = vars.find(name)) {
         if (named->isArray) return element(named->values, name, ref);
         if (lex_.peek().kind == Tok::lparen) return fail(ErrorKind::syntax, name + " is not an array");

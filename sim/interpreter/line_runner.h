@@ -17,6 +17,8 @@ class LineRunner {
 public:
     LineRunner(Interpreter& interpreter, std::string_view line) : in_(interpreter), lex_(line) {}
     Error run(std::string& out);
+    // The line is one expression and nothing else.
+    Error evaluate(double& v);
 
 private:
     // A place a value is read from or assigned to.
@@ -35,6 +37,7 @@ private:
     bool printItem(std::string& text);
     bool declare();
     bool lockCommand(bool lock);
+    bool declareLocals();
     bool assignment(const Token& word);
     bool atStatementEnd() const;
     bool endOfStatement();

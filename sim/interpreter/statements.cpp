@@ -9,11 +9,42 @@ Error Interpreter::executeLine(std::string_view line, std::string& out) {
     if (line.size() > kMaxLineLength) {
         e = Error{ErrorKind::lineTooLong, "line too long"};
     } else {
+        // Host lines see the locals of a task stopped in the debugger.
+        locals_ = hostLocals_;
         LineRunner runner(*this, line);
         e = runner.run(out);
+        locals_ = nullptr;
     }
     if (e) out += errorLine(e);
     return e;
+}
+
+Error Interpreter::executeProgramLine(std::string_view line, std::string& out, Locals& locals) {
+    if (line.size() > kMaxLineLength) return Error{ErrorKind::lineTooLong, "line too long"};
+    Locals* const saved = locals_;
+    locals_ = &locals;
+    inProgram_ = true;
+    LineRunner runner(*this, line);
+    const Error e = runner.run(out);
+    inProgram_ = false;
+    locals_ = saved;
+    return e;
+}
+
+Error Interpreter::evaluate(std::string_view expression, double& v, Locals* locals) {
+    if (expression.size() > kMaxLineLength) return Error{ErrorKind::lineTooLong, "line too long"};
+    Locals* const saved = locals_;
+    locals_ = locals;
+    LineRunner runner(*this, expression);
+    const Error e = runner.evaluate(v);
+    locals_ = saved;
+    return e;
+}
+
+Error LineRunner::evaluate(double& v) {
+    if (!expression(v)) return error_;
+    if (lex_.peek().kind != Tok::end) unexpected(lex_.peek());
+    return error_;
 }
 
 Error LineRunner::run(std::string& out) {
@@ -46,6 +77,10 @@ bool LineRunner::statement(std::string& out) {
         lex_.next();
         if (word == "GLOBAL" && lex_.peek().kind == Tok::word && upper(lex_.peek().text) == "DIM") lex_.next();
         return declare();
+    }
+    if (word == "LOCAL") {
+        lex_.next();
+        return declareLocals();
     }
     if (word == "LOCK" || word == "UNLOCK") {
         lex_.next();
@@ -108,6 +143,28 @@ bool LineRunner::declare() {
     if (!endOfStatement()) return false;
     for (const Declaration& d : list)
         if (Error e = in_.vars_.declare(d.name, d.isArray, d.size)) return fail(e.kind, e.message);
+    return true;
+}
+
+bool LineRunner::declareLocals() {
+    if (!in_.inProgram_ || !in_.locals_) return fail(ErrorKind::syntax, "LOCAL only in a program");
+    std::vector<std::string> names;
+    do {
+        const Token name = lex_.next();
+        if (name.kind != Tok::word) return unexpected(name);
+        names.push_back(upper(name.text));
+    } while (lex_.accept(Tok::comma));
+    if (!endOfStatement()) return false;
+    Locals& locals = *in_.locals_;
+    for (const std::string& n : names) {
+        if (isReservedWord(n)) return fail(ErrorKind::nameInUse, n + " is a reserved word");
+        if (n.size() > kMaxNameLength) return fail(ErrorKind::syntax, "name too long");
+        bool known = false;
+        for (const auto& local : locals) known = known || local.first == n;
+        if (known) continue;
+        if (locals.size() >= kMaxLocals) return fail(ErrorKind::noMemory, "no room for more locals");
+        locals.emplace_back(n, 0.0);
+    }
     return true;
 }
 

@@ -21,6 +21,8 @@ constexpr AxisName kAxisNames[] = {
 constexpr std::string_view kKeywords[] = {
     "PRINT", "DIM", "GLOBAL", "LOCK", "UNLOCK", "AND", "OR", "XOR", "NOT", "MOD",
     "VR",    "TABLE", "PI", "IFAUTOUP_PORT",
+    // Program structure.
+    "LOCAL", "WHILE", "WEND", "FOR", "TO", "STEP", "NEXT", "IF", "THEN", "ELSE", "ENDIF", "END",
 };
 
 }  // namespace

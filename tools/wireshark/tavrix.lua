@@ -16,19 +16,22 @@ local tavrix = Proto("tavrix", "Tavrix controller protocol")
 -- library's table of request codes.
 local names = {
     [0] = "keepAlive", [1] = "state", [2] = "appendText", [3] = "freeSpace", [4] = "fetchAnswer",
-    [5] = "direct", [100] = "archiveDownload", [102] = "archiveRamRun", [103] = "run", [104] = "pause",
+    [5] = "direct", [7] = "multiLine", [100] = "archiveDownload", [102] = "archiveRamRun", [103] = "run", [104] = "pause",
     [105] = "stop", [109] = "sysSpecification", [110] = "archiveNamedDownload", [111] = "currentIp",
     [112] = "clientId", [113] = "softId", [114] = "hardId", [115] = "softVersion", [116] = "error",
     [117] = "axisFeatures", [118] = "chipId", [119] = "axisEnable", [120] = "setOutput", [121] = "getIn",
     [122] = "getOutput", [123] = "setOutAll", [124] = "getInAll", [125] = "getOutAll", [126] = "setDaOut",
     [127] = "getDaOut", [128] = "getAIn", [129] = "axisStates", [135] = "threeFileUp",
-    [140] = "flashTableDown", [141] = "flashTableUp", [148] = "transferState",
-    [150] = "lcdMouse", [151] = "lcdKey", [152] = "lcdVirtualKey", [155] = "lcdClose", [156] = "lcdOpen",
-    [157] = "lcdCheck", [158] = "lcdData", [165] = "visionImage", [167] = "lcdCoder", [202] = "firmwareUp",
+    [140] = "flashTableDown", [141] = "flashTableUp", [146] = "arrayWrite", [147] = "arrayRead",
+    [148] = "transferState", [150] = "lcdMouse", [151] = "lcdKey", [152] = "lcdVirtualKey",
+    [155] = "lcdClose", [156] = "lcdOpen", [157] = "lcdCheck", [158] = "lcdData", [165] = "visionImage",
+    [167] = "lcdCoder", [202] = "firmwareUp",
     [203] = "lowFormatNand", [204] = "resetController", [206] = "setMac", [207] = "getMac",
     [208] = "listing", [209] = "fileDown", [210] = "fileUp", [211] = "fileDelete", [222] = "logUp",
-    [223] = "clearLog", [226] = "serialBaud", [227] = "returnDefault", [302] = "currentProject", [306] = "taskState",
-    [307] = "fileState", [308] = "taskStackState", [320] = "childCard", [399] = "pushedCycleBlock",
+    [223] = "clearLog", [226] = "serialBaud", [227] = "returnDefault", [300] = "stepRun", [301] = "cancelOnline",
+    [302] = "currentProject", [306] = "taskState", [307] = "fileState", [308] = "taskStackState",
+    [309] = "stringType", [313] = "enumLocal", [320] = "childCard", [330] = "readMessage",
+    [331] = "breakAdd", [332] = "breakDelete", [333] = "breakClear", [399] = "pushedCycleBlock",
     [400] = "pushedText", [427] = "cycleUpload",
 }
 
