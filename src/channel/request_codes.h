@@ -69,6 +69,7 @@ inline constexpr uint16_t fileState = 307;
 inline constexpr uint16_t taskStackState = 308;
 inline constexpr uint16_t childCard = 320;
 inline constexpr uint16_t cycleUpload = 427;
+inline constexpr uint16_t cycleForceOnce = 428;
 
 // Packets the controller pushes (function 73).
 inline constexpr uint16_t pushedCycleBlock = 399;  // a cycle-upload block
