@@ -3,12 +3,16 @@
 #include "engine/service.h"
 
 #include "engine/display_service.h"
+#include "engine/auto_upload_service.h"
+#include "engine/cycle_upload_service.h"
 
 namespace tvx::sim {
 
 std::vector<std::unique_ptr<Service>> makeServices() {
     std::vector<std::unique_ptr<Service>> services;
     services.push_back(std::make_unique<DisplayService>());
+    services.push_back(std::make_unique<CycleUploadService>());
+    services.push_back(std::make_unique<AutoUploadService>());
     return services;
 }
 
