@@ -63,6 +63,7 @@ size_t deliverPushes(InProcessLink& link, TVX_HANDLE handle, uint32_t nowMs) {
 
 void feedInProcess(TVX_HANDLE handle, const uint8_t* bytes, size_t n) {
     ControllerHandle* h = fromApi(handle);
+    if (!h) return;  // a handle whose slot was taken again
     if (h->channel.framing == Framing::tcp) restartAssembly(h->channel);
     feedBytes(h->channel, bytes, static_cast<uint32_t>(n));
 }
