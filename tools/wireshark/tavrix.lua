@@ -27,7 +27,7 @@ local names = {
     [208] = "listing", [209] = "fileDown", [210] = "fileUp", [211] = "fileDelete", [222] = "logUp",
     [223] = "clearLog", [227] = "returnDefault", [302] = "currentProject", [306] = "taskState",
     [307] = "fileState", [308] = "taskStackState", [320] = "childCard", [399] = "pushedCycleBlock",
-    [400] = "pushedText", [427] = "cycleUpload",
+    [400] = "pushedText", [427] = "cycleUpload", [428] = "cycleForceOnce",
 }
 
 local f = tavrix.fields
