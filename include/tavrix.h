@@ -917,6 +917,68 @@ TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet2(TVX_HANDLE handle, uint16_t image
                                                int32_t* heightOut, int32_t* bitsOut, uint16_t* pixels,
                                                int32_t bufferSize);
 
+/* ---------------------------------------------------------------------------
+ * Cycle upload and auto-upload
+ *
+ * A host names up to 32 values in an item text ("VR(0), DPOS(0) IN(0)"):
+ * names of letters, digits and underscores (at most 47 characters), each
+ * optionally followed by a parenthesised start index, separated by blanks
+ * and an optional comma; an underscore before a line break continues the
+ * text on the next line. The controller answers with the layout of a block
+ * and then pushes the block every cycle; the library keeps the latest block
+ * of up to four uploads per handle (buffer numbers 0 to 255 receive blocks;
+ * the number goes on the wire as its low byte).
+ *
+ * Threading: blocks are copied on the link's receive thread under a guard
+ * per buffer that value reads also take, so a read never sees parts of two
+ * blocks. Any thread may read while blocks arrive.
+ * ------------------------------------------------------------------------- */
+
+/* Starts (or restarts) upload `bufferNumber` with the items of `itemText`
+ * (at most 2025 characters, else 20035). `cycleValue` goes to the controller
+ * unchanged (the push period in milliseconds). Results: 20005 when all four
+ * buffers are in use by other numbers, 20037 for a 33rd item, 3201 for a
+ * name of 48 characters or more, 3203 for a character that cannot start a
+ * name (a line break needs a continuation underscore before it), 20038 when
+ * the controller accepted another number of items, 20100 for a layout that
+ * does not fit its reply or its block. A restart that fails leaves the
+ * buffer inactive. */
+TVX_API int32_t TVX_STDCALL TVX_CycleUpEnable(TVX_HANDLE handle, int32_t bufferNumber, uint32_t cycleValue,
+                                              const char* itemText);
+/* Stops upload `bufferNumber`, or every upload for -1. The buffer is
+ * inactive afterwards even when the request fails. */
+TVX_API int32_t TVX_STDCALL TVX_CycleUpDisable(TVX_HANDLE handle, int32_t bufferNumber);
+/* Asks for one block at once and keeps it as the latest; -1 does so for
+ * every active buffer and returns the first error. 20002 when the buffer is
+ * not active. */
+TVX_API int32_t TVX_STDCALL TVX_CycleUpForceOnce(TVX_HANDLE handle, int32_t bufferNumber);
+/* Blocks received since the buffer was enabled; 0 when the buffer is not
+ * active; 20009 (as a value) for an invalid handle. Takes no lock. */
+TVX_API uint32_t TVX_STDCALL TVX_CycleUpGetRecvTimes(TVX_HANDLE handle, int32_t bufferNumber);
+/* Element `index` of item `itemName` (any case) from the latest block, as a
+ * double or as a 32-bit integer (floating-point values truncated toward
+ * zero; NaN and values outside the range give INT32_MIN). -1 searches every
+ * active buffer. 20002 when the buffer is not active, 20039 when no item of
+ * that name holds the index. */
+TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuff(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
+                                                uint32_t index, double* valueOut);
+TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuffInt(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
+                                                   uint32_t index, int32_t* valueOut);
+/* Registers `callback` for the text the controller pushes (the output of a
+ * running program) and tells the controller to send it ("IFAUTOUP_PORT=1";
+ * a NULL callback sends "IFAUTOUP_PORT=0" and removes it). When the command
+ * fails the previous callback stays. The callback runs on the link's
+ * receive thread (see the threading rules at the top). It is never called
+ * once TVX_Close has returned: Close waits for a call in progress on another
+ * thread to return, so a callback must not wait for the thread that closes
+ * its handle. */
+TVX_API int32_t TVX_STDCALL TVX_SetAutoUpCallBack(TVX_HANDLE handle, TVX_AutoUpCallback callback);
+/* Upper-cases the ASCII letters of `text` in place; returns `text`. */
+TVX_API char* TVX_CDECL strupr(char* text);
+/* Lower-cases, in place, every character the C library counts as upper
+ * case; returns `text`. */
+TVX_API char* TVX_CDECL strlwr(char* text);
+
 #ifdef __cplusplus
 }
 #endif

@@ -160,11 +160,12 @@ void Controller::transferReply(uint16_t command, const uint8_t* args, size_t n, 
     rep.bytes(data.data(), data.size());
 }
 
-bool Controller::serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep) {
+bool Controller::serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep,
+                                uint64_t origin) {
     for (auto& s : services_) {
         if (!s->serves(command)) continue;
         const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
-        ServiceRequest request{*this, command, args, n, room, rep};
+        ServiceRequest request{*this, command, args, n, room, rep, origin};
         s->serve(request);
         return true;
     }
@@ -380,13 +381,11 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
             rep.bytes(c.bytes.data(), c.bytes.size());
             break;
         }
-        case req::cycleUpload:
-            if (need(2) && a[1] == 0) ++m.cycleUploadDisables;
-            break;
         case req::appendText:
         case req::freeSpace:
         case req::fetchAnswer:
         case req::direct: {
+            if (command == req::appendText || command == req::direct) consoleOrigin_ = origin;
             std::string data;
             const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
             rep.status(handleText(command, a, argLength, room, data));
@@ -398,7 +397,7 @@ size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, siz
                 transferReply(command, a, argLength, capacity, rep);
                 break;
             }
-            if (!serveByService(command, a, argLength, capacity, rep)) rep.status(kStatusNotSupported);
+            if (!serveByService(command, a, argLength, capacity, rep, origin)) rep.status(kStatusNotSupported);
             break;
     }
     const size_t length = rep.finish();
@@ -436,6 +435,34 @@ int32_t Controller::handleText(uint16_t command, const uint8_t* args, size_t n, 
             return 0;
         }
     }
+}
+
+bool Controller::framePush(Framing framing, const PushedPacket& p, std::vector<uint8_t>& frame) {
+    frame.resize(kFrameCapacity);
+    const size_t n = buildUnsolicited(framing, kBroadcastStation, p.command, pushSequence_, p.value, p.data.data(),
+                                      p.data.size(), frame.data(), frame.size());
+    frame.resize(n);
+    if (n == 0) return false;
+    // 0xFFFF is what a host's last-seen sequence starts at: never sent.
+    if (++pushSequence_ == 0xFFFF) pushSequence_ = 0;
+    return true;
+}
+
+void Controller::takePushes(Framing framing, uint32_t nowMs, std::vector<PushedFrame>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<PushedPacket> packets;
+    for (auto& s : services_) s->takePushes(*this, nowMs, packets);
+    for (const PushedPacket& p : packets) {
+        PushedFrame f{p.origin, {}};
+        if (framePush(framing, p, f.bytes)) out.push_back(std::move(f));
+    }
+}
+
+uint32_t Controller::msUntilPush(uint32_t nowMs, uint32_t idleMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    uint32_t best = idleMs;
+    for (auto& s : services_) best = std::min(best, s->msUntilPush(nowMs, idleMs));
+    return best;
 }
 
 size_t Controller::buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,

@@ -45,6 +45,22 @@ public:
     size_t handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity,
                        uint64_t origin = 0);
 
+    // Frames the packets the services push at tick `nowMs`, each with the
+    // next pushed sequence number.
+    struct PushedFrame {
+        uint64_t origin;
+        std::vector<uint8_t> bytes;
+    };
+    void takePushes(Framing framing, uint32_t nowMs, std::vector<PushedFrame>& out);
+    // Milliseconds until a service has a packet to push; `idleMs` when none.
+    uint32_t msUntilPush(uint32_t nowMs, uint32_t idleMs);
+    // Frames one pushed packet with the next pushed sequence number; false
+    // when it does not fit a frame. Use under mutex().
+    bool framePush(Framing framing, const PushedPacket& p, std::vector<uint8_t>& frame);
+    // The sender of the latest command text (request 2 or 5): where the
+    // interpreter's own output is pushed.
+    uint64_t consoleOrigin() const { return consoleOrigin_; }
+
     // Builds a function-73 frame carrying a pushed packet.
     static size_t buildUnsolicited(Framing framing, uint8_t station, uint16_t command, uint16_t sequence,
                                    int32_t value, const uint8_t* data, size_t n, uint8_t* out, size_t capacity);
@@ -69,7 +85,8 @@ private:
     const Remembered* recall(uint16_t command, uint16_t sequence, uint64_t requestHash) const;
     void remember(uint16_t command, uint16_t sequence, uint64_t requestHash, const uint8_t* packet, size_t n);
 
-    bool serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
+    bool serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep,
+                        uint64_t origin);
     void transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
 
     ControllerModel model_;
@@ -80,6 +97,8 @@ private:
     static constexpr int kRemembered = 4;
     Remembered recent_[kRemembered];
     int nextSlot_ = 0;
+    uint64_t consoleOrigin_ = 0;
+    uint16_t pushSequence_ = 0;
 };
 
 }  // namespace tvx::sim

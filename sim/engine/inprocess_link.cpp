@@ -54,8 +54,16 @@ int32_t openInProcess(InProcessLink& link, TVX_HANDLE* out, bool fast, uint32_t 
     return openHandle(o, out);
 }
 
+size_t deliverPushes(InProcessLink& link, TVX_HANDLE handle, uint32_t nowMs) {
+    std::vector<Controller::PushedFrame> frames;
+    link.controller->takePushes(link.framing, nowMs, frames);
+    for (const Controller::PushedFrame& f : frames) feedInProcess(handle, f.bytes.data(), f.bytes.size());
+    return frames.size();
+}
+
 void feedInProcess(TVX_HANDLE handle, const uint8_t* bytes, size_t n) {
     ControllerHandle* h = fromApi(handle);
+    if (!h) return;  // a handle whose slot was taken again
     if (h->channel.framing == Framing::tcp) restartAssembly(h->channel);
     feedBytes(h->channel, bytes, static_cast<uint32_t>(n));
 }

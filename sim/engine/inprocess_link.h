@@ -31,6 +31,10 @@ struct InProcessLink {
 // TVX_FastOpen when `fast`). The link must outlive the handle.
 int32_t openInProcess(InProcessLink& link, TVX_HANDLE* out, bool fast = false, uint32_t timeoutMs = 5000);
 
+// Feeds the packets the controller pushes at tick `nowMs` into the handle's
+// receive path, as the link's receive thread would; returns how many.
+size_t deliverPushes(InProcessLink& link, TVX_HANDLE handle, uint32_t nowMs);
+
 // Feeds raw bytes into the handle's receive path as the link would.
 void feedInProcess(TVX_HANDLE handle, const uint8_t* bytes, size_t n);
 

@@ -24,6 +24,15 @@ struct ServiceRequest {
     size_t n;             // argument bytes
     size_t room;          // the most reply data bytes one reply may carry
     Reply& reply;         // status 0 and no data until the service adds them
+    uint64_t origin = 0;  // the sender (address and port on UDP; 0 in process)
+};
+
+// A packet the controller pushes to a host on its own (function 73).
+struct PushedPacket {
+    uint64_t origin;  // the host it goes to, as ServiceRequest::origin
+    uint16_t command;
+    int32_t value;    // the 32-bit field after the header
+    std::vector<uint8_t> data;
 };
 
 class Service {
@@ -38,6 +47,10 @@ public:
     // A non-zero controller status refuses the request before anyone
     // serves it (a locked controller, for instance).
     virtual int32_t refusal(Controller&, uint16_t /*command*/) { return 0; }
+    // Packets due at tick `nowMs` that the service pushes to hosts.
+    virtual void takePushes(Controller&, uint32_t /*nowMs*/, std::vector<PushedPacket>& /*out*/) {}
+    // Milliseconds until the service has a packet due; `idleMs` when none.
+    virtual uint32_t msUntilPush(uint32_t /*nowMs*/, uint32_t idleMs) const { return idleMs; }
 };
 
 // Every service of the simulated controller, in the order they are asked.

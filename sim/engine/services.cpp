@@ -3,10 +3,12 @@
 #include "engine/service.h"
 
 #include "engine/array_service.h"
+#include "engine/auto_upload_service.h"
+#include "engine/cycle_upload_service.h"
 #include "engine/display_service.h"
-#include "engine/serial_line_service.h"
 #include "engine/lock_gate.h"
 #include "engine/program_service.h"
+#include "engine/serial_line_service.h"
 
 namespace tvx::sim {
 
@@ -17,6 +19,8 @@ std::vector<std::unique_ptr<Service>> makeServices() {
     services.push_back(std::make_unique<SerialLineService>());
     services.push_back(std::make_unique<ArrayService>());
     services.push_back(std::make_unique<ProgramService>());
+    services.push_back(std::make_unique<CycleUploadService>());
+    services.push_back(std::make_unique<AutoUploadService>());
     return services;
 }
 

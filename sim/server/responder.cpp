@@ -137,6 +137,19 @@ void Responder::releaseHeld(uint32_t dueMs) {
 }
 
 void Responder::takeDue(uint32_t nowMs, std::vector<Datagram>& out) {
+    // Packets the controller pushes on its own (cycle blocks, program
+    // output) go out as they fall due, past the reply faults.
+    pushes_.clear();
+    controller_.takePushes(Framing::tcp, nowMs, pushes_);
+    for (Controller::PushedFrame& f : pushes_) {
+        const Peer to{static_cast<uint32_t>(f.origin >> 16), static_cast<uint16_t>(f.origin & 0xFFFF)};
+        if (!isLocalDestination(to.ip) || to.port == 0) {
+            ++stats_.refused;
+            continue;
+        }
+        ++stats_.pushed;
+        queue(to, f.bytes.data(), f.bytes.size(), nowMs, "push");
+    }
     if (holding_ && ticksUntil(heldSinceMs_ + kMaxHoldMs, nowMs) <= 0) releaseHeld(nowMs);
     // pending_ is in queue order; the partition keeps that order.
     auto due = std::stable_partition(pending_.begin(), pending_.end(),
@@ -146,7 +159,7 @@ void Responder::takeDue(uint32_t nowMs, std::vector<Datagram>& out) {
 }
 
 uint32_t Responder::msUntilDue(uint32_t nowMs, uint32_t idleMs) const {
-    int64_t best = idleMs;
+    int64_t best = controller_.msUntilPush(nowMs, idleMs);
     for (const Pending& p : pending_) best = std::min<int64_t>(best, std::max<int32_t>(0, ticksUntil(p.dueMs, nowMs)));
     if (holding_) best = std::min<int64_t>(best, std::max<int32_t>(0, ticksUntil(heldSinceMs_ + kMaxHoldMs, nowMs)));
     return static_cast<uint32_t>(best);

@@ -41,6 +41,7 @@ struct ResponderStats {
     uint64_t noise = 0;
     uint64_t refused = 0;         // destinations outside loopback
     uint64_t sent = 0;
+    uint64_t pushed = 0;          // packets the controller pushed on its own
 };
 
 // True for the addresses this program ever sends to: 127.0.0.0/8, and
@@ -91,6 +92,7 @@ private:
     uint32_t heldSinceMs_ = 0;
     Datagram held_;
     ResponderStats stats_;
+    std::vector<Controller::PushedFrame> pushes_;
 };
 
 }  // namespace tvx::sim

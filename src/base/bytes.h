@@ -20,6 +20,13 @@ inline float getF32(const uint8_t* p) {
     std::memcpy(&f, &bits, sizeof f);
     return f;
 }
+inline uint64_t getU64(const uint8_t* p) { return getU32(p) | (static_cast<uint64_t>(getU32(p + 4)) << 32); }
+inline double getF64(const uint8_t* p) {
+    uint64_t bits = getU64(p);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
 
 inline void putU16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -36,6 +43,15 @@ inline void putF32(uint8_t* p, float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
     putU32(p, bits);
+}
+inline void putU64(uint8_t* p, uint64_t v) {
+    putU32(p, static_cast<uint32_t>(v));
+    putU32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+inline void putF64(uint8_t* p, double d) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    putU64(p, bits);
 }
 
 // Big-endian 16-bit fields: standard Modbus addresses, counts and registers,

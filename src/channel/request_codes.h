@@ -81,6 +81,7 @@ inline constexpr uint16_t breakAdd = 331;
 inline constexpr uint16_t breakDelete = 332;
 inline constexpr uint16_t breakClear = 333;
 inline constexpr uint16_t cycleUpload = 427;
+inline constexpr uint16_t cycleForceOnce = 428;
 
 // Packets the controller pushes (function 73).
 inline constexpr uint16_t pushedCycleBlock = 399;  // a cycle-upload block

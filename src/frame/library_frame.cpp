@@ -7,6 +7,7 @@
 #include "display/display_state.h"
 #include "frame/trace_setup.h"
 #include "link/handle_table.h"
+#include "monitoring/cycle_buffer.h"
 #include "packaging/archive_cipher.h"
 #include "platform/platform.h"
 
@@ -28,6 +29,7 @@ int32_t libraryLoad() {
     const int32_t cipher = initArchiveCipher();
     if (cipher != rc::ok) return refuseLoad(kCipherFailureMessage, cipher);
     installDisplayExtension();
+    installCycleUpload();
     // The handle table builds itself (and its semaphore) on first use.
     startTraceFromEnvironment();
     setLoadResult(rc::ok);

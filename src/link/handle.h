@@ -29,7 +29,8 @@ struct ControllerHandle {
     // together form the value callers hold (see toApi).
     uint32_t tableSlot = 0;
     uintptr_t generation = 0;
-    // Set from allocation until the open sequence has finished with it.
+    // Set from allocation until the open sequence has finished with it, and
+    // while a close finishes: no allocation reaps the record meanwhile.
     std::atomic<bool> opening{false};
     uint32_t closedAt = 0;
     std::atomic<int32_t> timeoutMs{0};
@@ -68,6 +69,9 @@ struct ControllerHandle {
     uint8_t windowedTransfer = 0;
     std::atomic<float> progress{0.0f};
     std::atomic<TVX_AutoUpCallback> autoUpCallback{nullptr};
+    // Calls of the auto-upload callback in progress: close waits for them
+    // so that no call runs once it has returned.
+    std::atomic<uint32_t> callbacksRunning{0};
     std::atomic<uint32_t> unsolicitedCount{0};
     uint16_t lastUnsolicitedSeq = 0xFFFF;
 

@@ -9,6 +9,7 @@
 #include "link/handle_table.h"
 #include "link/link_defaults.h"
 #include "link/locked_transact.h"
+#include "link/pushed_packets.h"
 #include "platform/clock.h"
 
 namespace tvx {
@@ -127,17 +128,31 @@ int32_t closeHandle(ControllerHandle& h) {
     // No drain of the PCI driver is feeding the channel once this is ours.
     h.pciReadLock.wait();
     // Another close may have finished while this one waited for the locks.
-    const bool wasOpen = h.magic.exchange(0, std::memory_order_acq_rel) == kHandleMagic;
+    // From here on no delivery starts a call of the auto-upload callback.
+    const bool wasOpen = h.magic.exchange(0, std::memory_order_seq_cst) == kHandleMagic;
     // The PCI receive thread drains under the read lock: it gets the lock
     // back before the teardown waits for the thread to end.
     h.pciReadLock.release();
-    if (wasOpen) {
-        h.closedAt = tickMs();
-        if (h.driver) h.driver->teardown(h);
+    if (!wasOpen) {
+        h.transactionLock.release();
+        h.userLock.release();
+        return rc::invalidHandle;
     }
+    // A callback still running may be waiting for one of the locks: it gets
+    // them, finds the handle closed and returns. The record stays ours
+    // (unreapable) until the link is down.
+    const bool opening = h.opening.exchange(true, std::memory_order_relaxed);
     h.transactionLock.release();
     h.userLock.release();
-    return wasOpen ? rc::ok : rc::invalidHandle;
+    waitForCallbacks(h);
+    h.userLock.wait();
+    h.transactionLock.wait();
+    h.closedAt = tickMs();
+    if (h.driver) h.driver->teardown(h);
+    h.transactionLock.release();
+    h.userLock.release();
+    h.opening.store(opening, std::memory_order_release);
+    return rc::ok;
 }
 
 }  // namespace tvx

@@ -17,4 +17,10 @@ using PushedPacketSink = void (*)(ControllerHandle& h, const uint8_t* packet, ui
 // The sink of cycle-upload blocks.
 void setCycleBlockSink(PushedPacketSink sink);
 
+// Waits until no call of the handle's auto-upload callback runs on another
+// thread. Called by close after the record was marked closed: a delivery
+// that starts later sees that and does not call. A call on the closing
+// thread itself (a callback closing its own handle) is not waited for.
+void waitForCallbacks(ControllerHandle& h);
+
 }  // namespace tvx

@@ -6,6 +6,7 @@
 #include "link/handle.h"
 #include "link/link_driver.h"
 #include "link/pushed_packets.h"
+#include "platform/platform.h"
 #include "channel/request_codes.h"
 
 namespace tvx {
@@ -13,7 +14,28 @@ namespace {
 
 std::atomic<PushedPacketSink> g_cycleBlockSink{nullptr};
 
+// The handle whose callback this thread is running, if any.
+thread_local const ControllerHandle* t_inCallback = nullptr;
+
+// Counts a delivery in for the duration of the callback. Close marks the
+// record closed before it waits for the count to drop, and a delivery counts
+// itself in before it tests the record: one of them sees the other (both
+// use sequentially consistent order).
+class CallbackEntry {
+public:
+    explicit CallbackEntry(ControllerHandle& h) : h_(h) { h_.callbacksRunning.fetch_add(1, std::memory_order_seq_cst); }
+    ~CallbackEntry() { h_.callbacksRunning.fetch_sub(1, std::memory_order_seq_cst); }
+    bool open() const { return h_.magic.load(std::memory_order_seq_cst) == kHandleMagic; }
+
+private:
+    ControllerHandle& h_;
+};
+
+inline constexpr uint32_t kCallbackPollMs = 1;
+
 void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
+    CallbackEntry entry(h);
+    if (!entry.open()) return;
     TVX_AutoUpCallback callback = h.autoUpCallback.load(std::memory_order_acquire);
     if (!callback) return;
     // The text is terminated in a copy: the packet may end at the very end of
@@ -22,12 +44,20 @@ void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
     const uint32_t n = length - packet::replyHeaderLength;
     std::memcpy(text, pkt + packet::dataOffset, n);
     text[n] = 0;
+    const ControllerHandle* outer = t_inCallback;
+    t_inCallback = &h;
     callback(toApi(&h), getI32(pkt + packet::statusOffset), static_cast<int32_t>(n), text);
+    t_inCallback = outer;
 }
 
 }  // namespace
 
 void setCycleBlockSink(PushedPacketSink sink) { g_cycleBlockSink.store(sink, std::memory_order_release); }
+
+void waitForCallbacks(ControllerHandle& h) {
+    const uint32_t own = t_inCallback == &h ? 1 : 0;
+    while (h.callbacksRunning.load(std::memory_order_seq_cst) > own) platform::systemSleepMs(kCallbackPollMs);
+}
 
 void handleUnsolicited(CommandChannel& ch, const uint8_t* pkt, uint32_t available) {
     ControllerHandle& h = ownerOf(ch);

@@ -58,6 +58,11 @@ expect 1 'ain: .*\(3204\)$' "$tvx" io 127.0.0.50 ain 99
 expect 2 'in needs N or FIRST-LAST' "$tvx" io 127.0.0.50 in 70000
 expect 2 'set needs pairs' "$tvx" io 127.0.0.50 set 3
 expect 2 'not a controller address' "$tvx" info 127.0.0.300
+
+# Live values: the simulator pushes blocks every cycle; the counter moves.
+expect 0 '^[0-9.]+ DPOS\(0\)=[0-9.]+ IN\(0\)=[01] TICKS=3$' "$tvx" watch 127.0.0.50 'DPOS(0) IN(0) TICKS' --cycle 20 --count 3
+expect 1 'enable: .*\(3204\)$' "$tvx" watch 127.0.0.50 'NO_SUCH_VALUE' --count 1
+expect 2 'ITEMS: a name was expected' "$tvx" watch 127.0.0.50 '9X'
 expect 2 'unknown command' "$tvx" frobnicate
 expect 2 '--time needs' "$tvx" search --time 0
 for c in search info io; do

@@ -32,7 +32,7 @@ local names = {
     [302] = "currentProject", [306] = "taskState", [307] = "fileState", [308] = "taskStackState",
     [309] = "stringType", [313] = "enumLocal", [320] = "childCard", [330] = "readMessage",
     [331] = "breakAdd", [332] = "breakDelete", [333] = "breakClear", [399] = "pushedCycleBlock",
-    [400] = "pushedText", [427] = "cycleUpload",
+    [400] = "pushedText", [427] = "cycleUpload", [428] = "cycleForceOnce",
 }
 
 local f = tavrix.fields

@@ -1,0 +1,256 @@
+// tvx watch: live values pushed by the controller (cycle upload), as a
+// table updated in place, optionally logged to CSV and drawn as a chart.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "args.h"
+#include "command.h"
+#include "session.h"
+#include "tavrix.h"
+#include "terminal.h"
+#include "watch_plot.h"
+
+namespace tvx::tool {
+namespace {
+
+constexpr uint64_t kMaxCycleMs = 60000;
+constexpr uint64_t kMaxBufferNumber = 255;
+constexpr uint32_t kMaxColumns = 256;  // values shown
+constexpr uint32_t kMaxElements = 64;  // per item
+
+int runWatch(const Invocation& inv);
+
+TVX_COMMAND({"watch", "ADDRESS 'ITEMS' [--cycle MS] [--count N] [--time MS] [--csv FILE] [--plot FILE.png] [--buffer N]",
+             "show live values the controller pushes every cycle",
+             "ITEMS names the values, each NAME or NAME(FIRST) or NAME(FIRST,COUNT):\n"
+             "  VR, TABLE, arrays and variables declared with DIM or GLOBAL, axis\n"
+             "  parameters (DPOS, MPOS, SPEED, ...; FIRST is the axis), IN and OP (bits).\n"
+             "\n"
+             "Options:\n"
+             "  --cycle MS       push period asked of the controller (default 100)\n"
+             "  --count N        stop after N blocks\n"
+             "  --time MS        stop after MS milliseconds (otherwise Ctrl-C stops)\n"
+             "  --csv FILE       log every block seen: time in ms, block count, values\n"
+             "  --plot FILE.png  draw the values over time when the watch ends\n"
+             "  --buffer N       upload buffer number 0-255 (default 0)\n"
+             "\n"
+             "On a terminal the table is redrawn in place; otherwise one line per block.\n"
+             "Example: tvx watch 127.0.0.21 'DPOS(0,2) MPOS(0) IN(0,4)' --cycle 50 --time 2000\n",
+             runWatch});
+
+const Command& self() { return *findCommand("watch"); }
+
+std::atomic<int> g_stop{0};
+void onInterrupt(int) { g_stop = 1; }
+
+struct Column {
+    std::string name;
+    uint32_t index;
+    std::string label;
+};
+
+// The display's reading of the item text: NAME, NAME(FIRST) or
+// NAME(FIRST,COUNT); the library and the controller read it themselves.
+bool parseColumns(const std::string& text, std::vector<Column>* columns, std::string* why) {
+    size_t i = 0;
+    auto isName = [](char c, bool first) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
+    };
+    auto number = [&](uint64_t max, uint64_t* v) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        const bool ok = parseUnsigned(std::string_view(text).substr(start, i - start), max, v);
+        while (i < text.size() && text[i] == ' ') ++i;
+        return ok;
+    };
+    while (true) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ',' || text[i] == '\n')) ++i;
+        if (i == text.size()) break;
+        if (!isName(text[i], true)) {
+            *why = "ITEMS: a name was expected at '" + text.substr(i, 10) + "'";
+            return false;
+        }
+        size_t start = i;
+        while (i < text.size() && isName(text[i], false)) ++i;
+        std::string name = text.substr(start, i - start);
+        uint64_t first = 0, count = 1;
+        while (i < text.size() && text[i] == ' ') ++i;
+        const bool indexed = i < text.size() && text[i] == '(';
+        if (indexed) {
+            ++i;
+            if (!number(0xFFFFFFFFu, &first) || (i < text.size() && text[i] == ',' && (++i, !number(kMaxElements, &count))) ||
+                count == 0 || i >= text.size() || text[i] != ')') {
+                *why = "ITEMS: " + name + " needs (FIRST) or (FIRST,COUNT), COUNT 1-64";
+                return false;
+            }
+            ++i;
+        }
+        for (uint64_t k = 0; k < count; ++k) {
+            if (columns->size() == kMaxColumns) {
+                *why = "ITEMS: at most 256 values";
+                return false;
+            }
+            const uint32_t index = static_cast<uint32_t>(first + k);
+            columns->push_back({name, index, indexed ? name + "(" + std::to_string(index) + ")" : name});
+        }
+    }
+    if (columns->empty()) {
+        *why = "ITEMS names no value";
+        return false;
+    }
+    return true;
+}
+
+std::string valueText(double v, int32_t r) {
+    if (r != TVX_OK) return "-";
+    char t[32];
+    std::snprintf(t, sizeof t, "%.10g", v);
+    return t;
+}
+
+int runWatch(const Invocation& inv) {
+    const auto& a = inv.args;
+    if (a.size() == 1 && isHelp(a[0])) {
+        printCommandHelp(self());
+        return kExitOk;
+    }
+    if (a.size() < 2) return usageError(self(), "ADDRESS and ITEMS are needed");
+    uint64_t cycle = 100, count = 0, timeMs = 0, buffer = 0;
+    std::string csvPath, plotPath;
+    for (size_t i = 2; i < a.size();) {
+        std::string_view value;
+        bool missing = false;
+        if (takeOption(a, i, "--cycle", &value, &missing)) {
+            if (missing || !parseUnsigned(value, kMaxCycleMs, &cycle) || cycle == 0)
+                return usageError(self(), "--cycle needs milliseconds from 1 to 60000");
+        } else if (takeOption(a, i, "--count", &value, &missing)) {
+            if (missing || !parseUnsigned(value, 1u << 30, &count) || count == 0)
+                return usageError(self(), "--count needs a number of blocks");
+        } else if (takeOption(a, i, "--time", &value, &missing)) {
+            if (missing || !parseUnsigned(value, 86400000, &timeMs) || timeMs == 0)
+                return usageError(self(), "--time needs milliseconds");
+        } else if (takeOption(a, i, "--buffer", &value, &missing)) {
+            if (missing || !parseUnsigned(value, kMaxBufferNumber, &buffer))
+                return usageError(self(), "--buffer needs a number from 0 to 255");
+        } else if (takeOption(a, i, "--csv", &value, &missing)) {
+            if (missing || value.empty()) return usageError(self(), "--csv needs a file");
+            csvPath = value;
+        } else if (takeOption(a, i, "--plot", &value, &missing)) {
+            if (missing || value.empty()) return usageError(self(), "--plot needs a file");
+            plotPath = value;
+        } else {
+            return usageError(self(), "unknown option '" + std::string(a[i]) + "'");
+        }
+    }
+    const std::string items(a[1]);
+    std::vector<Column> columns;
+    std::string why;
+    if (!parseColumns(items, &columns, &why)) return usageError(self(), why);
+
+    FILE* csv = nullptr;
+    if (!csvPath.empty() && !(csv = std::fopen(csvPath.c_str(), "w"))) {
+        std::fprintf(stderr, "tvx watch: cannot write %s\n", csvPath.c_str());
+        return kExitFailure;
+    }
+    Session s;
+    if (int e = s.open(self(), a[0], inv.global)) {
+        if (csv) std::fclose(csv);
+        return e;
+    }
+    TVX_HANDLE h = s.handle();
+    const int32_t number = static_cast<int32_t>(buffer);
+    int32_t r = TVX_CycleUpEnable(h, number, static_cast<uint32_t>(cycle), items.c_str());
+    if (r != TVX_OK) {
+        if (csv) std::fclose(csv);
+        return reportFailure("watch " + s.address() + ": enable", r);
+    }
+    if (csv) {
+        std::fprintf(csv, "time_ms,blocks");
+        for (const Column& c : columns) std::fprintf(csv, ",%s", c.label.c_str());
+        std::fprintf(csv, "\n");
+    }
+
+    g_stop = 0;
+    auto previous = std::signal(SIGINT, onInterrupt);
+    const bool live = isTerminal(1);
+    size_t labelWidth = 0;
+    for (const Column& c : columns) labelWidth = std::max(labelWidth, c.label.size());
+
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto poll = std::chrono::milliseconds(std::max<uint64_t>(1, std::min<uint64_t>(cycle / 4, 20)));
+    uint32_t seen = 0;
+    uint64_t blocks = 0;
+    bool drawn = false;
+    std::vector<double> times;
+    std::vector<PlotSeries> series(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) series[i].label = columns[i].label;
+    std::vector<double> values(columns.size());
+    std::vector<int32_t> results(columns.size());
+    int exitCode = kExitOk;
+
+    while (!g_stop.load()) {
+        const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (timeMs && elapsed >= static_cast<double>(timeMs)) break;
+        const uint32_t received = TVX_CycleUpGetRecvTimes(h, number);
+        if (received == static_cast<uint32_t>(TVX_ERR_INVALID_HANDLE) || received == seen) {
+            std::this_thread::sleep_for(poll);
+            continue;
+        }
+        blocks += received - seen;
+        seen = received;
+        for (size_t i = 0; i < columns.size(); ++i)
+            results[i] = TVX_CycleUpReadBuff(h, number, columns[i].name.c_str(), columns[i].index, &values[i]);
+        times.push_back(elapsed);
+        for (size_t i = 0; i < columns.size(); ++i) series[i].values.push_back(results[i] == TVX_OK ? values[i] : NAN);
+        if (csv) {
+            std::fprintf(csv, "%.1f,%llu", elapsed, static_cast<unsigned long long>(blocks));
+            for (size_t i = 0; i < columns.size(); ++i) std::fprintf(csv, ",%s", valueText(values[i], results[i]).c_str());
+            std::fprintf(csv, "\n");
+        }
+        if (live) {
+            if (drawn) std::printf("\x1b[%zuA", columns.size() + 1);
+            std::printf("\r\x1b[Kblocks %llu   %.1f s\n", static_cast<unsigned long long>(blocks), elapsed / 1000.0);
+            for (size_t i = 0; i < columns.size(); ++i)
+                std::printf("\x1b[K  %-*s  %s\n", static_cast<int>(labelWidth), columns[i].label.c_str(),
+                            valueText(values[i], results[i]).c_str());
+            drawn = true;
+        } else {
+            std::printf("%.1f", elapsed);
+            for (size_t i = 0; i < columns.size(); ++i)
+                std::printf(" %s=%s", columns[i].label.c_str(), valueText(values[i], results[i]).c_str());
+            std::printf("\n");
+        }
+        std::fflush(stdout);
+        if (count && blocks >= count) break;
+    }
+    std::signal(SIGINT, previous);
+    r = TVX_CycleUpDisable(h, number);
+    if (csv && std::fclose(csv) != 0) {
+        std::fprintf(stderr, "tvx watch: cannot write %s\n", csvPath.c_str());
+        exitCode = kExitFailure;
+    }
+    if (!plotPath.empty()) {
+        std::string error;
+        if (!writePlot(plotPath, times, series, &error)) {
+            std::fprintf(stderr, "tvx watch: --plot: %s\n", error.c_str());
+            exitCode = kExitFailure;
+        }
+    }
+    if (blocks == 0) {
+        std::fprintf(stderr, "tvx watch: no block arrived from %s\n", s.address().c_str());
+        exitCode = kExitFailure;
+    }
+    if (r != TVX_OK && exitCode == kExitOk) exitCode = reportFailure("watch " + s.address() + ": disable", r);
+    return exitCode;
+}
+
+}  // namespace
+}  // namespace tvx::tool
