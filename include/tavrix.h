@@ -358,13 +358,14 @@ TVX_API int32_t TVX_STDCALL TVX_Modbus_Set0x(TVX_HANDLE handle, uint16_t start, 
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get0x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint8_t* bitsOut);
 /* Writes `count` holding registers: function 6 for one, 16 for more. */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Set4x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint16_t* words);
-/* Reads `count` holding registers into `wordsOut` (at most 127 in one reply). */
+/* Reads `count` holding registers into `wordsOut` (a Modbus read asks at
+ * most 125). */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get4x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint16_t* wordsOut);
 /* 32-bit values (integers or IEEE-754 singles alike: only the bits travel)
  * in two registers each: value k in registers start + 2k (low 16 bits) and
- * start + 2k + 1 (high 16 bits). Writes always use function 16; a write
- * takes at most 61 values, a read at most 63. The IEEE names are the same
- * functions. */
+ * start + 2k + 1 (high 16 bits). Writes always use function 16 and take
+ * at most 61 values; a read of more than 62 values asks more than the 125
+ * registers a Modbus read may. The IEEE names are the same functions. */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_SetLong(TVX_HANDLE handle, uint16_t start, uint16_t count,
                                                const uint32_t* values);
 TVX_API int32_t TVX_STDCALL TVX_Modbus_GetLong(TVX_HANDLE handle, uint16_t start, uint16_t count, uint32_t* valuesOut);
