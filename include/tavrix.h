@@ -416,6 +416,73 @@ TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* com
                                               uint32_t responseCapacity);
 
 /* ---------------------------------------------------------------------------
+ * Modbus coils and holding registers, named register areas
+ *
+ * The TVX_Modbus_ functions use the standard Modbus functions on the
+ * controller's coils (0x, single bits) and holding registers (4x, 16-bit
+ * words), framed like every other request of the link. Each call is one
+ * transaction under the handle's transaction lock; nothing is kept between
+ * calls. A count of 0 returns 0 without traffic (the array may then be
+ * NULL); otherwise a NULL array gives 20002. Coils travel eight to a byte,
+ * the lowest address in bit 0 of the first byte; registers are in host
+ * order in the caller's arrays.
+ *
+ * Results beside the usual ones: 3401 for a write of more than 1968 coils
+ * or 123 registers (61 32-bit values); 3402 when no reply came within the
+ * budget; 3403 for a read reply that does not carry exactly the requested
+ * coils or registers; 3420 + n for Modbus exception n (3422 illegal data
+ * address, 3423 illegal data value).
+ *
+ * On Ethernet the library resends a request after 30 ms, 60 ms, ... and the
+ * standard replies carry nothing that tells one request from another of
+ * the same function. A controller that answers a read only after a resend
+ * may therefore leave a second, late answer that the next read of the same
+ * size takes for its own. Where a stale value matters, compare two reads.
+ * ------------------------------------------------------------------------- */
+
+/* Writes `count` coils from `bits`: function 5 for one coil (bit 0 of the
+ * first byte; the other bits are ignored), function 15 for more. */
+TVX_API int32_t TVX_STDCALL TVX_Modbus_Set0x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint8_t* bits);
+/* Reads `count` coils into `bitsOut` ((count + 7) / 8 bytes); the unused
+ * high bits of the last byte are cleared. */
+TVX_API int32_t TVX_STDCALL TVX_Modbus_Get0x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint8_t* bitsOut);
+/* Writes `count` holding registers: function 6 for one, 16 for more. */
+TVX_API int32_t TVX_STDCALL TVX_Modbus_Set4x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint16_t* words);
+/* Reads `count` holding registers into `wordsOut` (a Modbus read asks at
+ * most 125). */
+TVX_API int32_t TVX_STDCALL TVX_Modbus_Get4x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint16_t* wordsOut);
+/* 32-bit values (integers or IEEE-754 singles alike: only the bits travel)
+ * in two registers each: value k in registers start + 2k (low 16 bits) and
+ * start + 2k + 1 (high 16 bits). Writes always use function 16 and take
+ * at most 61 values; a read of more than 62 values asks more than the 125
+ * registers a Modbus read may. The IEEE names are the same functions. */
+TVX_API int32_t TVX_STDCALL TVX_Modbus_SetLong(TVX_HANDLE handle, uint16_t start, uint16_t count,
+                                               const uint32_t* values);
+TVX_API int32_t TVX_STDCALL TVX_Modbus_GetLong(TVX_HANDLE handle, uint16_t start, uint16_t count, uint32_t* valuesOut);
+TVX_API int32_t TVX_STDCALL TVX_Modbus_SetIEEE(TVX_HANDLE handle, uint16_t start, uint16_t count,
+                                               const uint32_t* values);
+TVX_API int32_t TVX_STDCALL TVX_Modbus_GetIEEE(TVX_HANDLE handle, uint16_t start, uint16_t count, uint32_t* valuesOut);
+
+/* Named register areas, by their exact (case-sensitive) names, each with its
+ * element width in bits:
+ *   "D" 16, "M" 1, "V" 16, "Z" 16, "S" 1, "C" and "T" 1, 16 or 32 (the
+ *   caller's widthBits), "X" 1 (read only), "Y" 1, "VR" 32, "VR_INT" 32,
+ *   "DT" 64 when widthBits is 64 and 32 otherwise, "TABLE" 32, "DA" 32,
+ *   "AD" 32 (read only).
+ * For the other areas widthBits is ignored. The data are (width x count +
+ * 7) / 8 bytes, packed as the controller stores them (bits eight to a byte,
+ * first element in bit 0; wider elements little-endian), neither swapped
+ * nor converted. One call moves at most 192 bytes on a serial link and 992
+ * on the others (20035 above that, nothing sent).
+ * 20002 for a NULL or unknown name, a "C" or "T" width other than 1, 16 or
+ * 32, a write to "X" or "AD", or a NULL data pointer; 20100 when a read
+ * reply does not carry exactly the asked bytes (nothing copied). */
+TVX_API int32_t TVX_STDCALL TVX_RegisterRead(TVX_HANDLE handle, const char* areaName, uint8_t widthBits,
+                                             uint32_t start, uint16_t count, void* dataOut);
+TVX_API int32_t TVX_STDCALL TVX_RegisterWrite(TVX_HANDLE handle, const char* areaName, uint8_t widthBits,
+                                              uint32_t start, uint16_t count, const void* data);
+
+/* ---------------------------------------------------------------------------
  * Result descriptions
  * ------------------------------------------------------------------------- */
 

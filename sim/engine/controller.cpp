@@ -23,12 +23,6 @@ inline constexpr uint8_t kIllegalValue = 3;
 
 
 bool getBit(const uint8_t* bits, size_t n) { return (bits[n / 8] >> (n % 8)) & 1; }
-void setBit(uint8_t* bits, size_t n, bool on) {
-    if (on)
-        bits[n / 8] = static_cast<uint8_t>(bits[n / 8] | (1u << (n % 8)));
-    else
-        bits[n / 8] = static_cast<uint8_t>(bits[n / 8] & ~(1u << (n % 8)));
-}
 
 // A range of I/O points folded into a 32-bit word, first point in bit 0.
 int32_t foldBits(const uint8_t* bits, uint16_t first, uint16_t last) {
@@ -102,49 +96,54 @@ size_t Controller::handleStandard(uint8_t function, const uint8_t* body, size_t 
     if (n < 4 || capacity < 260) return exception(kIllegalValue);
     const uint16_t start = getBe16(body);
     const uint16_t count = getBe16(body + 2);
-    ControllerModel& m = model_;
+    // The coils and registers are the interpreter's MODBUS_BIT and
+    // MODBUS_REG areas: a command sees what the standard functions wrote.
+    interp::Variables& vars = console_.interpreter().variables();
+    std::vector<uint8_t>& coils = vars.modbusBits();
+    std::vector<uint16_t>& registers = vars.modbusRegisters();
+    const uint32_t end = static_cast<uint32_t>(start) + count;
     switch (function) {
         case fc::readCoils: {
             if (count == 0 || count > 2000) return exception(kIllegalValue);
-            if (start + count > kCoils) return exception(kIllegalAddress);
+            if (end > coils.size()) return exception(kIllegalAddress);
             const size_t bytes = (count + 7u) / 8u;
             pdu[2] = static_cast<uint8_t>(bytes);
             std::memset(pdu + 3, 0, bytes);
             for (uint32_t i = 0; i < count; ++i)
-                if (getBit(m.coils.data(), start + i)) pdu[3 + i / 8] = static_cast<uint8_t>(pdu[3 + i / 8] | (1u << (i % 8)));
+                if (coils[start + i]) pdu[3 + i / 8] = static_cast<uint8_t>(pdu[3 + i / 8] | (1u << (i % 8)));
             return 3 + bytes;
         }
         case fc::readHoldingRegisters: {
             if (count == 0 || count > 125) return exception(kIllegalValue);
-            if (start + count > kRegisters) return exception(kIllegalAddress);
+            if (end > registers.size()) return exception(kIllegalAddress);
             pdu[2] = static_cast<uint8_t>(2 * count);
-            for (uint32_t i = 0; i < count; ++i) putBe16(pdu + 3 + 2 * i, m.registers[start + i]);
+            for (uint32_t i = 0; i < count; ++i) putBe16(pdu + 3 + 2 * i, registers[start + i]);
             return 3 + 2u * count;
         }
         case fc::writeSingleCoil:
-            if (start >= kCoils) return exception(kIllegalAddress);
+            if (start >= coils.size()) return exception(kIllegalAddress);
             if (count != 0xFF00 && count != 0) return exception(kIllegalValue);
-            setBit(m.coils.data(), start, count == 0xFF00);
+            coils[start] = count == 0xFF00 ? 1 : 0;
             std::memcpy(pdu + 2, body, 4);
             return 6;
         case fc::writeSingleRegister:
-            if (start >= kRegisters) return exception(kIllegalAddress);
-            m.registers[start] = count;
+            if (start >= registers.size()) return exception(kIllegalAddress);
+            registers[start] = count;
             std::memcpy(pdu + 2, body, 4);
             return 6;
         case fc::writeMultipleCoils: {
             const size_t bytes = (count + 7u) / 8u;
             if (count == 0 || count > 1968 || n < 5 || body[4] != bytes || n < 5 + bytes) return exception(kIllegalValue);
-            if (start + count > kCoils) return exception(kIllegalAddress);
-            for (uint32_t i = 0; i < count; ++i) setBit(m.coils.data(), start + i, getBit(body + 5, i));
+            if (end > coils.size()) return exception(kIllegalAddress);
+            for (uint32_t i = 0; i < count; ++i) coils[start + i] = getBit(body + 5, i) ? 1 : 0;
             std::memcpy(pdu + 2, body, 4);
             return 6;
         }
         case fc::writeMultipleRegisters: {
             if (count == 0 || count > 123 || n < 5 || body[4] != 2 * count || n < 5 + 2u * count)
                 return exception(kIllegalValue);
-            if (start + count > kRegisters) return exception(kIllegalAddress);
-            for (uint32_t i = 0; i < count; ++i) m.registers[start + i] = getBe16(body + 5 + 2 * i);
+            if (end > registers.size()) return exception(kIllegalAddress);
+            for (uint32_t i = 0; i < count; ++i) registers[start + i] = getBe16(body + 5 + 2 * i);
             std::memcpy(pdu + 2, body, 4);
             return 6;
         }

@@ -12,8 +12,6 @@ inline constexpr int kIoPoints = 4096;
 inline constexpr int kAnalogChannels = 32;
 inline constexpr int kTasks = 22;
 inline constexpr int kMaxChildCards = 8;
-inline constexpr int kCoils = 4096;
-inline constexpr int kRegisters = 8192;
 
 // Run states of the controller (request 1, byte 0) and of each task
 // (request 306, byte 0), as run, pause, resume and stop change them.
@@ -67,9 +65,6 @@ struct ControllerModel {
     std::array<uint8_t, 60> sysSpecification{};
     // Whether request 148 (transfer state) is answered.
     bool transferStateSupported = true;
-
-    std::array<uint8_t, kCoils / 8> coils{};
-    std::array<uint16_t, kRegisters> registers{};
 
     // Counters a test or the trace can look at.
     uint32_t lastConnectionId = 0;

@@ -8,6 +8,7 @@
 #include "engine/display_service.h"
 #include "engine/lock_gate.h"
 #include "engine/program_service.h"
+#include "engine/register_service.h"
 #include "engine/serial_line_service.h"
 
 namespace tvx::sim {
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Service>> makeServices() {
     services.push_back(std::make_unique<ProgramService>());
     services.push_back(std::make_unique<CycleUploadService>());
     services.push_back(std::make_unique<AutoUploadService>());
+    services.push_back(std::make_unique<RegisterService>());
     return services;
 }
 

@@ -197,6 +197,17 @@ bool LineRunner::reference(const Token& word, Ref& ref) {
     Variables& vars = in_.vars_;
     if (name == "VR") return element(vars.vr(), name, ref);
     if (name == "TABLE") return element(vars.table(), name, ref);
+    if (const auto view = findModbusView(name)) {
+        double index;
+        if (!expect(Tok::lparen, "'('") || !expression(index) || !expect(Tok::rparen, "')'")) return false;
+        const double i = std::trunc(index);
+        if (!vars.validModbusIndex(*view, i))
+            return fail(ErrorKind::indexRange, name + " index " + formatNumber(index) + " out of range");
+        ref.kind = Ref::Kind::modbus;
+        ref.view = *view;
+        ref.index = static_cast<size_t>(i);
+        return true;
+    }
     if (name == "IFAUTOUP_PORT") {
         ref.kind = Ref::Kind::autoUpload;
         return true;
@@ -241,6 +252,7 @@ bool LineRunner::read(const Ref& ref, double& v) {
         case Ref::Kind::axis: v = in_.vars_.axisValue(ref.axis, ref.param); return true;
         case Ref::Kind::autoUpload: v = in_.vars_.autoUploadPort ? 1 : 0; return true;
         case Ref::Kind::constant: v = ref.value; return true;
+        case Ref::Kind::modbus: v = in_.vars_.modbusValue(ref.view, ref.index); return true;
     }
     return false;
 }
@@ -259,6 +271,9 @@ bool LineRunner::write(const Ref& ref, double v) {
             return true;
         case Ref::Kind::constant:
             return fail(ErrorKind::syntax, "cannot assign to " + ref.name);
+        case Ref::Kind::modbus:
+            if (Error e = in_.vars_.setModbusValue(ref.view, ref.index, v)) return fail(e.kind, e.message);
+            return true;
     }
     return false;
 }

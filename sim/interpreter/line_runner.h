@@ -23,8 +23,10 @@ public:
 private:
     // A place a value is read from or assigned to.
     struct Ref {
-        enum class Kind { slot, axis, autoUpload, constant } kind = Kind::constant;
+        enum class Kind { slot, axis, autoUpload, constant, modbus } kind = Kind::constant;
         double* slot = nullptr;
+        ModbusView view = ModbusView::reg;
+        size_t index = 0;
         int axis = 0;
         AxisParam param = AxisParam::units;
         double value = 0;

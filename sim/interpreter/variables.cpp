@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "interpreter/functions.h"
 
@@ -25,6 +26,18 @@ constexpr std::string_view kKeywords[] = {
     "LOCAL", "WHILE", "WEND", "FOR", "TO", "STEP", "NEXT", "IF", "THEN", "ELSE", "ENDIF", "END",
 };
 
+struct ModbusName {
+    std::string_view name;
+    ModbusView view;
+};
+
+constexpr ModbusName kModbusNames[] = {
+    {"MODBUS_BIT", ModbusView::bit},
+    {"MODBUS_REG", ModbusView::reg},
+    {"MODBUS_LONG", ModbusView::longValue},
+    {"MODBUS_IEEE", ModbusView::ieee},
+};
+
 }  // namespace
 
 std::optional<AxisParam> findAxisParam(std::string_view upperName) {
@@ -33,12 +46,73 @@ std::optional<AxisParam> findAxisParam(std::string_view upperName) {
     return std::nullopt;
 }
 
+std::optional<ModbusView> findModbusView(std::string_view upperName) {
+    for (const ModbusName& m : kModbusNames)
+        if (m.name == upperName) return m.view;
+    return std::nullopt;
+}
+
 bool isReservedWord(std::string_view upperName) {
-    if (findAxisParam(upperName) || findFunction(upperName)) return true;
+    if (findAxisParam(upperName) || findFunction(upperName) || findModbusView(upperName)) return true;
     return std::find(std::begin(kKeywords), std::end(kKeywords), upperName) != std::end(kKeywords);
 }
 
-Variables::Variables() : vr_(kVrCount, 0.0), table_(kTableCount, 0.0), axes_(kAxisLimit) {}
+Variables::Variables()
+    : vr_(kVrCount, 0.0),
+      table_(kTableCount, 0.0),
+      modbusBits_(kModbusBits, 0),
+      modbusRegisters_(kModbusRegisters, 0),
+      axes_(kAxisLimit) {}
+
+bool Variables::validModbusIndex(ModbusView view, double index) const {
+    const size_t size = view == ModbusView::bit ? kModbusBits : kModbusRegisters;
+    const size_t span = view == ModbusView::longValue || view == ModbusView::ieee ? 2 : 1;
+    return index >= 0 && index + static_cast<double>(span) <= static_cast<double>(size);
+}
+
+double Variables::modbusValue(ModbusView view, size_t index) const {
+    const auto pair = [&] {
+        return static_cast<uint32_t>(modbusRegisters_[index]) | (static_cast<uint32_t>(modbusRegisters_[index + 1]) << 16);
+    };
+    switch (view) {
+        case ModbusView::bit: return modbusBits_[index];
+        case ModbusView::reg: return static_cast<int16_t>(modbusRegisters_[index]);
+        case ModbusView::longValue: return static_cast<int32_t>(pair());
+        case ModbusView::ieee: {
+            const uint32_t bits = pair();
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            return f;
+        }
+    }
+    return 0;
+}
+
+Error Variables::setModbusValue(ModbusView view, size_t index, double v) {
+    const double whole = std::trunc(v);
+    uint32_t bits = 0;
+    switch (view) {
+        case ModbusView::bit:
+            modbusBits_[index] = v != 0 ? 1 : 0;
+            return {};
+        case ModbusView::reg:
+            if (!(whole >= -32768 && whole <= 65535)) return {ErrorKind::badValue, "value does not fit 16 bits"};
+            modbusRegisters_[index] = static_cast<uint16_t>(static_cast<int32_t>(whole));
+            return {};
+        case ModbusView::longValue:
+            if (!(whole >= -2147483648.0 && whole <= 4294967295.0)) return {ErrorKind::badValue, "value does not fit 32 bits"};
+            bits = static_cast<uint32_t>(static_cast<int64_t>(whole));
+            break;
+        case ModbusView::ieee: {
+            const float f = static_cast<float>(v);
+            std::memcpy(&bits, &f, sizeof bits);
+            break;
+        }
+    }
+    modbusRegisters_[index] = static_cast<uint16_t>(bits & 0xFFFF);
+    modbusRegisters_[index + 1] = static_cast<uint16_t>(bits >> 16);
+    return {};
+}
 
 void Variables::setAxisCount(int n) { axisCount_ = std::clamp(n, 0, kAxisLimit); }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -21,6 +22,16 @@ inline constexpr size_t kMaxNameLength = 32;
 inline constexpr size_t kMaxArraySize = 100000;
 inline constexpr size_t kMaxNamedElements = 1000000;
 inline constexpr int kAxisLimit = 64;
+// The Modbus areas: coils and holding registers, shared with the standard
+// Modbus functions.
+inline constexpr size_t kModbusBits = 4096;
+inline constexpr size_t kModbusRegisters = 8192;
+
+// How a command names the Modbus areas: MODBUS_BIT(n) one coil,
+// MODBUS_REG(n) one register (signed 16 bits), MODBUS_LONG(n) and
+// MODBUS_IEEE(n) registers n and n + 1 (low half first) as a signed 32-bit
+// integer or a single float.
+enum class ModbusView { bit, reg, longValue, ieee };
 
 enum class AxisParam { units, speed, accel, decel, dpos, mpos };
 
@@ -41,6 +52,7 @@ struct Named {
 
 // The parameter of an upper-case axis parameter name.
 std::optional<AxisParam> findAxisParam(std::string_view upperName);
+std::optional<ModbusView> findModbusView(std::string_view upperName);
 // True for every word the language itself uses (keywords, functions,
 // arrays, parameters); such words cannot be declared as names.
 bool isReservedWord(std::string_view upperName);
@@ -51,6 +63,12 @@ public:
 
     std::vector<double>& vr() { return vr_; }
     std::vector<double>& table() { return table_; }
+    // One byte per coil, 0 or 1.
+    std::vector<uint8_t>& modbusBits() { return modbusBits_; }
+    std::vector<uint16_t>& modbusRegisters() { return modbusRegisters_; }
+    bool validModbusIndex(ModbusView view, double index) const;
+    double modbusValue(ModbusView view, size_t index) const;
+    Error setModbusValue(ModbusView view, size_t index, double v);
 
     int axisCount() const { return axisCount_; }
     // Axes beyond kAxisLimit are not kept.
@@ -69,6 +87,8 @@ public:
 private:
     std::vector<double> vr_;
     std::vector<double> table_;
+    std::vector<uint8_t> modbusBits_;
+    std::vector<uint16_t> modbusRegisters_;
     std::vector<AxisParams> axes_;
     int axisCount_ = 8;
     std::map<std::string, Named, std::less<>> named_;

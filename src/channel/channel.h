@@ -133,7 +133,10 @@ int32_t sendOnly(CommandChannel& ch, uint8_t* request);
 void resetWait(CommandChannel& ch);
 
 // Standard Modbus functions (values in host order; bits least significant
-// first). A count of 0 returns 0 without traffic.
+// first). A count of 0 returns 0 without traffic. The reads write the
+// caller's array only from a reply that carries exactly the requested bits
+// or registers (anything else is 3403), so a register read never writes
+// more than the 127 words one reply can carry.
 int32_t readCoils(CommandChannel& ch, uint16_t start, uint16_t count, uint8_t* bitsOut,
                   uint32_t budgetMs);
 int32_t readHoldingRegisters(CommandChannel& ch, uint16_t start, uint16_t count, uint16_t* wordsOut,

@@ -42,6 +42,14 @@ int32_t lockedTransact(ControllerHandle& h, PacketArea& area) {
     return transact(h.channel, area.request, area.reply, static_cast<uint32_t>(budget));
 }
 
+int32_t lockedChannelCall(ControllerHandle& h, int32_t (*call)(void* context, CommandChannel& ch, uint32_t budgetMs),
+                          void* context) {
+    TransactionGuard guard(h);
+    if (!guard.usable()) return rc::invalidHandle;
+    const int32_t budget = h.timeoutMs.load(std::memory_order_relaxed);
+    return call(context, h.channel, static_cast<uint32_t>(budget));
+}
+
 int32_t lockedSendOnly(ControllerHandle& h, PacketArea& area, const std::atomic<uint8_t>* keepWaiting) {
     TransactionGuard guard(h, keepWaiting);
     if (!guard.usable()) return rc::invalidHandle;

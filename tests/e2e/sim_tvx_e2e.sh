@@ -53,6 +53,19 @@ expect 0 '^ain 4: 2.5$' "$tvx" io 127.0.0.50 ain 4
 expect 0 '^aout 1: -7$' "$tvx" io 127.0.0.50 aout 1 -7
 expect 0 '^out 3: 0$' "$tvx" io 127.0.0.51 out 3   # the other controller is untouched
 
+# Modbus coils and registers, and the named areas over the same store.
+expect 0 '^regs 10-12: 7 65535 3$' "$tvx" modbus 127.0.0.50 write regs 10 3 7 -1 3
+expect 0 '^regs 11: 65535$' "$tvx" modbus 127.0.0.50 read regs 11 1
+expect 0 '^coils 4-13: 10110000 01$' "$tvx" modbus 127.0.0.50 write coils 4 10 1 0 1 1 0 0 0 0 0 1
+expect 0 '^M 4-7: 1 0 1 1$' "$tvx" reg 127.0.0.50 M 4 4
+expect 0 '^D 10-11: 7 -1$' "$tvx" reg 127.0.0.50 D 10 2
+expect 0 '^VR 2-3: 1.5 -3$' "$tvx" reg 127.0.0.50 VR 2 2 1.5 -3
+expect 0 '^-3$' "$tvx" exec 127.0.0.50 '?VR(3)'
+expect 0 '^DT 0: 0.125$' "$tvx" reg 127.0.0.50 DT 0 1 --width 64 0.125
+expect 1 'modbus .*\(3422\)$' "$tvx" modbus 127.0.0.50 read regs 8190 5
+expect 1 'reg .*\(20002\)$' "$tvx" reg 127.0.0.50 AD 0 1 5
+expect 2 'COUNT must be 1-125' "$tvx" modbus 127.0.0.50 read regs 0 126
+
 # Errors: controller status with its description; usage errors exit 2.
 expect 1 'ain: .*\(3204\)$' "$tvx" io 127.0.0.50 ain 99
 expect 2 'in needs N or FIRST-LAST' "$tvx" io 127.0.0.50 in 70000
@@ -65,7 +78,7 @@ expect 1 'enable: .*\(3204\)$' "$tvx" watch 127.0.0.50 'NO_SUCH_VALUE' --count 1
 expect 2 'ITEMS: a name was expected' "$tvx" watch 127.0.0.50 '9X'
 expect 2 'unknown command' "$tvx" frobnicate
 expect 2 '--time needs' "$tvx" search --time 0
-for c in search info io; do
+for c in search info io modbus reg; do
     expect 0 "^usage: tvx $c " "$tvx" "$c" --help
 done
 expect 0 '^  search ' "$tvx" --help

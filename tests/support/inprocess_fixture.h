@@ -42,12 +42,16 @@ public:
     // Sees each request packet before the controller; true loses it.
     std::function<bool(const Bytes& request)> dropRequest;
     std::vector<Bytes> requests;  // every function-72 request packet sent
+    // Every standard Modbus request (function code first, framing removed).
+    std::vector<Bytes> standardFrames;
 
 private:
     static bool requestThunk(void* ctx, const uint8_t* request, size_t n) {
         auto& self = *static_cast<InProcessController*>(ctx);
         const size_t hdr = self.tcp() ? 6 : 0;
         const size_t trailer = self.tcp() ? 0 : 2;
+        if (n >= hdr + 2 + trailer && request[hdr + 1] != 72)
+            self.standardFrames.emplace_back(request + hdr + 1, request + n - trailer);
         if (!self.dropRequest || n < hdr + 2 + trailer || request[hdr + 1] != 72) return true;
         return !self.dropRequest(Bytes(request + hdr + 2, request + n - trailer));
     }
