@@ -6,7 +6,7 @@
 #include "base/result_codes.h"
 #include "frame/trace_setup.h"
 #include "link/handle_table.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "platform/platform.h"
 
 namespace tvx {
