@@ -11,7 +11,7 @@
 
 #include "base/bytes.h"
 #include "packaging/archive_builder.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "support/bmp_fixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/source_hashes.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/archive_reader.h"
 
 using namespace tvx;

@@ -8,7 +8,7 @@
 
 #include "base/byte_buffer.h"
 #include "fuzz_file_input.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/library_file.h"
 
 using namespace tvx;

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base/byte_buffer.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/plc_section.h"
 
 using namespace tvx;

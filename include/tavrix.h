@@ -593,6 +593,75 @@ TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE handle, uint16_t table, ui
                                            uint32_t* readCount);
 
 /* ---------------------------------------------------------------------------
+ * Firmware update
+ *
+ * A firmware image file is a 32-byte header and its payload. Every local
+ * check of an image is made before anything is sent: the header must
+ * declare exactly the bytes after it (else 20018); the type must be known
+ * and the payload not empty (20018); an enciphered payload must be whole
+ * 32-byte blocks (20018); a sectioned image (type 2234) needs at least one
+ * section, non-empty sections and descriptors inside its table (20018),
+ * terminated names of at most 1023 characters (20013), section lengths
+ * that add up to the payload (20012) and matching checksums (20011). The
+ * image is read whole into memory and freed before return.
+ * ------------------------------------------------------------------------- */
+
+/* Checks an image against the controller without downloading it: the
+ * header checks above, then the controller's judgement of the header; a
+ * controller that cannot judge it (3205) has its hardware identifier
+ * compared with the image's (20020 when they differ). */
+TVX_API int32_t TVX_STDCALL TVX_CheckFirmWare(TVX_HANDLE handle, const char* path);
+/* Checks, prepares and downloads an image: 20020 when it is built for
+ * another hardware identifier. A sectioned image goes section by section
+ * with progress over all of them; a failure during a section leaves the
+ * sections already sent on the controller. */
+TVX_API int32_t TVX_STDCALL TVX_DownFirmWare(TVX_HANDLE handle, const char* path);
+TVX_API int32_t TVX_STDCALL TVX_StartHardwareTest(TVX_HANDLE handle);
+/* Starts the application firmware / enters the boot loader. */
+TVX_API int32_t TVX_STDCALL TVX_JumpApp(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_JumpNbios(TVX_HANDLE handle);
+
+/* ---------------------------------------------------------------------------
+ * The three-file store and its RAM download
+ *
+ * A store of program files apart from the file system. Names are sent
+ * without their terminator (at most 2040 characters for the check, 2044
+ * for deletion; longer gives 20002).
+ * ------------------------------------------------------------------------- */
+
+/* `exists` (required) receives 0 for a missing file (then `value` is left
+ * alone) and 1 otherwise, with the controller's value through `value`
+ * (optional). An answer that is not exactly 4 bytes gives 20100. */
+TVX_API int32_t TVX_STDCALL TVX_Check3File(TVX_HANDLE handle, const char* name, uint8_t* exists, uint32_t* value);
+/* Listing: nameOut must hold 2035 bytes, as for TVX_FindFirstFile. */
+TVX_API int32_t TVX_STDCALL TVX_FindFirst3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_FindNext3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_GetCur3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+TVX_API int32_t TVX_STDCALL TVX_Delete3File(TVX_HANDLE handle, const char* name);
+TVX_API int32_t TVX_STDCALL TVX_RemoveAll3Files(TVX_HANDLE handle);
+TVX_API int32_t TVX_STDCALL TVX_Down3File(TVX_HANDLE handle, const char* localPath, const char* name);
+TVX_API int32_t TVX_STDCALL TVX_DownMem3File(TVX_HANDLE handle, const void* data, uint32_t length, const char* name);
+/* Whole-file download to RAM under `name` cut to 127 characters, the byte
+ * 0x13 and `number` in decimal. A NULL name gives 20002. */
+TVX_API int32_t TVX_STDCALL TVX_Down3FileRam(TVX_HANDLE handle, const char* localPath, const char* name, int32_t number);
+TVX_API int32_t TVX_STDCALL TVX_DownMem3FileRam(TVX_HANDLE handle, const void* data, uint32_t length,
+                                                const char* name, int32_t number);
+/* `space` (optional) receives the remaining RAM space. */
+TVX_API int32_t TVX_STDCALL TVX_3FileRamGetRemainSpace(TVX_HANDLE handle, uint16_t value, uint32_t* space);
+/* RAM download in parts: begin (name at most 1024 characters, NULL for
+ * none), any number of parts, end. `out` (optional) receives the
+ * controller's answer value: of the start, and of a part's last
+ * acknowledged block. Each part is sent in blocks numbered from 1; a block
+ * the controller refuses is resumed from the position it reports. A
+ * controller asking for empty blocks gives 20100. */
+TVX_API int32_t TVX_STDCALL TVX_3FileRamDownBegin(TVX_HANDLE handle, uint16_t fileNumber, uint32_t announced,
+                                                  const char* name, uint32_t* out);
+TVX_API int32_t TVX_STDCALL TVX_3FileRamDownPart(TVX_HANDLE handle, uint16_t fileNumber, const void* data,
+                                                 uint32_t length, uint32_t* out);
+TVX_API int32_t TVX_STDCALL TVX_3FileRamDownEnd(TVX_HANDLE handle, uint16_t fileNumber);
+TVX_API int32_t TVX_STDCALL TVX_Run3FileRam(TVX_HANDLE handle, uint16_t first, uint16_t second);
+
+/* ---------------------------------------------------------------------------
  * Projects, program archives and library files
  *
  * Paths are file-system paths; '\' and '/' both separate directories. A

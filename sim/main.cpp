@@ -14,7 +14,7 @@
 
 #include "engine/controller.h"
 #include "engine/display_service.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "server/camera_png.h"
 #include "engine/pci_card.h"
 #include "server/card_server.h"

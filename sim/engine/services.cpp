@@ -6,10 +6,12 @@
 #include "engine/auto_upload_service.h"
 #include "engine/cycle_upload_service.h"
 #include "engine/display_service.h"
+#include "engine/firmware_service.h"
 #include "engine/lock_gate.h"
 #include "engine/program_service.h"
 #include "engine/register_service.h"
 #include "engine/serial_line_service.h"
+#include "engine/three_file_service.h"
 
 namespace tvx::sim {
 
@@ -23,6 +25,8 @@ std::vector<std::unique_ptr<Service>> makeServices() {
     services.push_back(std::make_unique<CycleUploadService>());
     services.push_back(std::make_unique<AutoUploadService>());
     services.push_back(std::make_unique<RegisterService>());
+    services.push_back(std::make_unique<FirmwareService>());
+    services.push_back(std::make_unique<ThreeFileService>());
     return services;
 }
 

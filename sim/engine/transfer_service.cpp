@@ -91,6 +91,7 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
                                                                    : FileStore::validName(name);
     if (total == 0 || !nameOk) return kBadRequest;
     down_ = Download{};
+    reported_ = nullptr;
     down_.active = true;
     down_.code = command;
     down_.name = name;
@@ -203,6 +204,14 @@ int32_t TransferService::listing(const uint8_t* args, size_t n, size_t room, std
 }
 
 int32_t TransferService::transferState(std::string& data) const {
+    if (reported_) {
+        appendU32(data, reported_->received);
+        appendU32(data, reported_->total);
+        appendU32(data, reported_->code);
+        appendU32(data, reported_->tag);
+        appendU16(data, reported_->lastBlock);
+        return 0;
+    }
     appendU32(data, static_cast<uint32_t>(down_.data.size()));
     appendU32(data, down_.total);
     appendU32(data, down_.code);

@@ -21,6 +21,17 @@ struct TransferSettings {
     uint16_t uploadBlock = 2026;   // data bytes per upload block: the most a reply carries
 };
 
+// A download as the transfer state (request 148) reports it. Services with
+// downloads of their own keep one and point the report at it while their
+// transfer is the latest.
+struct TransferRecord {
+    uint32_t received = 0;
+    uint32_t total = 0;
+    uint32_t code = 0;
+    uint32_t tag = 0;              // the file number of a RAM part
+    uint16_t lastBlock = 0xFFFF;   // 0xFFFF when no transfer is under way
+};
+
 class TransferService {
 public:
     using Bytes = std::vector<uint8_t>;
@@ -44,6 +55,9 @@ public:
     std::map<uint16_t, Bytes>& flashTables() { return tables_; }
     // Counts of download blocks refused for a gap (a lost block).
     uint32_t refusedBlocks() const { return refused_; }
+    // Request 148 reports `record` from now on (null: this service's own
+    // download), until the next download starts here.
+    void reportTransfer(const TransferRecord* record) { reported_ = record; }
 
 private:
     struct Download {
@@ -82,6 +96,7 @@ private:
     Upload up_;
     size_t listIndex_ = 0;
     uint32_t refused_ = 0;
+    const TransferRecord* reported_ = nullptr;
 };
 
 }  // namespace tvx::sim

@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
+#include "base/archive_cipher.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "display/display_state.h"
 #include "frame/trace_setup.h"
 #include "link/handle_table.h"
 #include "monitoring/cycle_buffer.h"
-#include "packaging/archive_cipher.h"
 #include "platform/platform.h"
 
 namespace tvx {

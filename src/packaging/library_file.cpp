@@ -5,7 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/path_text.h"
 #include "packaging/plc_section.h"
 #include "packaging/source_hashes.h"

@@ -5,7 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/byte_transforms.h"
+#include "base/byte_transforms.h"
 #include "packaging/library_file.h"
 #include "packaging/path_text.h"
 #include "packaging/picture_record.h"

@@ -9,17 +9,6 @@
 namespace tvx {
 namespace {
 
-inline constexpr uint32_t kSerialBlock = 192;
-inline constexpr uint32_t kBlock = 992;
-inline constexpr uint32_t kMaxWindow = 100;
-// Resumptions in a row that bring no progress before a transfer gives up.
-inline constexpr int kMaxStalledResumptions = 3;
-
-struct Plan {
-    uint32_t blockSize;
-    uint32_t window;
-};
-
 // The transfer state the controller reports (request 148).
 struct ControllerPosition {
     uint32_t received;
@@ -37,24 +26,14 @@ uint32_t putName(uint8_t* at, const char* name) {
 }
 
 int32_t sendStart(ControllerHandle& h, uint16_t code, uint16_t attribute, uint32_t length, const char* name,
-                  bool serial, Plan& plan) {
+                  BlockPlan& plan) {
     PacketArea p(code, xfer::startName);
     putU16(p.args() + xfer::startAttribute, attribute);
     putU32(p.args() + xfer::startLength, length);
     p.setArgumentBytes(xfer::startName + putName(p.args() + xfer::startName, name));
     const int32_t r = lockedTransact(h, p);
     if (r != rc::ok) return r;
-    plan.blockSize = serial ? kSerialBlock : kBlock;
-    plan.window = 1;
-    if (p.dataLength() >= xfer::startReplyData) {
-        const uint32_t largest = getU16(p.data() + xfer::largestBlock);
-        const uint32_t window = getU16(p.data() + xfer::window);
-        plan.blockSize = std::min(plan.blockSize, largest) & ~31u;
-        plan.window = (window == 0 || serial) ? 1 : std::min(window, kMaxWindow);
-    }
-    // A controller that accepts less than 32 bytes a block cannot be served.
-    if (plan.blockSize == 0) return rc::replyLength;
-    return rc::ok;
+    return planDownload(h, p, true, plan);
 }
 
 bool askPosition(ControllerHandle& h, ControllerPosition& pos) {
@@ -69,29 +48,31 @@ bool askPosition(ControllerHandle& h, ControllerPosition& pos) {
 
 }  // namespace
 
-int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, const void* data, uint32_t length,
-                       const char* name) {
-    if (!data || length == 0) return rc::badArgument;
-    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
-    ProgressReset progress(h);
-
+int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bool oneBlockOnSerial, BlockPlan& plan) {
     const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
-    Plan plan{};
-    int32_t r = sendStart(h, code, attribute, length, name, serial, plan);
-    if (r != rc::ok) return r;
+    plan.blockSize = serial ? kSerialBlock : kBlock;
+    plan.window = 1;
+    if (startReply.dataLength() >= xfer::startReplyData) {
+        const uint32_t largest = getU16(startReply.data() + xfer::largestBlock);
+        const uint32_t window = getU16(startReply.data() + xfer::window);
+        plan.blockSize = std::min(plan.blockSize, largest) & ~31u;
+        plan.window = (window == 0 || (serial && oneBlockOnSerial)) ? 1 : std::min(window, kMaxWindow);
+    }
     if (!h.windowedTransfer) plan.window = 1;
+    // A controller that accepts less than 32 bytes a block cannot be served.
+    if (plan.blockSize == 0) return rc::replyLength;
+    return rc::ok;
+}
 
-    const auto* bytes = static_cast<const uint8_t*>(data);
+int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& plan, const uint8_t* bytes,
+                           uint32_t length, ProgressSpan span) {
     PacketArea p;
     uint32_t sent = 0;
     uint16_t counter = 0;
-    // Resumptions since the controller's received count last advanced: a
-    // transfer that keeps moving under mild loss goes on, one stuck on a
-    // block that never arrives ends.
-    int stalled = 0;
-    uint32_t lastResumedAt = 0;
+    int resumptions = 0;
+    uint32_t resumedAt = 0;
     while (sent < length) {
-        progress.set(sent, length);
+        h.progress.store(progressFraction(span.before + sent, span.total), std::memory_order_relaxed);
         counter = nextBlockNumber(counter);
         const uint32_t remaining = length - sent;
         const bool last = remaining <= plan.blockSize;
@@ -103,17 +84,19 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
         putU16(p.args() + xfer::blockCount, static_cast<uint16_t>(n));
         std::memcpy(p.args() + xfer::blockBytes, bytes + sent, n);
         p.setArgumentBytes(xfer::blockBytes + n);
-        r = acknowledged ? lockedTransact(h, p) : lockedSendOnly(h, p);
+        int32_t r = acknowledged ? lockedTransact(h, p) : lockedSendOnly(h, p);
         if (acknowledged && r == kBlockRefused) {
             // The controller lost a block: continue from where it stands, if
-            // it still holds this transfer.
+            // it still holds this transfer. Only resumptions that bring no
+            // progress count towards the limit, so a long transfer over a
+            // lossy link goes on while a block that never arrives ends it.
             ControllerPosition pos{};
             if (!askPosition(h, pos)) return kBlockRefused;
+            if (pos.received > resumedAt) resumptions = 0;
+            resumedAt = pos.received;
+            if (++resumptions > kMaxResumptions) return kBlockRefused;
             if (pos.lastBlock == kLastBlock || pos.code != code || pos.total != length || pos.received > length)
                 return kBlockRefused;
-            stalled = (stalled > 0 && pos.received > lastResumedAt) ? 1 : stalled + 1;
-            lastResumedAt = pos.received;
-            if (stalled > kMaxStalledResumptions) return kBlockRefused;
             sent = pos.received;
             counter = pos.lastBlock;
             continue;
@@ -122,6 +105,17 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
         sent += n;
     }
     return rc::ok;
+}
+
+int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, const void* data, uint32_t length,
+                       const char* name) {
+    if (!data || length == 0) return rc::badArgument;
+    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
+    ProgressReset progress(h);
+    BlockPlan plan;
+    const int32_t r = sendStart(h, code, attribute, length, name, plan);
+    if (r != rc::ok) return r;
+    return sendDownloadBlocks(h, code, plan, static_cast<const uint8_t*>(data), length, ProgressSpan{0, length});
 }
 
 int32_t downloadFile(ControllerHandle& h, uint16_t code, const char* localPath, const char* name) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "channel/packet_area.h"
 #include "channel/request_codes.h"
 #include "link/handle.h"
 
@@ -14,6 +15,11 @@ namespace transferCode = req;
 inline constexpr uint16_t kLastBlock = 0xFFFF;
 inline constexpr uint16_t kBlockRefused = 213;  // controller result: block refused
 inline constexpr uint32_t kMaxTransferName = 1024;
+inline constexpr uint32_t kSerialBlock = 192;  // download block bytes on a serial link
+inline constexpr uint32_t kBlock = 992;        // and on the other links
+inline constexpr uint32_t kMaxWindow = 100;    // blocks in flight at most
+// Resumptions in a row that bring no progress before a transfer gives up.
+inline constexpr int kMaxResumptions = 3;
 
 // Packet layouts of the block transfer requests.
 namespace xfer {
@@ -46,6 +52,31 @@ inline constexpr size_t stateTotal = 14;      // u32
 inline constexpr size_t stateCode = 18;       // u32
 inline constexpr size_t stateLastBlock = 26;  // u16
 }  // namespace xfer
+
+// How the blocks of one download go: bytes a block and blocks in flight.
+struct BlockPlan {
+    uint32_t blockSize = 0;
+    uint32_t window = 1;
+};
+// Where one download's progress lies inside a larger job (the sections of a
+// firmware image): progress = (before + sent) / total.
+struct ProgressSpan {
+    uint64_t before = 0;
+    uint64_t total = 0;
+};
+
+// The plan a controller's answer to a start packet sets: 992 bytes (192 on
+// a serial link) cut to the controller's largest block and to a multiple of
+// 32, its window up to 100 (1 without windowed transfer, and on a serial
+// link when `oneBlockOnSerial`). A reply without the two fields keeps the
+// defaults and window 1. 20100 when no whole 32 bytes fit a block.
+int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bool oneBlockOnSerial, BlockPlan& plan);
+// Sends the blocks of a download whose start packet the controller has
+// accepted, resuming after refused blocks from the position the controller
+// reports when it still holds a transfer of `code` and `length` bytes.
+// Sets the progress within `span`; resetting it is the caller's.
+int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& plan, const uint8_t* data,
+                           uint32_t length, ProgressSpan span);
 
 // Sends `length` bytes as one transfer, resuming after refused blocks.
 int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, const void* data, uint32_t length,

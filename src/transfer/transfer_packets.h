@@ -7,6 +7,11 @@
 
 namespace tvx {
 
+// done / total as the handle's progress (0 for a total of 0).
+inline float progressFraction(uint64_t done, uint64_t total) {
+    return total ? static_cast<float>(static_cast<double>(done) / static_cast<double>(total)) : 0.0f;
+}
+
 // Puts the handle's progress back to 0 whichever way a transfer ends.
 class ProgressReset {
 public:
@@ -15,8 +20,7 @@ public:
     ProgressReset(const ProgressReset&) = delete;
     ProgressReset& operator=(const ProgressReset&) = delete;
     void set(uint64_t done, uint64_t total) {
-        h_.progress.store(total ? static_cast<float>(static_cast<double>(done) / static_cast<double>(total)) : 0.0f,
-                          std::memory_order_relaxed);
+        h_.progress.store(progressFraction(done, total), std::memory_order_relaxed);
     }
 
 private:

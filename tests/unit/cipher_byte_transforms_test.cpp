@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/result_codes.h"
-#include "packaging/byte_transforms.h"
+#include "base/byte_transforms.h"
 #include "tavrix.h"
 
 namespace tvx {

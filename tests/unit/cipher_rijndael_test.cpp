@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 
 namespace tvx {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "base/result_codes.h"
 #include "base/whole_file.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "pkg_test_files.h"
 #include "support/inprocess_fixture.h"
 #include "tavrix.h"

@@ -11,7 +11,7 @@
 #include "base/result_codes.h"
 #include "base/debug_output.h"
 #include "frame/library_frame.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "platform/platform.h"
 #include "tavrix.h"
 

@@ -7,8 +7,8 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
-#include "packaging/byte_transforms.h"
+#include "base/archive_cipher.h"
+#include "base/byte_transforms.h"
 #include "packaging/plc_section.h"
 #include "packaging/source_hashes.h"
 

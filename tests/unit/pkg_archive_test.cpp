@@ -9,9 +9,9 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/archive_reader.h"
-#include "packaging/byte_transforms.h"
+#include "base/byte_transforms.h"
 #include "packaging/source_hashes.h"
 #include "platform/md5.h"
 #include "pkg_test_files.h"

@@ -6,7 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/library_file.h"
 #include "packaging/source_hashes.h"
 #include "pkg_test_files.h"

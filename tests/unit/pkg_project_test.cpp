@@ -7,7 +7,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "packaging/project_record.h"
 #include "pkg_test_files.h"
 #include "tavrix.h"

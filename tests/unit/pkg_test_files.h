@@ -11,8 +11,8 @@
 
 #include "base/bytes.h"
 #include "support/bmp_fixture.h"
-#include "packaging/archive_cipher.h"
-#include "packaging/byte_transforms.h"
+#include "base/archive_cipher.h"
+#include "base/byte_transforms.h"
 
 namespace tvx::testing {
 

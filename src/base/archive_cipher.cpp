@@ -1,4 +1,4 @@
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 
 #include <atomic>
 #include <cstring>

@@ -1,20 +1,10 @@
-#include "packaging/byte_transforms.h"
-
+// HMI file images are stored mirrored byte by byte; encoding and decoding
+// are the same transform.
+#include "base/byte_transforms.h"
 #include "base/result_codes.h"
 #include "tavrix.h"
 
 namespace tvx {
-
-int32_t byteMirror(uint8_t* buffer, size_t length) {
-    for (size_t i = 0; i < length; ++i) buffer[i] = static_cast<uint8_t>(2 - buffer[i]);
-    return rc::ok;
-}
-
-int32_t firmwareXor(uint8_t* buffer, size_t length) {
-    for (size_t i = 0; i < length; ++i) buffer[i] ^= kFirmwareXorMask;
-    return rc::ok;
-}
-
 namespace {
 int32_t hmiTransform(uint8_t* buffer, uint32_t length) {
     if (length == 0) return rc::ok;
@@ -22,7 +12,6 @@ int32_t hmiTransform(uint8_t* buffer, uint32_t length) {
     return byteMirror(buffer, length);
 }
 }  // namespace
-
 }  // namespace tvx
 
 extern "C" {

@@ -1,0 +1,60 @@
+#include "engine/block_receiver.h"
+
+namespace tvx::sim {
+namespace {
+uint16_t nextNumber(uint16_t n) { return n >= 0xFFFE ? 1 : static_cast<uint16_t>(n + 1); }
+}  // namespace
+
+void BlockReceiver::start(uint16_t code, uint32_t total, uint32_t tag) {
+    active_ = true;
+    complete_ = false;
+    data_.clear();
+    data_.reserve(total);
+    partStart_ = 0;
+    record_ = TransferRecord{};
+    record_.total = total;
+    record_.code = code;
+    record_.tag = tag;
+    record_.lastBlock = 0;
+}
+
+int32_t BlockReceiver::block(uint16_t code, uint16_t number, const uint8_t* data, size_t count) {
+    if (!active_ || complete_ || code != record_.code) return kStatusBlockRefused;
+    const size_t received = data_.size();
+    const bool fits = received + count <= record_.total;
+    const bool expected = number == kFinalBlock ? received + count == record_.total
+                                                : number == nextNumber(record_.lastBlock) && received + count < record_.total;
+    if (!fits || !expected || count == 0) {
+        ++refused_;
+        return kStatusBlockRefused;
+    }
+    data_.insert(data_.end(), data, data + count);
+    record_.received = static_cast<uint32_t>(data_.size());
+    record_.lastBlock = number;
+    if (number == kFinalBlock) complete_ = true;
+    return 0;
+}
+
+int32_t BlockReceiver::partBlock(uint16_t code, uint16_t number, const uint8_t* data, size_t count) {
+    if (!active_ || complete_ || code != record_.code || count == 0) return kStatusBlockRefused;
+    if (number == 1 && record_.lastBlock != 0xFFFE) {
+        // Block 1 starts a new part (after 65534 it only continues one).
+        partStart_ = data_.size();
+        record_.received = 0;
+    } else if (number != nextNumber(record_.lastBlock)) {
+        ++refused_;
+        return kStatusBlockRefused;
+    }
+    data_.insert(data_.end(), data, data + count);
+    record_.received = static_cast<uint32_t>(data_.size() - partStart_);
+    record_.lastBlock = number;
+    return 0;
+}
+
+void BlockReceiver::finish() {
+    complete_ = true;
+    active_ = false;
+    record_.lastBlock = kFinalBlock;
+}
+
+}  // namespace tvx::sim

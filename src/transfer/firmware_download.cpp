@@ -1,0 +1,68 @@
+#include "transfer/firmware_download.h"
+
+#include <cstring>
+
+#include "api/requests.h"
+#include "transfer/block_transfer.h"
+#include "transfer/transfer_packets.h"
+
+namespace tvx {
+namespace {
+
+inline constexpr uint32_t kLastSectionIndex = 0xFFFFFFFF;
+
+// Start packet of one section: request arguments.
+namespace sectionStart {
+inline constexpr size_t block = 0;             // u16, 0
+inline constexpr size_t reserved = 2;          // u16, 0
+inline constexpr size_t transferAttribute = 4;  // u32, 0
+inline constexpr size_t index = 8;             // u32, 0xFFFFFFFF for the last section
+inline constexpr size_t attribute = 12;        // u32, the descriptor's
+inline constexpr size_t length = 16;           // u32 section bytes
+inline constexpr size_t name = 20;             // text with its 0 byte
+}  // namespace sectionStart
+
+int32_t sendSection(ControllerHandle& h, const FirmwareImage& image, const FirmwareSection& s, uint32_t index,
+                    uint64_t before) {
+    PacketArea p(image.code, static_cast<uint32_t>(sectionStart::name + s.nameLength + 1));
+    putU32(p.args() + sectionStart::transferAttribute, 0);
+    putU32(p.args() + sectionStart::index, index);
+    putU32(p.args() + sectionStart::attribute, s.attribute);
+    putU32(p.args() + sectionStart::length, s.length);
+    std::memcpy(p.args() + sectionStart::name, s.name, s.nameLength);
+    int32_t r = lockedTransact(h, p);
+    if (r != rc::ok) return r;
+    // Sections keep the controller's window on serial links too.
+    BlockPlan plan;
+    r = planDownload(h, p, false, plan);
+    if (r != rc::ok) return r;
+    return sendDownloadBlocks(h, image.code, plan, image.payload + s.offset, s.length,
+                              ProgressSpan{before, image.sectionTotal});
+}
+
+int32_t downloadSections(ControllerHandle& h, const FirmwareImage& image) {
+    ProgressReset progress(h);
+    progress.set(0, image.sectionTotal);
+    uint64_t done = 0;
+    const size_t count = image.sections.size();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t index = i + 1 == count ? kLastSectionIndex : static_cast<uint32_t>(i);
+        const int32_t r = sendSection(h, image, image.sections[i], index, done);
+        if (r != rc::ok) return r;
+        done += image.sections[i].length;
+    }
+    return rc::ok;
+}
+
+}  // namespace
+
+int32_t downloadFirmware(ControllerHandle& h, const FirmwareImage& image) {
+    int32_t hardwareId = 0;
+    int32_t r = queryInt(h, req::hardId, &hardwareId);
+    if (r != rc::ok) return r;
+    if (static_cast<uint32_t>(hardwareId) != image.hardwareId) return rc::firmwareMismatch;
+    if (image.type == fwType::sectioned) return downloadSections(h, image);
+    return downloadBlocks(h, image.code, image.attribute, image.payload, image.payloadLength, nullptr);
+}
+
+}  // namespace tvx
