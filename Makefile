@@ -4,6 +4,7 @@
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
+#              and the longer soak (SOAK_SECONDS, default 60)
 .PHONY: all deps build test demo fuzz bench soak clean
 
 all: build

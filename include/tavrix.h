@@ -173,7 +173,11 @@ TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint
                                          TVX_HANDLE* out);
 /* Closes the link. Waits for a transaction in flight on another thread; a
  * caller holding the user lock (TVX_Signal_BasicP) must give it back first.
- * The handle stays refused (20009) afterwards. */
+ * The handle stays refused (20009) afterwards.
+ * Unloading the library (dlclose, FreeLibrary) with handles still open
+ * closes them and stops their receive and keep-alive threads; the unload
+ * returns within 2 seconds. No caller thread may be inside a TVX_ call
+ * then. */
 TVX_API int32_t TVX_STDCALL TVX_Close(TVX_HANDLE handle);
 /* Transaction budget in milliseconds (5000 after TVX_Open). */
 TVX_API int32_t TVX_STDCALL TVX_SetTimeOut(TVX_HANDLE handle, uint32_t ms);
