@@ -11,6 +11,7 @@
 
 #include "engine/controller.h"
 #include "engine/display_service.h"
+#include "packaging/archive_cipher.h"
 #include "server/camera_png.h"
 #include "server/model_settings.h"
 #include "server/responder.h"
@@ -63,6 +64,13 @@ int main(int argc, char** argv) {
             return 2;
         case ParseOutcome::run:
             break;
+    }
+
+    // The archive checks read archives with the library's cipher, which is
+    // made ready once per process (the shared library does it at load).
+    if (tvx::initArchiveCipher() != 0) {
+        std::fprintf(stderr, "tavrix-sim: the archive cipher could not be prepared\n");
+        return 1;
     }
 
     static Controller controller;  // large: kept off the stack
