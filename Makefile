@@ -4,7 +4,9 @@
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
-.PHONY: all deps build test demo fuzz bench soak clean
+# make dist-windows - dist/tavrix-VERSION-windows.zip: both DLLs, import
+#              libraries for MinGW and MSVC, the headers and tvx.exe
+.PHONY: all deps build test demo fuzz bench soak clean dist-windows
 
 all: build
 
@@ -30,5 +32,8 @@ bench: build
 soak: deps
 	scripts/soak.sh $${SOAK_ROUNDS:-25}
 
+dist-windows: deps
+	scripts/dist-windows.sh
+
 clean:
-	rm -rf build build-* 
+	rm -rf build build-* dist
