@@ -37,3 +37,6 @@ if(NOT WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/package/tavrix.pc DESTINATION ${TVX_PC_DIR})
 endif()
 
+# bash completion for tvx, where bash-completion looks for it.
+install(FILES ${CMAKE_SOURCE_DIR}/tools/tvx/tvx-completion.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tvx)
