@@ -18,6 +18,7 @@
 #define TAVRIX_HPP
 
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -205,6 +206,13 @@ struct FileEntry {
     std::string name;
     uint32_t size = 0;
     bool operator==(const FileEntry&) const = default;
+};
+
+/* 16-bit pixels row by row (`width` per row), in the controller's encoding. */
+struct Image {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint16_t> pixels;
 };
 
 /* Answer text waiting now, and whether the command has finished. */
@@ -432,6 +440,44 @@ public:
     Result<void> resume() { return TVX_Resume(handle_); }
     Result<void> pause() { return TVX_Pause(handle_); }
     Result<void> stop() { return TVX_Stop(handle_); }
+
+    // Remote LCD and camera images
+    /* The whole screen of LCD `lcd`; a session is opened and closed around
+     * the fetch. `rgb565` converts colours from 5-5-5 to 5-6-5. */
+    Result<Image> lcdScreen(uint32_t lcd = 0, bool rgb565 = false) {
+        TVX_LcdScreen screen{};
+        if (int32_t r = TVX_ELcdOpen(handle_, lcd, &screen.info)) return Result<Image>::failure(r);
+        Image image;
+        image.width = screen.info.width;
+        image.height = screen.info.height;
+        if (image.width > 0 && image.height > 0 && image.width <= UINT16_MAX && image.height <= UINT16_MAX) {
+            image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+            screen.regions.count = 1;
+            screen.regions.regions[0] = {0, 0, static_cast<uint16_t>(image.width), static_cast<uint16_t>(image.height)};
+        }
+        const int32_t r = rgb565 ? TVX_ELcdDataGetAll2(handle_, lcd, &screen, image.pixels.data())
+                                 : TVX_ELcdDataGetAll(handle_, lcd, &screen, image.pixels.data());
+        TVX_ELcdClose(handle_, lcd);
+        if (r != TVX_OK) return Result<Image>::failure(r);
+        return image;
+    }
+    /* Camera image `number` of the vision module. */
+    Result<Image> cameraImage(uint16_t number = 0, bool rgb565 = false) {
+        Image image;
+        if (int32_t r = TVX_NVLatinImgGetInfo(handle_, number, &image.width, &image.height, nullptr, nullptr))
+            return Result<Image>::failure(r);
+        if (image.width <= 0 || image.height <= 0) return Result<Image>::failure(TVX_ERR_REPLY_LENGTH);
+        const size_t count = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+        if (count > INT32_MAX / 2) return Result<Image>::failure(TVX_ERR_REPLY_LENGTH);
+        image.pixels.resize(count);
+        const int32_t bytes = static_cast<int32_t>(count * 2);
+        const int32_t r =
+            rgb565 ? TVX_NVLatinImgGet2(handle_, number, &image.width, &image.height, nullptr, image.pixels.data(), bytes)
+                   : TVX_NVLatinImgGet(handle_, number, &image.width, &image.height, nullptr, image.pixels.data(), bytes);
+        if (r != TVX_OK) return Result<Image>::failure(r);
+        image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+        return image;
+    }
 
 private:
     void reset() noexcept {

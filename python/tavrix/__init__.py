@@ -10,8 +10,8 @@ from collections import namedtuple
 
 from . import _library as L
 from ._library import library
-from .controller import (LINK_ETHERNET, LINK_PCI, LINK_SERIAL, ChildCard, Controller, FileEntry, SoftVersion,
-                         TaskState, project_record)
+from .controller import (LINK_ETHERNET, LINK_PCI, LINK_SERIAL, ChildCard, Controller, FileEntry, Image,
+                         SoftVersion, TaskState, project_record)
 from .errors import *  # noqa: F401,F403 (result-code names)
 from .errors import TavrixError, check, describe
 

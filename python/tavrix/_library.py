@@ -38,6 +38,22 @@ class TraceEvent(ctypes.Structure):
                 ("localPort", u16), ("remotePort", u16), ("port", str_)]
 
 
+class LcdScreenInfo(ctypes.Structure):
+    _fields_ = [("screenKind", i32), ("bitsPerPixel", i32), ("width", i32), ("height", i32)]
+
+
+class LcdRegion(ctypes.Structure):
+    _fields_ = [("x", u16), ("y", u16), ("width", u16), ("height", u16)]
+
+
+class LcdRegionList(ctypes.Structure):
+    _fields_ = [("count", i32), ("regions", LcdRegion * 5)]
+
+
+class LcdScreen(ctypes.Structure):
+    _fields_ = [("info", LcdScreenInfo), ("regions", LcdRegionList)]
+
+
 # Callbacks use the C convention on every platform.
 TraceCallback = ctypes.CFUNCTYPE(None, ptr(TraceEvent), void_p)
 
@@ -124,6 +140,16 @@ PROTOTYPES = {
     "TVX_Stop": (i32, [handle]),
     "TVX_UpCurNpjToMem": (i32, [handle, ctypes.c_char_p, u32, ptr(u32)]),
     "TVX_MakeNlib": (i32, [str_, str_]),
+    # Remote LCD and camera images
+    "TVX_ELcdOpen": (i32, [handle, u32, ptr(LcdScreenInfo)]),
+    "TVX_ELcdClose": (i32, [handle, u32]),
+    "TVX_ELcdDataGetAll": (i32, [handle, u32, ptr(LcdScreen), ptr(u16)]),
+    "TVX_ELcdDataGetAll2": (i32, [handle, u32, ptr(LcdScreen), ptr(u16)]),
+    "TVX_ELcdKeySet": (i32, [handle, u32, u16, i32]),
+    "TVX_ELcdMouseSet": (i32, [handle, u32, i32, u16, u16]),
+    "TVX_NVLatinImgGetInfo": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(i32)]),
+    "TVX_NVLatinImgGet": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(u16), i32]),
+    "TVX_NVLatinImgGet2": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(u16), i32]),
     "TVX_GetNlibFileType": (i32, [str_, ptr(i32)]),
     "TVX_GetNlibGlobalDefine": (i32, [str_, ctypes.c_char_p, u32]),
 }

@@ -1,4 +1,5 @@
 """Controller: one open link to a controller, closed on exit or close()."""
+import array
 import ctypes
 import os
 import threading
@@ -16,6 +17,8 @@ SoftVersion = namedtuple("SoftVersion", "version text date")
 TaskState = namedtuple("TaskState", "state second word value text")
 ChildCard = namedtuple("ChildCard", "id kind bytes")
 FileEntry = namedtuple("FileEntry", "name size")
+# 16-bit pixels, row by row (width per row), in the controller's encoding.
+Image = namedtuple("Image", "width height pixels")
 
 PROJECT_RECORD_MAX_BYTES = 64 + 36 * 1000
 PATH_BYTES = 260
@@ -289,7 +292,14 @@ class Controller:
             check(function(self._handle, *args), name)
             return
         result = []
-        worker = threading.Thread(target=lambda: result.append(function(self._handle, *args)), daemon=True)
+
+        def transfer():
+            try:
+                result.append(function(self._handle, *args))
+            except BaseException as e:  # a bad argument: raised on the caller's thread below
+                result.append(e)
+
+        worker = threading.Thread(target=transfer, daemon=True)
         worker.start()
         try:
             while worker.is_alive():
@@ -298,6 +308,8 @@ class Controller:
                     progress(self.progress)
         finally:
             worker.join()  # the transfer owns the caller's buffers until it ends
+        if isinstance(result[0], BaseException):
+            raise result[0]
         check(result[0], name)
         progress(1.0)
 
@@ -394,6 +406,33 @@ class Controller:
 
     def stop(self):
         self._call("TVX_Stop")
+
+    # ------------------------------------------------------ LCD and camera
+
+    def lcd_screen(self, lcd=0, rgb565=False):
+        """The whole remote LCD screen `lcd` as an Image (a session is
+        opened and closed around the fetch). With `rgb565`, colours are
+        converted from 5-5-5 to 5-6-5."""
+        info = L.LcdScreenInfo()
+        self._call("TVX_ELcdOpen", lcd, ctypes.byref(info))
+        try:
+            screen = L.LcdScreen(info=info)
+            screen.regions.count = 1
+            screen.regions.regions[0] = L.LcdRegion(0, 0, info.width, info.height)
+            pixels = (L.u16 * (max(info.width, 0) * max(info.height, 0)))()
+            self._call("TVX_ELcdDataGetAll2" if rgb565 else "TVX_ELcdDataGetAll", lcd, ctypes.byref(screen), pixels)
+        finally:
+            self._lib.TVX_ELcdClose(self._handle, lcd)
+        return Image(info.width, info.height, array.array("H", pixels))
+
+    def camera_image(self, number=0, rgb565=False):
+        """Camera image `number` of the vision module as an Image."""
+        width, height = L.i32(), L.i32()
+        self._call("TVX_NVLatinImgGetInfo", number, ctypes.byref(width), ctypes.byref(height), None, None)
+        pixels = (L.u16 * (max(width.value, 0) * max(height.value, 0)))()
+        self._call("TVX_NVLatinImgGet2" if rgb565 else "TVX_NVLatinImgGet", number, ctypes.byref(width),
+                   ctypes.byref(height), None, pixels, ctypes.sizeof(pixels))
+        return Image(width.value, height.value, array.array("H", pixels[:width.value * height.value]))
 
     def current_project(self, capacity=PROJECT_RECORD_MAX_BYTES):
         """The controller's current project record, as bytes."""

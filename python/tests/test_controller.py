@@ -131,6 +131,17 @@ def test_project_runs_from_ram(ctl, tmp_path):
     assert e.value.code == tavrix.ERR_FILE_NOT_FOUND
 
 
+def test_lcd_screen_and_camera_image(ctl):
+    screen = ctl.lcd_screen()
+    assert screen.width > 0 and screen.height > 0
+    assert len(screen.pixels) == screen.width * screen.height
+    image = ctl.camera_image(0)
+    assert len(image.pixels) == image.width * image.height > 0
+    assert len(set(image.pixels)) > 1, "the test picture has more than one colour"
+    with pytest.raises(tavrix.TavrixError):
+        ctl.camera_image(999)
+
+
 def test_trace_sees_the_frames(ctl):
     events = []
     tavrix.set_trace(events.append)

@@ -136,6 +136,17 @@ TEST_F(CppWrapper, ProjectsRunFromTheirTextFile) {
     EXPECT_EQ(ctl.taskState(0).value().state, 1);
 }
 
+TEST_F(CppWrapper, LcdScreenAndCameraImage) {
+    const tavrix::Image screen = ctl.lcdScreen().value();
+    ASSERT_GT(screen.width, 0);
+    ASSERT_GT(screen.height, 0);
+    EXPECT_EQ(screen.pixels.size(), static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height));
+    const tavrix::Image image = ctl.cameraImage(0).value();
+    EXPECT_EQ(image.pixels.size(), static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+    EXPECT_GT(std::count_if(image.pixels.begin(), image.pixels.end(), [&](uint16_t p) { return p != image.pixels[0]; }), 0);
+    EXPECT_FALSE(ctl.cameraImage(999));
+}
+
 TEST(CppWrapperFree, VersionDescribeAndHash) {
     char text[16];
     ASSERT_EQ(TVX_GetDllVersion(text), TVX_OK);
