@@ -5,7 +5,10 @@
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
 #              and the longer soak (SOAK_SECONDS, default 60)
-.PHONY: all deps build test demo fuzz bench soak clean
+# make docs  - the reference of tavrix.h and tavrix.hpp (Doxygen) in build/docs/html
+# make dist-windows - dist/tavrix-VERSION-windows.zip: both DLLs, import
+#              libraries for MinGW and MSVC, the headers and tvx.exe
+.PHONY: all deps build test demo fuzz bench soak clean dist-windows docs
 
 all: build
 
@@ -31,5 +34,13 @@ bench: build
 soak: deps
 	scripts/soak.sh $${SOAK_ROUNDS:-25}
 
+docs: deps
+	mkdir -p build/docs
+	TVX_DOCS_DIR=build/docs doxygen docs/Doxyfile
+	@echo "build/docs/html/index.html"
+
+dist-windows: deps
+	scripts/dist-windows.sh
+
 clean:
-	rm -rf build build-* 
+	rm -rf build build-* dist

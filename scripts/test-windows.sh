@@ -97,5 +97,9 @@ i686-w64-mingw32-gcc-posix -std=c11 -Wall -Werror -Iinclude tests/windows/host_i
     build-win32/libtavrix.dll.a -o build-win32/host_implicit.exe
 echo "32-bit host links against the import library"
 
+echo "== Windows distribution (make dist-windows): unpacked, hosts linked against it"
+zip=$(scripts/dist-windows.sh | tail -n 1)
+tests/windows/check_dist.sh "$zip" "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)" || status=1
+
 echo "== Windows stage done in $(( $(date +%s) - started )) s"
 exit "$status"

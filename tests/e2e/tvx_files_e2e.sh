@@ -93,6 +93,7 @@ out=$(printf '?1+2\n\nPRINT 7*6\nexit\n?9\n' | "$tvx" term $A 2>&1)
 
 # term on a terminal: type, edit, cancel a line with Ctrl-C, recall history
 # with the arrow keys, leave with Ctrl-D.
+export TVX_HISTORY=$work/history
 transcript=$("$drive" --timeout 30 \
     'expect:>> ' 'send:?20+22\r' 'expect:42\r\n' \
     'expect:>> ' 'send:x?2*3\e[H\e[3~\e[C1\e[Fx\x7f\r' 'expect:36\r\n' \
@@ -102,6 +103,18 @@ transcript=$("$drive" --timeout 30 \
 rc=$?
 [ "$rc" -eq 0 ] || fail "term on a terminal exited $rc: $transcript"
 printf '%s' "$transcript" | grep -q 'ERROR' && fail "term ran a line it should have edited or cleared: $transcript"
+
+# The history outlives the session: a new one finds the first line again by
+# reverse search (Ctrl-R) and by the arrow key.
+grep -q '20+22' "$TVX_HISTORY" 2>/dev/null || fail "history file $TVX_HISTORY lacks the lines typed"
+grep -q 'bogus' "$TVX_HISTORY" && fail "a cancelled line entered the history"
+transcript=$("$drive" --timeout 30 \
+    'expect:>> ' 'send:\x1220+\r' 'expect:42\r\n' \
+    'expect:>> ' 'send:\e[A\e[A\e[A\r' 'expect:36\r\n' \
+    'expect:>> ' 'send:\x04' -- "$tvx" term $A)
+rc=$?
+[ "$rc" -eq 0 ] || fail "term with a saved history exited $rc: $transcript"
+unset TVX_HISTORY
 
 # Progress: a bar with percentages on a terminal, one plain line when piped.
 # A slow controller with a small window makes the transfer last a while.

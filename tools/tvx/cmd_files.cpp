@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "progress_bar.h"
 #include "progress_text.h"
 #include "session.h"
@@ -104,6 +105,17 @@ int runLs(const Invocation& inv) {
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     int32_t r;
     const std::vector<Entry> entries = listFiles(s.handle(), &r);
+    if (inv.global.json) {
+        // A failure part way is reported beside the entries read before it.
+        JsonArray files;
+        for (const Entry& e : entries) files.raw(JsonObject().add("name", e.name).add("size", e.size).text());
+        JsonObject o;
+        o.raw("files", files.text());
+        if (r != TVX_OK) o.raw("error", jsonError(r));
+        std::printf("%s\n", o.text().c_str());
+        if (r != TVX_OK) return reportFailure("ls " + s.address(), r);
+        return kExitOk;
+    }
     size_t width = 4;
     for (const Entry& e : entries) width = std::max(width, std::min(kNameColumn, e.name.size()));
     for (const Entry& e : entries)

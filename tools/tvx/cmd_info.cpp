@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -15,8 +16,9 @@ constexpr size_t kSpecBytes = 60;
 int runInfo(const Invocation& inv);
 
 TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system record",
-             "Opens the controller at ADDRESS (a.b.c.d or COMn) and prints what it reports about\n"
-             "itself. A value the controller does not provide is shown as unavailable.\n",
+             "Opens the controller at ADDRESS (a.b.c.d, COMn or PCI<n>) and prints what it reports\n"
+             "about itself. A value the controller does not provide is shown as unavailable.\n"
+             "With tvx --json: one object; an unavailable value is {\"error\":{\"code\",\"description\"}}.\n",
              runInfo});
 
 // The record's fields in wire order, little-endian, for the hex dump.
@@ -78,11 +80,71 @@ std::string hex32(int32_t v) {
     return t;
 }
 
+// The same report as one JSON object. Exit status 1 when any item failed;
+// a lost link ends the object early with the failure under "error".
+int infoJson(const Session& session) {
+    TVX_HANDLE h = session.handle();
+    JsonObject o;
+    o.add("controller", session.address());
+    bool failed = false;
+    int32_t lost = TVX_OK;
+    // Adds `key` with `json` on success, or the failure; false once the link is lost.
+    auto item = [&](const char* key, int32_t result, auto json) {
+        if (result == TVX_OK) {
+            o.raw(key, json());
+            return true;
+        }
+        failed = true;
+        if (linkLost(result)) {
+            o.raw("error", jsonError(result));
+            lost = result;
+            return false;
+        }
+        o.raw(key, JsonObject().raw("error", jsonError(result)).text());
+        return true;
+    };
+    auto number = [](auto v) { return std::to_string(v); };
+    uint8_t state = 0, task = 0;
+    char ip[21] = {}, mac[15] = {}, versionText[17] = {};
+    uint32_t version = 0, date = 0;
+    int32_t softId = 0, hardId = 0, clientId = 0, chipId = 0, error = 0;
+    TVX_SysSpecification sysRecord{};
+    const bool complete =
+        item("state", TVX_GetState(h, &state), [&] { return number(state); }) &&
+        item("stoppedTask", TVX_GetStopPauseTaskid(h, &task), [&] { return number(task); }) &&
+        item("ipAddress", TVX_GetCurIpAddr(h, ip), [&] { return jsonString(fieldText(ip, 20)); }) &&
+        item("macAddress", TVX_GetMac(h, mac), [&] { return jsonString(fieldText(mac, 14)); }) &&
+        item("softVersion", TVX_GetSoftVersion(h, &version, versionText, &date), [&] {
+            return JsonObject().add("text", fieldText(versionText, 16)).add("version", version).add("date", date).text();
+        }) &&
+        item("softId", TVX_GetSoftId(h, &softId), [&] { return number(softId); }) &&
+        item("hardId", TVX_GetHardId(h, &hardId), [&] { return number(hardId); }) &&
+        item("clientId", TVX_GetClientId(h, &clientId), [&] { return number(clientId); }) &&
+        item("chipId", TVX_GetChipId(h, &chipId), [&] { return number(chipId); }) &&
+        item("errorCode", TVX_GetError(h, &error), [&] { return number(error); }) &&
+        item("axes", TVX_OK, [&] { return number(static_cast<unsigned>(TVX_GetAxises(h))); }) &&
+        item("systemRecord", TVX_GetSysSpecification(h, &sysRecord), [&] {
+            uint8_t bytes[kSpecBytes];
+            specificationBytes(sysRecord, bytes);
+            std::string hex;
+            for (uint8_t b : bytes) {
+                char t[3];
+                std::snprintf(t, sizeof t, "%02x", b);
+                hex += t;
+            }
+            return JsonObject().add("axisCount", uint32_t{sysRecord.axisCount}).add("bytes", hex).text();
+        });
+    std::printf("%s\n", o.text().c_str());
+    if (!complete) return reportFailure("info " + session.address(), lost);
+    return failed ? kExitFailure : kExitOk;
+}
+
 int runInfo(const Invocation& inv) {
     const Command& self = *findCommand("info");
     if (inv.args.size() != 1) return usageError(self, inv.args.empty() ? "missing ADDRESS" : "too many arguments");
     Session session;
     if (int e = session.open(self, inv.args[0], inv.global)) return e;
+    if (inv.global.json) return infoJson(session);
     TVX_HANDLE h = session.handle();
     Report out(session);
 

@@ -7,6 +7,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -32,6 +33,9 @@ TVX_COMMAND({"io", "ADDRESS ACTION ...", "read and set digital and analog I/O",
              "  aout CH [VALUE]             read, or set, analog output channel CH\n"
              "\n"
              "Ranges print one digit per point, first point on the left, in groups of 8.\n"
+             "With tvx --json: {\"kind\":\"in\",\"first\":F,\"last\":L,\"values\":[0,1,...]} for\n"
+             "in, out and setall; {\"first\",\"last\",\"in\",\"out\"} for get; {\"set\":[...]} for\n"
+             "set; {\"kind\":\"ain\",\"channel\":C,\"value\":V} for ain and aout.\n"
              "Example: tvx io 127.0.0.21 set 3 1 4 1 && tvx io 127.0.0.21 out 0-7\n",
              runIo});
 
@@ -60,6 +64,15 @@ int32_t readRange(TVX_HANDLE h, bool inputs, uint32_t first, uint32_t last, std:
     return TVX_OK;
 }
 
+std::string jsonValues(const std::vector<uint8_t>& bits) {
+    JsonArray values;
+    for (uint8_t b : bits) values.add(uint64_t{b});
+    return values.text();
+}
+
+// One range of points, as text or as JSON.
+void printRange(bool json, const char* kind, uint32_t first, uint32_t last, const std::vector<uint8_t>& bits);
+
 std::string rangeLabel(const char* kind, uint32_t first, uint32_t last) {
     char t[48];
     if (first == last)
@@ -69,7 +82,18 @@ std::string rangeLabel(const char* kind, uint32_t first, uint32_t last) {
     return t;
 }
 
-int readPoints(Session& s, bool inputs, std::string_view rangeText) {
+void printRange(bool json, const char* kind, uint32_t first, uint32_t last, const std::vector<uint8_t>& bits) {
+    if (json) {
+        const JsonObject o = JsonObject().add("kind", kind).add("first", first).add("last", last).raw("values", jsonValues(bits));
+        std::printf("%s\n", o.text().c_str());
+    } else if (first == last) {
+        std::printf("%s %u\n", rangeLabel(kind, first, last).c_str(), bits.at(0) ? 1u : 0u);
+    } else {
+        std::printf("%s %s\n", rangeLabel(kind, first, last).c_str(), bitsText(bits).c_str());
+    }
+}
+
+int readPoints(Session& s, bool inputs, std::string_view rangeText, bool json) {
     const char* kind = inputs ? "in" : "out";
     uint32_t first, last;
     if (!parseRange(rangeText, kMaxIo, &first, &last) || last - first >= kMaxRange)
@@ -79,13 +103,13 @@ int readPoints(Session& s, bool inputs, std::string_view rangeText) {
         uint8_t v = 0;
         const int32_t r = inputs ? TVX_GetIn(h, first, &v) : TVX_GetOutput(h, first, &v);
         if (r != TVX_OK) return reportFailure("io " + s.address() + " " + kind, r);
-        std::printf("%s %u\n", rangeLabel(kind, first, last).c_str(), v ? 1u : 0u);
+        printRange(json, kind, first, last, {static_cast<uint8_t>(v ? 1 : 0)});
         return kExitOk;
     }
     std::vector<uint8_t> bits;
     const int32_t r = readRange(h, inputs, first, last, &bits);
     if (r != TVX_OK) return reportFailure("io " + s.address() + " " + kind, r);
-    std::printf("%s %s\n", rangeLabel(kind, first, last).c_str(), bitsText(bits).c_str());
+    printRange(json, kind, first, last, bits);
     return kExitOk;
 }
 
@@ -148,22 +172,32 @@ int runIo(const Invocation& inv) {
     TVX_HANDLE h = s.handle();
     const std::string what = "io " + s.address() + " " + std::string(action);
 
-    if (action == "in" || action == "out") return readPoints(s, action == "in", a[2]);
+    if (action == "in" || action == "out") return readPoints(s, action == "in", a[2], inv.global.json);
     if (action == "get") {
         std::vector<uint8_t> in, out;
         int32_t r = readRange(h, true, first, last, &in);
         if (r == TVX_OK) r = readRange(h, false, first, last, &out);
         if (r != TVX_OK) return reportFailure(what, r);
+        if (inv.global.json) {
+            const JsonObject o = JsonObject().add("first", first).add("last", last).raw("in", jsonValues(in)).raw("out", jsonValues(out));
+            std::printf("%s\n", o.text().c_str());
+            return kExitOk;
+        }
         std::printf("%s %s\n", rangeLabel("in ", first, last).c_str(), bitsText(in).c_str());
         std::printf("%s %s\n", rangeLabel("out", first, last).c_str(), bitsText(out).c_str());
         return kExitOk;
     }
     if (action == "set") {
+        JsonArray done;
         for (const auto& [io, state] : sets) {
             const int32_t r = TVX_SetOutput(h, io, state);
             if (r != TVX_OK) return reportFailure(what + " " + std::to_string(io), r);
-            std::printf("out %u: %u\n", io, static_cast<unsigned>(state));
+            if (inv.global.json)
+                done.raw(JsonObject().add("out", io).add("value", uint32_t{state}).text());
+            else
+                std::printf("out %u: %u\n", io, static_cast<unsigned>(state));
         }
+        if (inv.global.json) std::printf("%s\n", JsonObject().raw("set", done.text()).text().c_str());
         return kExitOk;
     }
     if (action == "setall") {
@@ -171,7 +205,7 @@ int runIo(const Invocation& inv) {
         if (r != TVX_OK) return reportFailure(what, r);
         std::vector<uint8_t> bits;
         for (uint32_t p = first; p <= last; ++p) bits.push_back((value >> (p - first)) & 1u);
-        std::printf("%s %s\n", rangeLabel("out", first, last).c_str(), bitsText(bits).c_str());
+        printRange(inv.global.json, "out", first, last, bits);
         return kExitOk;
     }
     // Analog channels.
@@ -182,7 +216,11 @@ int runIo(const Invocation& inv) {
     }
     const int32_t r = action == "ain" ? TVX_GetAIn(h, channel, &reading) : TVX_GetDaOut(h, channel, &reading);
     if (r != TVX_OK) return reportFailure(what, r);
-    std::printf("%s %u: %g\n", action == "ain" ? "ain" : "aout", channel, static_cast<double>(reading));
+    const char* kind = action == "ain" ? "ain" : "aout";
+    if (inv.global.json)
+        std::printf("%s\n", JsonObject().add("kind", kind).add("channel", channel).add("value", static_cast<double>(reading)).text().c_str());
+    else
+        std::printf("%s %u: %g\n", kind, channel, static_cast<double>(reading));
     return kExitOk;
 }
 

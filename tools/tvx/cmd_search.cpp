@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -80,6 +81,12 @@ int runSearch(const Invocation& inv) {
         if (!address.empty() && std::find(found.begin(), found.end(), address) == found.end()) found.push_back(address);
         if (blank == std::string::npos) break;
         pos = blank + 1;
+    }
+    if (inv.global.json) {
+        JsonArray list;
+        for (const std::string& a : found) list.add(a);
+        std::printf("%s\n", JsonObject().raw("controllers", list.text()).text().c_str());
+        return found.empty() ? kExitFailure : kExitOk;
     }
     if (found.empty()) {
         std::fprintf(stderr, "tvx search: no controller answered within %u ms\n", timeMs);

@@ -19,6 +19,7 @@ struct GlobalOptions {
     uint32_t timeoutMs = 0;   // transaction budget; 0 keeps the library's default
     uint32_t probeMs = 100;   // how long an open waits for the discovery answer
     bool trace = false;       // print every frame on standard error
+    bool json = false;        // data as one JSON document on standard output
 };
 
 struct Invocation {

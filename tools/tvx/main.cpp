@@ -6,6 +6,7 @@
 #include "command.h"
 #include "frame/library_frame.h"
 #include "session.h"
+#include "tavrix.h"
 #include "trace_print.h"
 
 namespace {
@@ -14,7 +15,8 @@ using namespace tvx::tool;
 
 void printUsage(FILE* out) {
     std::fprintf(out,
-                 "usage: tvx [--timeout MS] [--probe-ms MS] [--trace] COMMAND [ARGS...]\n"
+                 "usage: tvx [--timeout MS] [--probe-ms MS] [--trace] [--json] COMMAND [ARGS...]\n"
+                 "       tvx --version\n"
                  "\n"
                  "Commands:\n");
     for (const Command* c : commands()) std::fprintf(out, "  %-8s %s\n", c->name, c->summary);
@@ -24,6 +26,8 @@ void printUsage(FILE* out) {
                  "  --timeout MS    time budget of each request (default 5000)\n"
                  "  --probe-ms MS   how long to wait for a controller to answer before opening (default 100)\n"
                  "  --trace         print every frame sent and received, decoded, on standard error\n"
+                 "  --json          print data as one JSON document (search, info, io, ls)\n"
+                 "  --version       the versions of tvx and of the library it carries\n"
                  "  -h, --help      this text; 'tvx COMMAND --help' describes one command\n"
                  "\n"
                  "ADDRESS is a controller's IPv4 address (a.b.c.d) or a serial port COMn (n from 1 to\n"
@@ -48,6 +52,14 @@ private:
     int32_t result_;
 };
 
+int printVersion() {
+    char library[16];
+    const int32_t r = TVX_GetDllVersion(library);
+    if (r != TVX_OK) return reportFailure("tvx", r);
+    std::printf("tvx %s\nlibrary %s\n", TVX_TOOL_VERSION, library);
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,12 +74,16 @@ int main(int argc, char** argv) {
             printUsage(stdout);
             return kExitOk;
         }
+        if (all[i] == "--version") return printVersion();
         if (takeOption(all, i, "--timeout", &value, &missing)) {
             if (missing || !parseUnsigned(value, 600000, &n) || n == 0) {
                 std::fprintf(stderr, "tvx: --timeout needs milliseconds from 1 to 600000\n");
                 return kExitUsage;
             }
             inv.global.timeoutMs = static_cast<uint32_t>(n);
+        } else if (all[i] == "--json") {
+            inv.global.json = true;
+            ++i;
         } else if (all[i] == "--trace") {
             inv.global.trace = true;
             ++i;

@@ -1,12 +1,11 @@
 #include "term_session.h"
 
 #include <cstdio>
-#include <deque>
 #include <string_view>
 
 #include "answer_stream.h"
 #include "command.h"
-#include "line_editor.h"
+#include "line_input.h"
 #include "session.h"
 #include "terminal.h"
 
@@ -90,55 +89,50 @@ int plainSession(LineRunner& runner) {
     return runner.failed() ? kExitFailure : kExitOk;
 }
 
+#if TVX_HAVE_LIBEDIT
 int editedSession(LineRunner& runner, const std::string& address) {
-    put("Connected to " + address + ". Ctrl-D or 'exit' leaves; Ctrl-C clears the line.\n");
-    LineEditor editor;
-    std::deque<int> typedAhead;  // keys typed while an answer was awaited
-    // While an answer is awaited the keyboard is still read: Ctrl-C stops
-    // the wait, other keys are kept for the next prompt.
-    const auto idle = [&] {
-        const int key = readByte(kStdin, kIdleWaitMs);
-        if (key == 0x03) return true;
-        if (key >= 0) typedAhead.push_back(key);
-        return false;
-    };
+    LineInput input(LineInput::defaultHistoryPath());
+    if (!input.ok()) return plainSession(runner);
+    put("Connected to " + address + ". Ctrl-D or 'exit' leaves; Ctrl-C clears the line; Ctrl-R searches the history.\n");
+    std::string line;
     for (;;) {
-        put(editor.render(kPrompt, terminalColumns(kStdout)));
-        int key;
-        if (!typedAhead.empty()) {
-            key = typedAhead.front();
-            typedAhead.pop_front();
-        } else {
-            key = readByte(kStdin, -1);
+        const LineInput::Outcome outcome = input.read(kPrompt, &line);
+        if (outcome == LineInput::Outcome::ended) {
+            put("\n");
+            break;
         }
-        if (key == kReadEnded) break;
-        if (key == kReadTimedOut) continue;
-        switch (editor.feed(static_cast<char>(key))) {
-            case LineEditor::Outcome::editing:
-                continue;
-            case LineEditor::Outcome::cancelled:
-                put("^C\n");
-                continue;
-            case LineEditor::Outcome::endOfInput:
-                put("\n");
-                return runner.failed() ? kExitFailure : kExitOk;
-            case LineEditor::Outcome::accepted:
-                break;
-        }
-        put(editor.render(kPrompt, terminalColumns(kStdout)) + "\n");
-        const std::string line(trimmed(editor.take()));
-        if (isExit(line)) break;
-        if (!line.empty() && !runner.run(line, idle)) return kExitFailure;
+        if (outcome == LineInput::Outcome::cancelled) continue;
+        const std::string command(trimmed(line));
+        if (command.empty()) continue;
+        input.remember(command);
+        if (isExit(command)) break;
+        // While the answer is awaited the keyboard is still read, raw:
+        // Ctrl-C stops the wait, other keys wait for the next prompt.
+        std::string typedAhead;
+        RawTerminal raw;
+        raw.enable(kStdin);
+        const auto idle = [&] {
+            const int key = readByte(kStdin, kIdleWaitMs);
+            if (key == 0x03) return true;
+            if (key > 0) typedAhead.push_back(static_cast<char>(key));
+            return false;
+        };
+        const bool goOn = runner.run(command, idle);
+        raw.restore();
+        if (!goOn) return kExitFailure;
+        input.typeAhead(typedAhead);
     }
     return runner.failed() ? kExitFailure : kExitOk;
 }
+#endif
 
 }  // namespace
 
 int runTermSession(TVX_HANDLE h, const std::string& address, uint32_t limitMs) {
     LineRunner runner(h, address, limitMs);
-    RawTerminal raw;
-    if (isTerminal(kStdout) && raw.enable(kStdin)) return editedSession(runner, address);
+#if TVX_HAVE_LIBEDIT
+    if (isTerminal(kStdin) && isTerminal(kStdout)) return editedSession(runner, address);
+#endif
     return plainSession(runner);
 }
 

@@ -1,0 +1,224 @@
+"""Finding and loading the tavrix shared library, and the C prototypes.
+
+Every export the package uses is declared once in PROTOTYPES; a new export of
+the library needs one line there and a method that calls it. Exports missing
+from an older library only fail when they are called.
+"""
+import ctypes
+import ctypes.util
+import os
+import threading
+from pathlib import Path
+
+i32 = ctypes.c_int32
+u32 = ctypes.c_uint32
+u16 = ctypes.c_uint16
+u8 = ctypes.c_uint8
+f32 = ctypes.c_float
+str_ = ctypes.c_char_p
+ptr = ctypes.POINTER
+void_p = ctypes.c_void_p
+handle = ctypes.c_void_p  # TVX_HANDLE, opaque
+
+
+class SysSpecification(ctypes.Structure):
+    _fields_ = [("b0", u8), ("b1", u8), ("b2", u8), ("b3", u8), ("axisCount", u16), ("b6", u8 * 6),
+                ("u12", u32), ("u16", u32), ("u20", u32), ("w24", u16), ("w26", u16), ("w28", u16),
+                ("b30", u8), ("b31", u8), ("u32", u32), ("u36", u32), ("w40", u16 * 4), ("u48", u32),
+                ("w52", u16), ("b54", u8 * 6)]
+
+
+class ChildCard(ctypes.Structure):
+    _fields_ = [("id", u32), ("kind", u16), ("bytes", u8 * 5)]
+
+
+class TraceEvent(ctypes.Structure):
+    _fields_ = [("kind", u32), ("linkKind", u32), ("handle", handle), ("timestampNs", ctypes.c_uint64),
+                ("bytes", ptr(u8)), ("length", u32), ("level", u32), ("localIp", u32), ("remoteIp", u32),
+                ("localPort", u16), ("remotePort", u16), ("port", str_)]
+
+
+class LcdScreenInfo(ctypes.Structure):
+    _fields_ = [("screenKind", i32), ("bitsPerPixel", i32), ("width", i32), ("height", i32)]
+
+
+class LcdRegion(ctypes.Structure):
+    _fields_ = [("x", u16), ("y", u16), ("width", u16), ("height", u16)]
+
+
+class LcdRegionList(ctypes.Structure):
+    _fields_ = [("count", i32), ("regions", LcdRegion * 5)]
+
+
+class LcdScreen(ctypes.Structure):
+    _fields_ = [("info", LcdScreenInfo), ("regions", LcdRegionList)]
+
+
+# Callbacks use the C convention on every platform.
+TraceCallback = ctypes.CFUNCTYPE(None, ptr(TraceEvent), void_p)
+
+# name: (result type, argument types)
+PROTOTYPES = {
+    # Open, close and handle settings
+    "TVX_Open": (i32, [i32, str_, ptr(handle)]),
+    "TVX_FastOpen": (i32, [i32, str_, u32, ptr(handle)]),
+    "TVX_Close": (i32, [handle]),
+    "TVX_SetTimeOut": (i32, [handle, u32]),
+    "TVX_GetTimeOut": (i32, [handle, ptr(u32)]),
+    "TVX_GetProgress": (f32, [handle]),
+    "TVX_GetConnectType": (u8, [handle]),
+    "TVX_GetConnectString": (str_, [handle]),
+    "TVX_GetAxises": (u8, [handle]),
+    # Queries, I/O and axes
+    "TVX_GetState": (i32, [handle, ptr(u8)]),
+    "TVX_GetStopPauseTaskid": (i32, [handle, ptr(u8)]),
+    "TVX_GetCurIpAddr": (i32, [handle, ctypes.c_char_p]),
+    "TVX_GetClientId": (i32, [handle, ptr(i32)]),
+    "TVX_GetSoftId": (i32, [handle, ptr(i32)]),
+    "TVX_GetHardId": (i32, [handle, ptr(i32)]),
+    "TVX_GetError": (i32, [handle, ptr(i32)]),
+    "TVX_GetChipId": (i32, [handle, ptr(i32)]),
+    "TVX_GetSoftVersion": (i32, [handle, ptr(u32), ctypes.c_char_p, ptr(u32)]),
+    "TVX_SetAxisEnable": (i32, [handle, u32, u8]),
+    "TVX_SetOutput": (i32, [handle, u32, u8]),
+    "TVX_GetIn": (i32, [handle, u32, ptr(u8)]),
+    "TVX_GetOutput": (i32, [handle, u32, ptr(u8)]),
+    "TVX_SetOutAll": (i32, [handle, u32, u32, i32]),
+    "TVX_GetInAll": (i32, [handle, u32, u32, ptr(i32)]),
+    "TVX_GetOutAll": (i32, [handle, u32, u32, ptr(i32)]),
+    "TVX_SetDaOut": (i32, [handle, u32, i32]),
+    "TVX_GetDaOut": (i32, [handle, u32, ptr(f32)]),
+    "TVX_GetAIn": (i32, [handle, u32, ptr(f32)]),
+    "TVX_GetAxisStates": (i32, [handle, u32, ptr(u8)]),
+    "TVX_GetAxisFeatures": (i32, [handle, u32, ptr(i32)]),
+    "TVX_GetSysSpecification": (i32, [handle, ptr(SysSpecification)]),
+    "TVX_GetTaskState": (i32, [handle, u32, ptr(u8), ptr(u8), ptr(u16), ptr(i32), ctypes.c_char_p]),
+    "TVX_EnumChildCard": (i32, [handle, u32, ptr(ChildCard)]),
+    "TVX_GetMac": (i32, [handle, ctypes.c_char_p]),
+    # Discovery
+    "TVX_SearchEth": (i32, [ctypes.c_char_p, u32, u32]),
+    # Library
+    "TVX_GetDllVersion": (i32, [ctypes.c_char_p]),
+    "TVX_GetErrcodeDescription": (str_, [i32]),
+    "TVX_CalStringHash": (i32, [ctypes.c_char_p, u32, ptr(i32)]),
+    "TVX_HmiFileEncode": (i32, [ctypes.c_char_p, u32]),
+    "TVX_HmiFileDecode": (i32, [ctypes.c_char_p, u32]),
+    "TVX_SetTraceCallback": (i32, [TraceCallback, void_p, u32]),
+    # Text commands
+    "TVX_Execute": (i32, [handle, str_, u32, ctypes.c_char_p, u32]),
+    "TVX_ExecuteNoAck": (i32, [handle, str_, u32]),
+    "TVX_ExecuteWaitDown": (i32, [handle, u32]),
+    "TVX_ExecuteGetReceive": (i32, [handle, ctypes.c_char_p, u32, ptr(u32), ptr(u8)]),
+    "TVX_ExecuteGetRemainBuffSpace": (u32, [handle]),
+    "TVX_DirectCommand": (i32, [handle, str_, ctypes.c_char_p, u32]),
+    # Files, logs and flash tables
+    "TVX_DownFile": (i32, [handle, str_, str_]),
+    "TVX_DownMemFile": (i32, [handle, ctypes.c_char_p, u32, str_]),
+    "TVX_UpFile": (i32, [handle, str_, str_]),
+    "TVX_UpFileToMem": (i32, [handle, ctypes.c_char_p, u32, str_, ptr(u32)]),
+    "TVX_UpLogToMem": (i32, [handle, ctypes.c_char_p, u32, ptr(u32)]),
+    "TVX_FindFirstFile": (i32, [handle, ctypes.c_char_p, ptr(u32)]),
+    "TVX_FindNextFile": (i32, [handle, ctypes.c_char_p, ptr(u32)]),
+    "TVX_DeleteFile": (i32, [handle, str_]),
+    "TVX_FlashWritef": (i32, [handle, u16, u32, ptr(f32)]),
+    "TVX_FlashReadf": (i32, [handle, u16, u32, ptr(f32), ptr(u32)]),
+    # Projects and program archives
+    "TVX_MakeMultiFileNpj": (i32, [ctypes.c_char_p, ctypes.c_char_p, str_]),
+    "TVX_MakeNar": (i32, [str_, str_, str_, u32]),
+    "TVX_MakeNar2": (i32, [ctypes.c_char_p, str_, str_, str_, u32]),
+    "TVX_MakeNarAndDown": (i32, [handle, str_, str_, u32]),
+    "TVX_MakeNarAndDown2": (i32, [handle, ctypes.c_char_p, str_, str_, u32]),
+    "TVX_MakeNarAndRamRun": (i32, [handle, str_, str_, u32]),
+    "TVX_MakeNarAndRamRun2": (i32, [handle, ctypes.c_char_p, str_, str_, u32]),
+    "TVX_DownNar": (i32, [handle, str_, str_]),
+    "TVX_DownMemNar": (i32, [handle, ctypes.c_char_p, u32, str_]),
+    "TVX_DownNarToRamAndRun": (i32, [handle, str_]),
+    "TVX_DownMemNarToRamAndRun": (i32, [handle, ctypes.c_char_p, u32]),
+    "TVX_RunNarFile": (i32, [handle, str_]),
+    "TVX_Resume": (i32, [handle]),
+    "TVX_Pause": (i32, [handle]),
+    "TVX_Stop": (i32, [handle]),
+    "TVX_UpCurNpjToMem": (i32, [handle, ctypes.c_char_p, u32, ptr(u32)]),
+    "TVX_MakeNlib": (i32, [str_, str_]),
+    # Remote LCD and camera images
+    "TVX_ELcdOpen": (i32, [handle, u32, ptr(LcdScreenInfo)]),
+    "TVX_ELcdClose": (i32, [handle, u32]),
+    "TVX_ELcdDataGetAll": (i32, [handle, u32, ptr(LcdScreen), ptr(u16)]),
+    "TVX_ELcdDataGetAll2": (i32, [handle, u32, ptr(LcdScreen), ptr(u16)]),
+    "TVX_ELcdKeySet": (i32, [handle, u32, u16, i32]),
+    "TVX_ELcdMouseSet": (i32, [handle, u32, i32, u16, u16]),
+    "TVX_NVLatinImgGetInfo": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(i32)]),
+    "TVX_NVLatinImgGet": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(u16), i32]),
+    "TVX_NVLatinImgGet2": (i32, [handle, u16, ptr(i32), ptr(i32), ptr(i32), ptr(u16), i32]),
+    "TVX_GetNlibFileType": (i32, [str_, ptr(i32)]),
+    "TVX_GetNlibGlobalDefine": (i32, [str_, ctypes.c_char_p, u32]),
+}
+
+# Exports that use the C convention where the others use stdcall (32-bit Windows).
+CDECL = {"TVX_GetErrcodeDescription"}
+
+
+class Library:
+    """The loaded library; exports are looked up and typed on first use."""
+
+    def __init__(self, path):
+        self.path = path
+        self._c = ctypes.CDLL(path)
+        self._std = ctypes.WinDLL(path) if os.name == "nt" else self._c
+
+    def __getattr__(self, name):
+        if name not in PROTOTYPES:
+            raise AttributeError(name)
+        dll = self._c if name in CDECL else self._std
+        try:
+            function = getattr(dll, name)
+        except AttributeError:
+            raise NotImplementedError(f"{self.path} does not export {name}") from None
+        function.restype, function.argtypes = PROTOTYPES[name]
+        setattr(self, name, function)
+        return function
+
+
+def candidates():
+    """Where the library is looked for, in order."""
+    if os.name == "nt":
+        names = ["tavrix.dll"]
+    else:
+        names = ["libtavrix.so.1", "libtavrix.so"]
+    here = Path(__file__).resolve().parent
+    found = []
+    for name in names:
+        if (here / name).exists():
+            found.append(str(here / name))
+    system = ctypes.util.find_library("tavrix")
+    if system:
+        found.append(system)
+    found.extend(names)  # the loader's own search path
+    return found
+
+
+_lock = threading.Lock()
+_library = None
+
+
+def library():
+    """The process's one Library, loaded on first use. TAVRIX_LIBRARY, when
+    set, names the file to load and nothing else is tried."""
+    global _library
+    with _lock:
+        if _library is None:
+            explicit = os.environ.get("TAVRIX_LIBRARY")
+            if explicit:
+                _library = Library(explicit)
+            else:
+                errors = []
+                for path in candidates():
+                    try:
+                        _library = Library(path)
+                        break
+                    except OSError as e:
+                        errors.append(f"{path}: {e}")
+                else:
+                    raise OSError("the tavrix library was not found; set TAVRIX_LIBRARY to its path ("
+                                  + "; ".join(errors) + ")")
+        return _library

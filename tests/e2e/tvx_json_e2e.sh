@@ -1,0 +1,72 @@
+#!/bin/bash
+# tvx --version, --json on the data commands (each output parsed as JSON and
+# its values checked) and the bash completion script, against tavrix-sim in
+# a private network namespace.
+# Usage: tvx_json_e2e.sh TAVRIX_SIM TVX VERSION     Exit 77 (skipped) without namespaces.
+set -u
+sim=$1
+tvx=$2
+version=$3
+here=$(cd "$(dirname "$0")" && pwd)
+PATH=$PATH:/usr/sbin:/sbin
+
+if [ "${4:-}" != "--inside" ]; then
+    if ! unshare -rn true 2>/dev/null; then
+        echo "SKIP: no user and network namespace (unshare -rn)"
+        exit 77
+    fi
+    exec timeout -k 5 100 unshare -rn "$0" "$sim" "$tvx" "$version" --inside
+fi
+
+ip link set lo up
+ip route add broadcast 255.255.255.255 dev lo table local
+
+completion=$here/../../tools/tvx/tvx-completion.bash
+real_tvx=$tvx
+. "$here/e2e_lib.sh"
+
+# json_check COMMAND... -- PYTHON_EXPRESSION: the output is one JSON document
+# per line and the expression over the last one (d) holds.
+json_check() {
+    local args=() out
+    while [ "$1" != "--" ]; do args+=("$1"); shift; done
+    out=$("$tvx" --json "${args[@]}" 2>&1) || { fail "tvx --json ${args[*]} failed: $out"; return; }
+    printf '%s\n' "$out" | python3 -c '
+import json, sys
+docs = [json.loads(line) for line in sys.stdin]
+d = docs[-1]
+assert len(docs) == 1, docs
+assert eval(sys.argv[1]), d' "$2" || fail "tvx --json ${args[*]}: $out does not satisfy $2"
+}
+
+start 127.0.0.60 --set axes=6 --set 'version-text=JSON "1"' --set inputs=0,2 --set ain.4=2.5
+
+expect 0 "^tvx $version\$" "$real_tvx" --version
+expect 0 "^library $version\$" "$real_tvx" --version
+
+json_check search --time 300 -- 'd == {"controllers": ["127.0.0.60"]}'
+json_check info 127.0.0.60 -- 'd["axes"] == 6 and d["state"] == 0 and d["softVersion"]["text"] == "JSON \"1\"" and d["systemRecord"]["axisCount"] == 6 and len(d["systemRecord"]["bytes"]) == 120'
+json_check io 127.0.0.60 in 0-3 -- 'd == {"kind": "in", "first": 0, "last": 3, "values": [1, 0, 1, 0]}'
+json_check io 127.0.0.60 in 2 -- 'd["values"] == [1]'
+json_check io 127.0.0.60 set 3 1 5 0 -- 'd == {"set": [{"out": 3, "value": 1}, {"out": 5, "value": 0}]}'
+json_check io 127.0.0.60 get 2 4 -- 'd == {"first": 2, "last": 4, "in": [1, 0, 0], "out": [0, 1, 0]}'
+json_check io 127.0.0.60 ain 4 -- 'd == {"kind": "ain", "channel": 4, "value": 2.5}'
+printf 'PRINT 1\n' >"$work/ONE.BAS"
+"$tvx" put 127.0.0.60 "$work/ONE.BAS" >/dev/null || fail "put failed"
+json_check ls 127.0.0.60 -- '{"name": "ONE.BAS", "size": 8} in d["files"] and "error" not in d'
+# Errors stay one line on standard error with status 1, whatever the format.
+expect 1 '^tvx ' "$tvx" --json info 127.0.0.69
+
+# Completion: command names from tvx --help, then the io actions.
+complete_words() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tvx; echo "${COMPREPLY[*]}"' sh "$completion" "$@"
+}
+[ "$(complete_words "$real_tvx" i)" = "info io" ] || fail "completion of 'i': '$(complete_words "$real_tvx" i)'"
+[ "$(complete_words "$real_tvx" --ti)" = "--timeout" ] || fail "completion of '--ti'"
+[ "$(complete_words "$real_tvx" --timeout 300 io 127.0.0.60 se)" = "set setall" ] || fail "completion of io actions"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Installs the build tree into a fresh prefix and builds programs against
+# the installed tree only: through the CMake package and through pkg-config.
+# Usage: check_install.sh BUILD_DIR C_COMPILER CXX_COMPILER EXPECTED_VERSION
+set -eu
+build=$1
+cc=$2
+cxx=$3
+version=$4
+here=$(cd "$(dirname "$0")" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix=$tmp/prefix
+
+cmake --install "$build" --prefix "$prefix" >"$tmp/install.log"
+
+# The library carries its major version as SONAME, with the usual links.
+lib=$(find "$prefix" -name 'libtavrix.so.*.*.*' | head -n 1)
+[ -n "$lib" ] || { echo "no versioned libtavrix.so.X.Y.Z installed" >&2; cat "$tmp/install.log"; exit 1; }
+libdir=$(dirname "$lib")
+major=${version%%.*}
+soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = "libtavrix.so.$major" ] || { echo "SONAME is '$soname', expected libtavrix.so.$major" >&2; exit 1; }
+[ -L "$libdir/libtavrix.so" ] && [ -L "$libdir/libtavrix.so.$major" ] || { echo "library links missing" >&2; exit 1; }
+[ -f "$prefix/include/tavrix.h" ] && [ -f "$prefix/include/tavrix.hpp" ] || { echo "headers not installed" >&2; exit 1; }
+[ -x "$prefix/bin/tvx" ] && [ -f "$prefix/share/bash-completion/completions/tvx" ] || { echo "tvx or its completion not installed" >&2; exit 1; }
+
+# uses_installed PROGRAM: the program loads the installed library, not the build tree's.
+uses_installed() {
+    resolved=$(ldd "$1" | sed -n 's/.*libtavrix\.so[^ ]* => \([^ ]*\).*/\1/p')
+    case "$resolved" in
+        "$libdir"/*) ;;
+        *) echo "$1 loads '$resolved', not the installed library" >&2; exit 1 ;;
+    esac
+}
+
+echo "== CMake package"
+cmake -S "$here" -B "$tmp/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" >"$tmp/configure.log" || { cat "$tmp/configure.log"; exit 1; }
+cmake --build "$tmp/cmake-build"
+for program in "$tmp"/cmake-build/consumer_*; do
+    uses_installed "$program"
+    "$program" "$version"
+done
+
+echo "== pkg-config"
+PKG_CONFIG_PATH=$libdir/pkgconfig
+export PKG_CONFIG_PATH
+[ "$(pkg-config --modversion tavrix)" = "${version%.*}" ] || { echo "pkg-config version $(pkg-config --modversion tavrix)" >&2; exit 1; }
+# shellcheck disable=SC2046
+"$cc" -std=c11 -Wall -Werror "$here/consumer.c" -o "$tmp/consumer_pc" $(pkg-config --cflags --libs tavrix)
+LD_LIBRARY_PATH=$(pkg-config --variable=libdir tavrix) "$tmp/consumer_pc" "$version"
+LD_LIBRARY_PATH=$(pkg-config --variable=libdir tavrix) uses_installed "$tmp/consumer_pc"
+echo "installed tree usable through the CMake package and pkg-config"
