@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/inprocess_fixture.h"
-#include "packaging/archive_cipher.h"
+#include "base/archive_cipher.h"
 #include "pkg_test_files.h"
 #include "tavrix.hpp"
 
