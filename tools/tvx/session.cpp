@@ -1,3 +1,4 @@
+#include "base/ascii.h"
 #include "session.h"
 
 #include <cstdio>
@@ -24,10 +25,9 @@ namespace {
 
 // "PCI<n>" or "PCIE<n>" in any letter case: a card behind the PCI driver.
 bool isCardAddress(std::string_view text) {
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     std::string prefix;
     size_t i = 0;
-    for (; i < text.size() && !(text[i] >= '0' && text[i] <= '9'); ++i) prefix += upper(text[i]);
+    for (; i < text.size() && !(text[i] >= '0' && text[i] <= '9'); ++i) prefix += upperAscii(text[i]);
     return (prefix == "PCI" || prefix == "PCIE") && i < text.size() &&
            text.find_first_not_of("0123456789", i) == std::string_view::npos;
 }
