@@ -155,7 +155,7 @@ int32_t CycleUploadService::enable(ServiceRequest& r) {
             item.source = Source::reg;
             item.type = kUnsigned;
             item.bits = 16;
-            ok = fits(p.first, p.count, kRegisters);
+            ok = fits(p.first, p.count, interp::kModbusRegisters);
         } else if (p.name == "TICKS") {
             item.source = Source::ticks;
             item.type = kUnsigned;
@@ -221,7 +221,7 @@ void CycleUploadService::buildBlock(Controller& c, const Upload& u, std::vector<
                         p[k / 8] = static_cast<uint8_t>(p[k / 8] | (1u << (k % 8)));
                     break;
                 case Source::reg:
-                    putU16(p + 2 * k, m.registers[at]);
+                    putU16(p + 2 * k, vars.modbusRegisters()[at]);
                     break;
                 case Source::ticks:
                     putU32(p, ticks_);

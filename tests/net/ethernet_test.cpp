@@ -212,7 +212,9 @@ TEST(EthernetLink, ConcurrentOpensToSeveralSimulatorsAllSucceed) {
     std::vector<std::thread> threads;
     for (int i = 0; i < 12; ++i)
         threads.emplace_back([&, i] {
-            results[i] = TVX_OpenEth(sims[i % 4]->address().c_str(), &handles[i]);
+            // A generous probe budget: this is about opens racing for the
+            // handle table, not about how fast a loaded machine answers.
+            results[i] = TVX_SearchAndOpenEth(sims[i % 4]->address().c_str(), 3000, &handles[i]);
             uint8_t s = 0;
             if (results[i] == 0) results[i] = TVX_GetState(handles[i], &s);
         });
