@@ -1,9 +1,23 @@
 #include "engine/block_receiver.h"
 
+#include "base/bytes.h"
+
 namespace tvx::sim {
 namespace {
 uint16_t nextNumber(uint16_t n) { return n >= 0xFFFE ? 1 : static_cast<uint16_t>(n + 1); }
+
+// A block request's arguments.
+inline constexpr size_t kRequestNumber = 0;  // u16
+inline constexpr size_t kRequestCount = 2;   // u16
+inline constexpr size_t kRequestData = 4;
 }  // namespace
+
+int32_t BlockReceiver::blockRequest(uint16_t code, const uint8_t* args, size_t n) {
+    if (n < kRequestData) return kStatusBadRequest;
+    const uint16_t count = getU16(args + kRequestCount);
+    if (count > n - kRequestData) return kStatusBadRequest;
+    return block(code, getU16(args + kRequestNumber), args + kRequestData, count);
+}
 
 void BlockReceiver::start(uint16_t code, uint32_t total, uint32_t tag) {
     active_ = true;

@@ -26,6 +26,9 @@ public:
     // One block of a download whose last block carries 0xFFFF: 0, or 213
     // for a block out of order, too long, or after the end.
     int32_t block(uint16_t code, uint16_t number, const uint8_t* data, size_t count);
+    // The same from a whole block request: u16 number, u16 count, then the
+    // bytes; 3204 when the count claims more bytes than the request holds.
+    int32_t blockRequest(uint16_t code, const uint8_t* args, size_t n);
     // One block of a RAM part: numbered from 1 in each part, no end marker.
     int32_t partBlock(uint16_t code, uint16_t number, const uint8_t* data, size_t count);
 

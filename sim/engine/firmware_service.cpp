@@ -23,7 +23,6 @@ inline constexpr size_t kSectionAttribute = 12;  // u32
 inline constexpr size_t kSectionLength = 16;     // u32
 inline constexpr size_t kSectionName = 20;
 // Block packets (arguments).
-inline constexpr size_t kBlockCount = 2;
 inline constexpr size_t kBlockData = 4;
 
 bool isWhole(uint16_t c) { return c == req::firmwareDown || c == req::firmwareDownAlternate || c == req::firmwarePartDown; }
@@ -93,9 +92,7 @@ int32_t FirmwareService::whole(ServiceRequest& r) {
         startReply(r);
         return 0;
     }
-    const uint16_t count = getU16(r.args + kBlockCount);
-    if (count > r.n - kBlockData) return kStatusBadRequest;
-    const int32_t s = receiver_.block(r.command, number, r.args + kBlockData, count);
+    const int32_t s = receiver_.blockRequest(r.command, r.args, r.n);
     if (s != 0 || !receiver_.complete()) return s;
     receiver_.finish();
     Image image;
@@ -133,9 +130,7 @@ int32_t FirmwareService::section(ServiceRequest& r) {
         startReply(r);
         return 0;
     }
-    const uint16_t count = getU16(r.args + kBlockCount);
-    if (count > r.n - kBlockData) return kStatusBadRequest;
-    const int32_t s = receiver_.block(r.command, number, r.args + kBlockData, count);
+    const int32_t s = receiver_.blockRequest(r.command, r.args, r.n);
     if (s != 0 || !receiver_.complete()) return s;
     receiver_.finish();
     current_.data = receiver_.data();

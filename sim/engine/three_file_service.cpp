@@ -120,9 +120,7 @@ int32_t ThreeFileService::download(ServiceRequest& r) {
         r.reply.u16(t.window);
         return 0;
     }
-    const uint16_t count = getU16(r.args + kBlockCount);
-    if (count > r.n - kBlockData) return kStatusBadRequest;
-    const int32_t s = receiver_.block(r.command, number, r.args + kBlockData, count);
+    const int32_t s = receiver_.blockRequest(r.command, r.args, r.n);
     if (s != 0 || !receiver_.complete()) return s;
     receiver_.finish();
     if (r.command == req::threeFileDown)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command.h"
+#include "local_file.h"
 #include "progress_bar.h"
 #include "progress_text.h"
 #include "session.h"
@@ -29,17 +30,6 @@ TVX_COMMAND({"firmware", "check|flash ADDRESS IMAGE", "check or install a firmwa
 
 const Command& self() { return *findCommand("firmware"); }
 
-bool readFile(const std::string& path, std::vector<uint8_t>* out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out->insert(out->end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 const char* typeText(uint32_t type) {
     switch (type) {
         case fwType::plain: return "plain";
@@ -61,7 +51,7 @@ int runFirmware(const Invocation& inv) {
 
     // The same checks the library makes, here to name the one that failed.
     std::vector<uint8_t> file;
-    if (!readFile(path, &file)) return reportFailure(what, TVX_ERR_FILE_NOT_FOUND);
+    if (!readLocalFile(path, &file)) return reportFailure(what, TVX_ERR_FILE_NOT_FOUND);
     FirmwareImage image;
     const ImageCheck c = prepareFirmwareImage(file.data(), file.size(), image);
     if (!c) {

@@ -8,6 +8,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "local_file.h"
 #include "progress_bar.h"
 #include "progress_text.h"
 #include "session.h"
@@ -42,17 +43,6 @@ std::string printable(std::string text) {
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return text;
-}
-
-bool readFile(const std::string& path, std::vector<uint8_t>* out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out->insert(out->end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
 }
 
 int list(TVX_HANDLE h, const std::string& address) {
@@ -110,7 +100,7 @@ int remove(TVX_HANDLE h, const std::string& address, const std::vector<std::stri
 
 int ram(TVX_HANDLE h, const std::string& address, const std::string& local, uint16_t number, int task) {
     std::vector<uint8_t> data;
-    if (!readFile(local, &data) || data.empty() || data.size() > UINT32_MAX) {
+    if (!readLocalFile(local, &data) || data.empty() || data.size() > UINT32_MAX) {
         std::fprintf(stderr, "tvx store ram: '%s' is not a readable, non-empty file\n", local.c_str());
         return kExitFailure;
     }
