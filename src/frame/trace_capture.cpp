@@ -32,10 +32,11 @@ struct Capture {
     uint64_t monoStartNs = 0;
 };
 
-Capture& capture() {
-    static Capture* c = new Capture();
-    return *c;
-}
+// Constant-initialised: nothing to build at load, nothing left on the heap
+// after unload.
+constinit Capture g_capture{};
+
+Capture& capture() { return g_capture; }
 
 // A block under construction: fields appended little-endian, options
 // padded to 32 bits, the total length written at both ends.

@@ -1,7 +1,9 @@
 #include "link/handle_table.h"
 
 #include <atomic>
+#include <mutex>
 #include <new>
+#include <type_traits>
 
 #include "link/link_driver.h"
 #include "platform/clock.h"
@@ -13,25 +15,25 @@ inline constexpr uint32_t kDestroyLockWaitMs = 200;
 
 std::atomic<int32_t> g_loadResult{0};
 
+// Constant-initialised and trivially destroyed: usable from the first
+// call of any thread, still intact while unload runs, and nothing of it is
+// left behind on the heap when the library is unloaded.
 struct HandleTable {
     std::atomic<ControllerHandle*> slots[kHandleSlots] = {};
     // The generation of each slot's current (or last) record.
     std::atomic<uintptr_t> generations[kHandleSlots] = {};
-    platform::Semaphore lock;
-    HandleTable() { lock.create(); }
-    ~HandleTable() = default;
+    std::mutex lock;
 };
 
-HandleTable& table() {
-    // Constructed on first use; never destroyed before unload runs.
-    static HandleTable* t = new HandleTable();
-    return *t;
-}
+static_assert(std::is_trivially_destructible_v<HandleTable>);
+constinit HandleTable g_table{};
+
+HandleTable& table() { return g_table; }
 
 class TableLock {
 public:
-    TableLock() { table().lock.wait(); }
-    ~TableLock() { table().lock.release(); }
+    TableLock() { table().lock.lock(); }
+    ~TableLock() { table().lock.unlock(); }
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 };

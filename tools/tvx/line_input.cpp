@@ -67,6 +67,10 @@ LineInput::Outcome LineInput::read(const char* prompt, std::string* line) {
     prompt_ = prompt;
     cancelled_ = false;
     int count = 0;
+    // The terminal goes into edit mode before the prompt shows: keys typed
+    // as soon as it shows are then the editor's (Ctrl-C clears the line,
+    // Ctrl-R searches), not the terminal driver's.
+    el_set(editor_, EL_PREP_TERM, 1);
     const char* text = el_gets(editor_, &count);
     if (cancelled_) {
         std::fputs("^C\n", stdout);
