@@ -42,7 +42,10 @@ TEST_F(FileKinds, DirectoryWhereAFileIsReadGivesFileError) {
     ByteBuffer content;
     EXPECT_EQ(readWholeFile(sub.c_str(), &content), rc::fileError);
     EXPECT_EQ(content.data(), nullptr);
-    EXPECT_EQ(readWholeFile("/dev/null", &content), rc::fileError);  // a device is no file either
+#ifndef _WIN32
+    // A device is no file either (/dev/null is a path only on POSIX systems).
+    EXPECT_EQ(readWholeFile("/dev/null", &content), rc::fileError);
+#endif
 
     int32_t type = 0;
     EXPECT_EQ(TVX_GetNlibFileType(sub.c_str(), &type), rc::fileError);
