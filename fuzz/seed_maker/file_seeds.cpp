@@ -81,6 +81,15 @@ Bytes compacted(const char* text) {
     return b;
 }
 
+// A project header with a fixed creation time, so that seeds made again
+// come out the same.
+void writeFixedHeader(uint8_t* record, uint16_t count) {
+    writeProjectHeader(record, count);
+    const uint8_t time[] = {0, 12, 30, 12, 6, 15};
+    std::memcpy(record + 14, time, sizeof time);
+    putU16(record + 20, 2024);
+}
+
 struct Member {
     const char* name;
     uint8_t type;
@@ -130,7 +139,7 @@ bool archiveSeeds() {
     bool ok = true;
     for (const Variant& v : variants) {
         Bytes record(projectRecordBytes(static_cast<uint32_t>(v.count)), 0);
-        writeProjectHeader(record.data(), static_cast<uint16_t>(v.count));
+        writeFixedHeader(record.data(), static_cast<uint16_t>(v.count));
         for (size_t i = 0; i < v.count; ++i) {
             const Member& m = members[v.first + i];
             writeProjectEntry(projectEntry(record.data(), static_cast<uint32_t>(i)), m.name, m.type, i == 0 ? 1 : 0);
@@ -200,6 +209,15 @@ bool basicSeeds() {
     };
     bool ok = true;
     for (const auto& [name, text] : texts) ok = writeSeed("fuzz_basic_text", name, bytesOf(text)) && ok;
+    // The same programs for the simulated controller's interpreter.
+    ok = writeSeed("fuzz_sim_program", "program.bas", bytesOf(kBasic)) && ok;
+    ok = writeSeed("fuzz_sim_program", "subs_and_loops.bas",
+                   bytesOf("DIM a(4)\nSUB twice(x)\n  RETURN x * 2\nEND SUB\nFOR i = 0 TO 3\n  a(i) = twice(i)\n"
+                           "NEXT\nIF a(3) > 5 THEN\n  PRINT \"big\", a(3)\nELSE\n  PRINT 0\nENDIF\nEND\n")) && ok;
+    // Answers of a variable query.
+    const std::pair<const char*, const char*> answers[] = {
+        {"decimal", "  12.5\r\n"}, {"exponent", "-3.25e2\n"}, {"integer_hex", "$1F"}, {"text_after", "7 extra"}};
+    for (const auto& [name, text] : answers) ok = writeSeed("fuzz_variable_text", name, bytesOf(text)) && ok;
     return ok;
 }
 
@@ -217,7 +235,7 @@ bool projectSeeds() {
     for (const auto& [name, text] : texts) ok = writeSeed("fuzz_project_files", name, led(1, bytesOf(text))) && ok;
     for (uint16_t count : {0, 1, 3}) {
         Bytes record(projectRecordBytes(count), 0);
-        writeProjectHeader(record.data(), count);
+        writeFixedHeader(record.data(), count);
         const char* names[] = {"a.bas", "b.plc", "c.jpg"};
         const uint8_t types[] = {fileType::basic, fileType::plc, fileType::jpeg};
         for (uint16_t i = 0; i < count; ++i) writeProjectEntry(projectEntry(record.data(), i), names[i], types[i], 1);
