@@ -17,7 +17,10 @@ for target in build-fuzz/fuzz/fuzz_*; do
     mkdir -p "build-fuzz/corpus/$name"
     echo "fuzzing $name for ${seconds}s"
     log="build-fuzz/$name.log"
-    if ! "$target" -max_total_time="$seconds" -print_final_stats=1 "build-fuzz/corpus/$name" fuzz/seeds/"$name" >"$log" 2>&1; then
+    seeds=""
+    [ -d "fuzz/seeds/$name" ] && seeds="fuzz/seeds/$name"
+    # shellcheck disable=SC2086
+    if ! "$target" -max_total_time="$seconds" -print_final_stats=1 "build-fuzz/corpus/$name" $seeds >"$log" 2>&1; then
         tail -n 40 "$log"
         echo "$name found a failure (crash input saved in the working directory)" >&2
         exit 1

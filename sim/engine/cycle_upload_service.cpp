@@ -247,7 +247,7 @@ bool CycleUploadService::blockPacket(Controller& c, uint64_t origin, uint8_t buf
     return true;
 }
 
-void CycleUploadService::advance(Controller& c, uint32_t nowMs) {
+void CycleUploadService::moveMachine(Controller& c, uint32_t nowMs) {
     ++ticks_;
     const uint32_t dt = moving_ ? std::min<uint32_t>(nowMs - lastMotionMs_, 1000) : 0;
     moving_ = true;
@@ -283,7 +283,7 @@ void CycleUploadService::takePushes(Controller& c, uint32_t nowMs, std::vector<P
             u.dueMs = nowMs;
         }
         if (signedDistance(u.dueMs, nowMs) > 0) continue;
-        if (!advanced) advance(c, nowMs);
+        if (!advanced) moveMachine(c, nowMs);
         advanced = true;
         PushedPacket p;
         if (blockPacket(c, u.origin, u.buffer, p)) out.push_back(std::move(p));

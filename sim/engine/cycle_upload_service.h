@@ -66,7 +66,7 @@ private:
     Upload* find(uint64_t origin, uint8_t buffer);
     void buildBlock(Controller& c, const Upload& u, std::vector<uint8_t>& block) const;
     // Moves the machine on to tick `nowMs`.
-    void advance(Controller& c, uint32_t nowMs);
+    void moveMachine(Controller& c, uint32_t nowMs);
 
     std::vector<Upload> uploads_;
     uint32_t ticks_ = 0;

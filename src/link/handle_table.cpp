@@ -3,7 +3,6 @@
 #include <atomic>
 #include <mutex>
 #include <new>
-#include <type_traits>
 
 #include "link/link_driver.h"
 #include "platform/clock.h"
@@ -15,9 +14,10 @@ inline constexpr uint32_t kDestroyLockWaitMs = 200;
 
 std::atomic<int32_t> g_loadResult{0};
 
-// Constant-initialised and trivially destroyed: usable from the first
-// call of any thread, still intact while unload runs, and nothing of it is
-// left behind on the heap when the library is unloaded.
+// A static object, not a heap one: nothing of it is left behind when the
+// library is unloaded. Its mutex is constant-initialised, so the table is
+// usable from the first call of any thread; unload runs before static
+// destructors on every platform.
 struct HandleTable {
     std::atomic<ControllerHandle*> slots[kHandleSlots] = {};
     // The generation of each slot's current (or last) record.
@@ -25,8 +25,7 @@ struct HandleTable {
     std::mutex lock;
 };
 
-static_assert(std::is_trivially_destructible_v<HandleTable>);
-constinit HandleTable g_table{};
+HandleTable g_table;
 
 HandleTable& table() { return g_table; }
 

@@ -25,6 +25,8 @@ inline constexpr size_t name = 20;             // text with its 0 byte
 int32_t sendSection(ControllerHandle& h, const FirmwareImage& image, const FirmwareSection& s, uint32_t index,
                     uint64_t before) {
     PacketArea p(image.code, static_cast<uint32_t>(sectionStart::name + s.nameLength + 1));
+    putU16(p.args() + sectionStart::block, 0);
+    putU16(p.args() + sectionStart::reserved, 0);
     putU32(p.args() + sectionStart::transferAttribute, 0);
     putU32(p.args() + sectionStart::index, index);
     putU32(p.args() + sectionStart::attribute, s.attribute);
