@@ -2,13 +2,14 @@
 #              the simulated controller
 # make test  - install what is missing, build, and run the whole suite
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
+# make seeds - rewrite the fuzzers' seed corpora in fuzz/seeds
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
 #              and the longer soak (SOAK_SECONDS, default 60)
 # make docs  - the reference of tavrix.h and tavrix.hpp (Doxygen) in build/docs/html
 # make dist-windows - dist/tavrix-VERSION-windows.zip: both DLLs, import
 #              libraries for MinGW and MSVC, the headers and tvx.exe
-.PHONY: all deps build test demo fuzz bench soak clean dist-windows docs
+.PHONY: all deps build test demo fuzz seeds bench soak clean dist-windows docs
 
 all: build
 
@@ -27,6 +28,9 @@ demo: build
 
 fuzz: deps
 	scripts/fuzz.sh $${FUZZ_SECONDS:-600}
+
+seeds: build
+	build/fuzz/tavrix_make_seeds fuzz/seeds
 
 bench: build
 	scripts/bench.sh

@@ -2,8 +2,7 @@
 // whose controller answers every request with the next fuzzed reply (its
 // command and sequence made to match, so the channel accepts it). One
 // input drives one family of exports: queries, text answers, listings,
-// upload blocks, or download starts and transfer states. Output buffers
-// sit between guard bytes that must survive every call.
+// upload blocks, or download starts and transfer states (reply_families.h).
 //
 // Input: byte 0 picks the family; then replies, each a control byte (bit 0:
 // keep the fuzzed length field) and a u16 count of the packet bytes after
@@ -19,14 +18,12 @@
 #include "engine/controller.h"
 #include "engine/inprocess_link.h"
 #include "frame/library_frame.h"
+#include "reply_families.h"
 #include "tavrix.h"
 
 namespace {
 
 using namespace tvx;
-
-constexpr uint8_t kGuard = 0xA5;
-constexpr size_t kGuardBytes = 32;
 
 struct Replies {
     const uint8_t* data = nullptr;
@@ -88,18 +85,6 @@ size_t fuzzedReply(void* context, const uint8_t* request, size_t requestLength, 
     return total;
 }
 
-// A buffer of `n` bytes between guards.
-struct Guarded {
-    std::vector<uint8_t> bytes;
-    explicit Guarded(size_t n) : bytes(n + 2 * kGuardBytes, kGuard) {}
-    uint8_t* data() { return bytes.data() + kGuardBytes; }
-    size_t size() const { return bytes.size() - 2 * kGuardBytes; }
-    void check() const {
-        for (size_t i = 0; i < kGuardBytes; ++i)
-            if (bytes[i] != kGuard || bytes[bytes.size() - 1 - i] != kGuard) std::abort();
-    }
-};
-
 struct Fixture {
     sim::Controller controller;
     sim::InProcessLink link;
@@ -113,69 +98,6 @@ struct Fixture {
     }
 };
 
-void queries(TVX_HANDLE h) {
-    uint8_t b = 0;
-    int32_t i = 0;
-    uint32_t u = 0, d = 0;
-    float f = 0;
-    Guarded text(26), ip(20), states(17), systemRecord(sizeof(TVX_SysSpecification)), card(sizeof(TVX_ChildCard));
-    TVX_GetState(h, &b);
-    TVX_GetStopPauseTaskid(h, &b);
-    TVX_GetSoftId(h, &i);
-    TVX_GetSoftVersion(h, &u, reinterpret_cast<char*>(text.data()), &d);
-    TVX_GetCurIpAddr(h, reinterpret_cast<char*>(ip.data()));
-    TVX_GetIn(h, 3, &b);
-    TVX_GetInAll(h, 0, 31, &i);
-    TVX_GetAIn(h, 1, &f);
-    TVX_GetAxisStates(h, 0, states.data());
-    TVX_GetAxisFeatures(h, 0, &i);
-    TVX_GetSysSpecification(h, reinterpret_cast<TVX_SysSpecification*>(systemRecord.data()));
-    TVX_GetTaskState(h, 1, &b, &b, nullptr, &i, reinterpret_cast<char*>(text.data()));
-    TVX_GetTaskStackState(h, 1, 0, &b, &i, reinterpret_cast<char*>(text.data()));
-    TVX_EnumChildCard(h, 0, reinterpret_cast<TVX_ChildCard*>(card.data()));
-    TVX_GetFileState(h, 1, reinterpret_cast<char*>(text.data()));
-    for (const Guarded* g : {&text, &ip, &states, &systemRecord, &card}) g->check();
-}
-
-void textAnswers(TVX_HANDLE h) {
-    Guarded answer(64), direct(40);
-    uint32_t length = 0;
-    uint8_t done = 0;
-    TVX_Execute(h, "?1", 30, reinterpret_cast<char*>(answer.data()), static_cast<uint32_t>(answer.size()));
-    TVX_DirectCommand(h, "?2", reinterpret_cast<char*>(direct.data()), static_cast<uint32_t>(direct.size()));
-    TVX_ExecuteGetReceive(h, reinterpret_cast<char*>(answer.data()), static_cast<uint32_t>(answer.size()), &length, &done);
-    if (length > answer.size()) std::abort();
-    TVX_ExecuteGetRemainBuffSpace(h);
-    answer.check();
-    direct.check();
-}
-
-void listings(TVX_HANDLE h) {
-    Guarded name(2035);
-    uint32_t size = 0;
-    for (int i = 0; i < 4; ++i)
-        (i == 0 ? TVX_FindFirstFile : TVX_FindNextFile)(h, reinterpret_cast<char*>(name.data()), &size);
-    name.check();
-}
-
-void uploads(TVX_HANDLE h) {
-    Guarded buffer(3000);
-    uint32_t got = 0;
-    if (TVX_UpFileToMem(h, buffer.data(), static_cast<uint32_t>(buffer.size()), "F", &got) == 0 && got > buffer.size())
-        std::abort();
-    buffer.check();
-    Guarded table(64 * 4);
-    uint32_t count = 0;
-    TVX_FlashReadf(h, 1, 64, reinterpret_cast<float*>(table.data()), &count);
-    if (count > 64) std::abort();
-    table.check();
-}
-
-void downloads(TVX_HANDLE h) {
-    static uint8_t data[5000];
-    TVX_DownMemFile(h, data, sizeof data, "F");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -186,13 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     g_replies = Replies{data + 1, size - 1, 0};
     TVX_HANDLE h = (data[0] & 0x80) ? rtu.handle : tcp.handle;
-    switch (data[0] % 5) {
-        case 0: queries(h); break;
-        case 1: textAnswers(h); break;
-        case 2: listings(h); break;
-        case 3: uploads(h); break;
-        default: downloads(h); break;
-    }
+    fuzzing::kReplyFamilies[(data[0] & 0x7F) % fuzzing::kReplyFamilyCount](h);
     g_replies = Replies{};
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each for the given number
-# of seconds (default 20). Usage: fuzz.sh [SECONDS]
+# of seconds (default 20), starting from the seeds in fuzz/seeds/ (written by
+# `make seeds`). Usage: fuzz.sh [SECONDS]
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-20}

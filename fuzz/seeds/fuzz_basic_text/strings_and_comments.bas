@@ -1,0 +1,5 @@
+PRINT "a 'not a comment'  " ' comment
+  REM x
+A  =  """"  
+
+

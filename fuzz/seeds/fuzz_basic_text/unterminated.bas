@@ -1,0 +1,2 @@
+PRINT "open string
+X=1
