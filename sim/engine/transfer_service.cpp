@@ -162,10 +162,14 @@ int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size
         }
     }
     if (!content) return kNoSuchFile;
+    // The content is copied (a download may replace the file meanwhile) into
+    // the previous upload's memory: fresh pages cost a fault each.
+    Bytes buffer = std::move(up_.content);
     up_ = Upload{};
     up_.active = true;
     up_.code = command;
-    up_.content = *content;
+    up_.content = std::move(buffer);
+    up_.content.assign(content->begin(), content->end());
     appendU32(data, 0);
     appendU32(data, static_cast<uint32_t>(up_.content.size()));
     return 0;
