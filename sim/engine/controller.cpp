@@ -35,12 +35,25 @@ int32_t foldBits(const uint8_t* bits, uint16_t first, uint16_t last) {
 // True for requests that are sent without waiting for a reply.
 bool unacknowledged(uint16_t command) { return command == req::keepAlive; }
 
-// FNV-1a over the sender and the request packet.
+// A hash of the sender and the request packet, eight bytes a step: every
+// download block passes through it, so a byte-wise hash would cost more
+// than the rest of the block's handling.
 uint64_t requestHashOf(uint64_t origin, const uint8_t* p, size_t n) {
-    uint64_t h = 0xCBF29CE484222325ull;
-    for (int i = 0; i < 8; ++i) h = (h ^ ((origin >> (8 * i)) & 0xFF)) * 0x100000001B3ull;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
-    return h;
+    constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+    auto mix = [](uint64_t h, uint64_t w) {
+        h = (h ^ w) * kOdd;
+        return h ^ (h >> 29);
+    };
+    uint64_t h = mix(0xCBF29CE484222325ull ^ n, origin);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, sizeof w);
+        h = mix(h, w);
+    }
+    uint64_t tail = 0;
+    for (size_t k = 0; i + k < n; ++k) tail |= uint64_t{p[i + k]} << (8 * k);
+    return mix(h, tail);
 }
 
 }  // namespace
@@ -153,7 +166,8 @@ size_t Controller::handleStandard(uint8_t function, const uint8_t* body, size_t 
 }
 
 void Controller::transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep) {
-    std::string data;
+    std::string& data = transferData_;
+    data.clear();
     const size_t room = std::min<size_t>(capacity, packet::largestPacket) - packet::replyHeaderLength;
     rep.status(transfers_.handle(command, args, n, room, data, &model_));
     rep.bytes(data.data(), data.size());

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "channel/channel.h"
 #include "engine/model.h"
@@ -88,6 +89,9 @@ private:
     bool serveByService(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep,
                         uint64_t origin);
     void transferReply(uint16_t command, const uint8_t* args, size_t n, size_t capacity, Reply& rep);
+    // The transfer service's reply data, kept between requests so that a
+    // block of an upload needs no allocation.
+    std::string transferData_;
 
     ControllerModel model_;
     TransferService transfers_;

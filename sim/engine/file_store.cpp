@@ -29,14 +29,16 @@ bool FileStore::attachDirectory(const std::string& directory) {
     return !ec;
 }
 
-bool FileStore::put(const std::string& name, Bytes content) {
+bool FileStore::put(const std::string& name, Bytes content, Bytes* replaced) {
     if (!validName(name)) return false;
     if (!directory_.empty()) {
         std::ofstream out(fs::path(directory_) / name, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         if (!out) return false;
     }
-    files_[name] = std::move(content);
+    Bytes& slot = files_[name];
+    if (replaced) std::swap(*replaced, slot);
+    slot = std::move(content);
     return true;
 }
 

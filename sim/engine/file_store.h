@@ -21,7 +21,9 @@ public:
     // printable characters.
     static bool validName(const std::string& name);
 
-    bool put(const std::string& name, Bytes content);
+    // Stores `content` under `name`; a file it replaces goes to `replaced`
+    // when given (its memory can serve the next download).
+    bool put(const std::string& name, Bytes content, Bytes* replaced = nullptr);
     const Bytes* get(const std::string& name) const;
     bool remove(const std::string& name);
     // Entries in name order.

@@ -91,6 +91,9 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
                                                                    : FileStore::validName(name);
     if (total == 0 || !nameOk) return kBadRequest;
     down_ = Download{};
+    down_.data = std::move(spare_);
+    down_.data.clear();
+    spare_ = Bytes{};
     reported_ = nullptr;
     down_.active = true;
     down_.code = command;
@@ -108,7 +111,7 @@ int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, si
     const uint16_t length = getU16(args + 2);
     if (length > n - 4) return kBadRequest;
     if (!down_.active || down_.code != command || down_.lastBlock == kLast) return kBlockRefused;
-    const size_t received = down_.data.size();
+    const size_t received = down_.received;
     // Exactly the next block is taken; a gap means a block was lost, and the
     // host resumes from the position the transfer state reports.
     const bool fits = received + length <= down_.total;
@@ -119,6 +122,7 @@ int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, si
         return kBlockRefused;
     }
     down_.data.insert(down_.data.end(), args + 4, args + 4 + length);
+    down_.received += length;
     down_.lastBlock = number;
     return number == kLast ? finishDownload() : 0;
 }
@@ -128,11 +132,13 @@ int32_t TransferService::finishDownload() {
     if (down_.code == req::flashTableDown) {
         uint16_t table = 0;
         tableNumber(down_.name, table);
-        tables_[table] = down_.data;
+        tables_[table] = std::move(down_.data);
         return 0;
     }
     if (ProgramStore::isArchiveDownload(down_.code)) return programs_.accept(down_.code, down_.name, down_.data, files_, model_);
-    return files_.put(down_.name, down_.data) ? 0 : kBadRequest;
+    // The data moves to the store: a copy of a large file costs as much as
+    // receiving it.
+    return files_.put(down_.name, std::move(down_.data), &spare_) ? 0 : kBadRequest;
 }
 
 int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size_t n, std::string& data) {
@@ -156,10 +162,14 @@ int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size
         }
     }
     if (!content) return kNoSuchFile;
+    // The content is copied (a download may replace the file meanwhile) into
+    // the previous upload's memory: fresh pages cost a fault each.
+    Bytes buffer = std::move(up_.content);
     up_ = Upload{};
     up_.active = true;
     up_.code = command;
-    up_.content = *content;
+    up_.content = std::move(buffer);
+    up_.content.assign(content->begin(), content->end());
     appendU32(data, 0);
     appendU32(data, static_cast<uint32_t>(up_.content.size()));
     return 0;
@@ -212,7 +222,7 @@ int32_t TransferService::transferState(std::string& data) const {
         appendU16(data, reported_->lastBlock);
         return 0;
     }
-    appendU32(data, static_cast<uint32_t>(down_.data.size()));
+    appendU32(data, down_.received);
     appendU32(data, down_.total);
     appendU32(data, down_.code);
     appendU32(data, 0);

@@ -66,6 +66,7 @@ private:
         std::string name;
         uint32_t total = 0;
         uint16_t lastBlock = 0;  // 0xFFFF once complete
+        uint32_t received = 0;   // stays when the data moves to its place
         Bytes data;
     };
     struct Upload {
@@ -93,6 +94,9 @@ private:
     Bytes firmware_;
     std::map<uint16_t, Bytes> tables_;
     Download down_;
+    // The memory of the file the latest download replaced: the next download
+    // fills it rather than fresh pages, which cost a fault each.
+    Bytes spare_;
     Upload up_;
     size_t listIndex_ = 0;
     uint32_t refused_ = 0;

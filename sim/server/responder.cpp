@@ -97,6 +97,12 @@ void Responder::answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs) 
         releaseHeld(due);
         return;
     }
+    if (!fate.corrupt && !fate.hold && !fate.duplicate) {
+        // The common case: the reply goes out as it is, with one copy.
+        queue(to, reply, n, due, "tx");
+        releaseHeld(due);
+        return;
+    }
     std::vector<uint8_t> out(reply, reply + n);
     if (fate.corrupt && n > 0) {
         out[fate.corruptAt % n] ^= fate.corruptMask;

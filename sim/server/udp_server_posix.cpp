@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
@@ -66,40 +68,85 @@ bool UdpServer::open(uint32_t ip, uint16_t port, bool broadcast, std::string* me
     return true;
 }
 
+namespace {
+
+// Datagrams moved per system call: a window of blocks arrives at once, and
+// one call per batch costs less than one per datagram.
+constexpr unsigned kBatch = 64;
+
+sockaddr_in addressOf(Peer p) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(p.port);
+    a.sin_addr.s_addr = htonl(p.ip);
+    return a;
+}
+
+// Sends the due datagrams in batches. A full socket buffer or an
+// unreachable peer loses a datagram, as the network would.
+void sendAll(int fd, const std::vector<Datagram>& due, Responder& responder) {
+    mmsghdr messages[kBatch];
+    iovec parts[kBatch];
+    sockaddr_in to[kBatch];
+    size_t next = 0;
+    while (next < due.size()) {
+        const unsigned count = static_cast<unsigned>(std::min<size_t>(kBatch, due.size() - next));
+        for (unsigned i = 0; i < count; ++i) {
+            const Datagram& d = due[next + i];
+            to[i] = addressOf(d.to);
+            parts[i] = {const_cast<uint8_t*>(d.bytes.data()), d.bytes.size()};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = &to[i];
+            messages[i].msg_hdr.msg_namelen = sizeof to[i];
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int sent = ::sendmmsg(fd, messages, count, MSG_NOSIGNAL);
+        if (sent > 0) {
+            for (int i = 0; i < sent; ++i) responder.noteSent();
+            next += static_cast<size_t>(sent);
+        } else {
+            ++next;  // the first datagram of the batch failed: it is lost
+        }
+    }
+}
+
+}  // namespace
+
 void UdpServer::run(Responder& responder, const std::atomic<int>& stop) {
-    std::vector<uint8_t> buffer(kLargestDatagram);
+    // Left uninitialised: only the pages that datagrams reach are touched.
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBatch * kLargestDatagram]);
+    mmsghdr messages[kBatch];
+    iovec parts[kBatch];
+    sockaddr_in from[kBatch];
     std::vector<Datagram> due;
     while (!stop.load(std::memory_order_relaxed)) {
         const uint32_t now = platform::systemTickMs();
         due.clear();
         responder.takeDue(now, due);
-        for (const Datagram& d : due) {
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(d.to.port);
-            to.sin_addr.s_addr = htonl(d.to.ip);
-            // A full socket buffer or an unreachable peer loses the datagram,
-            // as the network would.
-            if (::sendto(unicast_, d.bytes.data(), d.bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
-                         sizeof to) >= 0)
-                responder.noteSent();
-        }
+        sendAll(unicast_, due, responder);
         pollfd fds[2] = {{unicast_, POLLIN, 0}, {broadcast_, POLLIN, 0}};
         const int count = broadcast_ >= 0 ? 2 : 1;
         const int r = ::poll(fds, count, static_cast<int>(responder.msUntilDue(platform::systemTickMs(), kMaxWaitMs)));
         if (r <= 0) continue;  // timeout, or a signal (EINTR): check `stop`
         for (int i = 0; i < count; ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
-            // Drain what is queued, a bounded number per wake-up so that
-            // due replies are not starved.
-            for (int k = 0; k < 64; ++k) {
-                sockaddr_in from{};
-                socklen_t length = sizeof from;
-                const ssize_t n = ::recvfrom(fds[i].fd, buffer.data(), buffer.size(), 0,
-                                             reinterpret_cast<sockaddr*>(&from), &length);
-                if (n < 0) break;  // EAGAIN, or an error reported for an earlier send
-                const Peer peer{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-                responder.receive(buffer.data(), static_cast<size_t>(n), peer, platform::systemTickMs());
+            // One batch of what is queued per wake-up, so that due replies
+            // are not starved.
+            for (unsigned k = 0; k < kBatch; ++k) {
+                parts[k] = {buffer.get() + k * kLargestDatagram, kLargestDatagram};
+                messages[k] = {};
+                messages[k].msg_hdr.msg_name = &from[k];
+                messages[k].msg_hdr.msg_namelen = sizeof from[k];
+                messages[k].msg_hdr.msg_iov = &parts[k];
+                messages[k].msg_hdr.msg_iovlen = 1;
+            }
+            // EAGAIN, or an error reported for an earlier send, ends the batch.
+            const int n = ::recvmmsg(fds[i].fd, messages, kBatch, MSG_DONTWAIT, nullptr);
+            for (int k = 0; k < n; ++k) {
+                const Peer peer{ntohl(from[k].sin_addr.s_addr), ntohs(from[k].sin_port)};
+                responder.receive(static_cast<const uint8_t*>(parts[k].iov_base), messages[k].msg_len, peer,
+                                  platform::systemTickMs());
             }
         }
     }

@@ -15,6 +15,7 @@ namespace {
 inline constexpr size_t kMaxAddressLength = 1023;
 inline constexpr size_t kMaxPortTextLength = 255;
 inline constexpr size_t kDatagramCapacity = 4096;
+inline constexpr int kBurst = 16;  // datagrams one receive call takes at most
 inline constexpr uint32_t kThreadStopMs = 100;
 inline constexpr int kSendCalls = 10;
 // Room for a window of 100 blocks of 992 bytes and their bookkeeping.
@@ -35,15 +36,19 @@ uint16_t portFromText(const char* text) {
 void datagramThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
     CommandChannel& ch = h.channel;
-    uint8_t datagram[kDatagramCapacity];
+    // The answers to a window of blocks come in a burst: one call takes it.
+    uint8_t datagrams[kBurst * kDatagramCapacity];
+    uint32_t lengths[kBurst];
     while (h.running.load(std::memory_order_acquire)) {
-        int n = h.datagramSocket.receiveFrom(datagram, sizeof datagram, nullptr, nullptr);
-        if (!h.running.load(std::memory_order_acquire)) break;
         // Errors such as a port-unreachable report from a rebooting
         // controller are transient: keep receiving.
-        if (n <= 0) continue;
-        restartAssembly(ch);
-        feedBytes(ch, datagram, static_cast<uint32_t>(n));
+        const int count = h.datagramSocket.receiveBatch(datagrams, kDatagramCapacity, lengths, kBurst);
+        if (!h.running.load(std::memory_order_acquire)) break;
+        for (int i = 0; i < count; ++i) {
+            if (lengths[i] == 0) continue;
+            restartAssembly(ch);
+            feedBytes(ch, datagrams + static_cast<size_t>(i) * kDatagramCapacity, lengths[i]);
+        }
     }
     if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
 }

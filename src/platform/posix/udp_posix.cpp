@@ -95,6 +95,28 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     return static_cast<int>(r);
 }
 
+int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, int count) {
+    constexpr int kMost = 64;
+    if (fd_ == kNone || count < 1) return -1;
+    count = count < kMost ? count : kMost;
+    mmsghdr messages[kMost];
+    iovec parts[kMost];
+    for (int i = 0; i < count; ++i) {
+        parts[i] = {buffer + static_cast<size_t>(i) * slotBytes, slotBytes};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int r;
+    do {
+        r = ::recvmmsg(static_cast<int>(fd_), messages, static_cast<unsigned>(count), MSG_WAITFORONE, nullptr);
+    } while (r < 0 && errno == EINTR);
+    // After interrupt() the shutdown socket reports empty reads: not data.
+    if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
+    for (int i = 0; i < r; ++i) lengths[i] = messages[i].msg_len;
+    return r;
+}
+
 void UdpSocket::interrupt() {
     // Shutting a datagram socket down wakes a receiver blocked on it.
     if (fd_ == kNone) return;

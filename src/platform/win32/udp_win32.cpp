@@ -153,6 +153,15 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     return r;
 }
 
+int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, int count) {
+    // Windows sockets have no batch receive: one datagram a call.
+    if (count < 1) return -1;
+    const int r = receiveFrom(buffer, slotBytes, nullptr, nullptr);
+    if (r < 0) return -1;
+    lengths[0] = static_cast<uint32_t>(r);
+    return 1;
+}
+
 void UdpSocket::interrupt() {
     if (fd_ == kNone) return;
     SOCKET s = asSocket(fd_);
