@@ -10,6 +10,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "line_input.h"
 #include "session.h"
 #include "tavrix.h"
 #include "terminal.h"
@@ -100,17 +101,6 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-bool readLine(std::string* line) {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = std::getchar()) != EOF) {
-        any = true;
-        if (c == '\n') return true;
-        if (line->size() < kMaxLine) line->push_back(static_cast<char>(c));
-    }
-    return any;
-}
 
 class DebugSession {
 public:
@@ -263,7 +253,7 @@ int runDebug(const Invocation& inv) {
             std::fputs("debug> ", stdout);
             std::fflush(stdout);
         }
-        if (!readLine(&line) || !debug.command(line)) break;
+        if (!readPlainLine(&line, kMaxLine) || !debug.command(line)) break;
     }
     // Breakpoints of this session go with it.
     TVX_BreakClear(s.handle());

@@ -1,5 +1,6 @@
 #include "line_input.h"
 
+#include <cstdio>
 #include <utility>
 
 #if TVX_HAVE_LIBEDIT
@@ -118,6 +119,22 @@ std::string LineInput::defaultHistoryPath() {
     if (const char* path = std::getenv("TVX_HISTORY")) return path;
     if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.tvx_history";
     return "";
+}
+
+}  // namespace tvx::tool
+
+namespace tvx::tool {
+
+bool readPlainLine(std::string* line, size_t maxBytes) {
+    line->clear();
+    int c;
+    bool any = false;
+    while ((c = std::getchar()) != EOF) {
+        any = true;
+        if (c == '\n') return true;
+        if (line->size() < maxBytes) line->push_back(static_cast<char>(c));
+    }
+    return any;
 }
 
 }  // namespace tvx::tool

@@ -1,7 +1,8 @@
 // Line input of 'tvx term' on a terminal, through libedit: emacs key
 // bindings (~/.editrc applies), history kept in a file, Ctrl-R reverse
 // search, Ctrl-C clears the line. Built where libedit is available
-// (TVX_HAVE_LIBEDIT); elsewhere 'tvx term' reads plain lines.
+// (TVX_HAVE_LIBEDIT); elsewhere 'tvx term' reads plain lines. Also the plain
+// line reader of the commands that read standard input line by line.
 #pragma once
 
 #include <string>
@@ -50,5 +51,10 @@ private:
     const char* prompt_ = "";
     bool cancelled_ = false;
 };
+
+// Reads one line from standard input without editing: at most `maxBytes`
+// are kept (the rest of a longer line is dropped); false at the end of
+// input with nothing read.
+bool readPlainLine(std::string* line, size_t maxBytes);
 
 }  // namespace tvx::tool

@@ -64,23 +64,9 @@ private:
     bool failed_ = false;
 };
 
-// Reads one line of at most kMaxPlainLine bytes (the rest of a longer line
-// is dropped); false at the end of input with nothing read.
-bool readPlainLine(std::string* line) {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = std::getchar()) != EOF) {
-        any = true;
-        if (c == '\n') return true;
-        if (line->size() < kMaxPlainLine) line->push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 int plainSession(LineRunner& runner) {
     std::string line;
-    while (readPlainLine(&line)) {
+    while (readPlainLine(&line, kMaxPlainLine)) {
         const std::string_view command = trimmed(line);
         if (command.empty()) continue;
         if (isExit(command)) break;

@@ -7,17 +7,10 @@
 #include <cerrno>
 
 #include "platform/stream_socket.h"
+#include "platform/socket_address.h"
 
 namespace tvx::platform {
 namespace {
-
-sockaddr_in makeAddress(uint32_t ip, uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
 
 int openStream() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
 

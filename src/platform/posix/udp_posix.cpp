@@ -7,19 +7,9 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/socket_address.h"
 
 namespace tvx::platform {
-namespace {
-
-sockaddr_in makeAddress(uint32_t ip, uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
-
-}  // namespace
 
 bool initSockets() { return true; }
 void shutdownSockets() {}

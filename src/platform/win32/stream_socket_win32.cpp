@@ -2,33 +2,14 @@
 #include <atomic>
 
 #include "platform/stream_socket.h"
+#include "platform/socket_address.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/winsock_open.h"
 
 namespace tvx::platform {
 namespace {
 
-sockaddr_in makeAddress(uint32_t ip, uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
-
-SOCKET asSocket(intptr_t fd) { return static_cast<SOCKET>(fd); }
-
-// Programs that link the library statically never run its load step; their
-// first socket starts Winsock once for the process.
-std::atomic<bool> lazyStartup{false};
-
-SOCKET openStream() {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET && WSAGetLastError() == WSANOTINITIALISED && !lazyStartup.exchange(true)) {
-        WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) == 0) s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    }
-    return s;
-}
+SOCKET openStream() { return openWinsockSocket(SOCK_STREAM, IPPROTO_TCP); }
 
 // Small request/answer messages must not wait for more bytes to gather.
 void sendAtOnce(SOCKET s) {

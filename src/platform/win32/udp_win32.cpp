@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/socket_address.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/winsock_open.h"
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
@@ -16,33 +18,12 @@ namespace {
 
 constexpr uint32_t kLoopback = 0x7F000001u;
 
-sockaddr_in makeAddress(uint32_t ip, uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(ip);
-    return a;
-}
-
-SOCKET asSocket(intptr_t fd) { return static_cast<SOCKET>(fd); }
-
 bool localAddress(SOCKET s, sockaddr_in* a) {
     int len = sizeof *a;
     return getsockname(s, reinterpret_cast<sockaddr*>(a), &len) == 0;
 }
 
-// Programs that link the library statically (tests, tools) never run its
-// load step; their first socket starts Winsock once for the process.
-std::atomic<bool> lazyStartup{false};
-
-SOCKET openDatagramSocket() {
-    SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET && WSAGetLastError() == WSANOTINITIALISED && !lazyStartup.exchange(true)) {
-        WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) == 0) s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    }
-    return s;
-}
+SOCKET openDatagramSocket() { return openWinsockSocket(SOCK_DGRAM, IPPROTO_UDP); }
 
 }  // namespace
 
