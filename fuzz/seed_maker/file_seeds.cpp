@@ -99,7 +99,7 @@ struct Member {
 bool archiveSeeds() {
     Scratch scratch;
     const Bytes tinyBmp = testing::makeBmp([] {
-        testing::BmpSpec s;
+        testing::BmpLayout s;
         s.depth = 8;
         s.width = 3;
         s.height = 2;
@@ -246,10 +246,10 @@ bool projectSeeds() {
 
 bool firmwareSeeds() {
     using testing::makeImage;
-    using testing::SectionSpec;
+    using testing::SectionPlan;
     Bytes payload(200);
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 11);
-    const std::vector<SectionSpec> sections = {
+    const std::vector<SectionPlan> sections = {
         {"boot", Bytes(40, 0x11), 1}, {"application", Bytes(90, 0x22), 2}, {"x", Bytes(3, 0x33), 0}};
     bool ok = true;
     const std::pair<const char*, Bytes> images[] = {

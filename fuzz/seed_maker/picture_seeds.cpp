@@ -24,9 +24,9 @@ const Bytes kRle8 = {3, 0x11, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 0, 0, 2, 0x22, 0, 0,
 // RLE4: the same escapes over nibbles.
 const Bytes kRle4 = {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 2, 1, 3, 0x77, 0, 0, 6, 0xAB, 0, 1};
 
-testing::BmpSpec bmp(uint16_t depth, uint32_t width, int32_t height, uint32_t compression = 0,
+testing::BmpLayout bmp(uint16_t depth, uint32_t width, int32_t height, uint32_t compression = 0,
                      const Bytes& runs = {}, bool coreHeader = false) {
-    testing::BmpSpec s;
+    testing::BmpLayout s;
     s.depth = depth;
     s.width = width;
     s.height = height;
@@ -37,10 +37,10 @@ testing::BmpSpec bmp(uint16_t depth, uint32_t width, int32_t height, uint32_t co
 }
 
 bool bmpSeeds() {
-    using testing::BmpSpec;
+    using testing::BmpLayout;
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
     };
     const Case cases[] = {
         {"bmp1", bmp(1, 9, 3)},
@@ -59,7 +59,7 @@ bool bmpSeeds() {
         {"bmp24_core_header", bmp(24, 2, 2, 0, {}, true)},
     };
     bool ok = true;
-    for (const Case& c : cases) ok = writeSeed("fuzz_picture", c.name, led(kBmp, testing::makeBmp(c.spec))) && ok;
+    for (const Case& c : cases) ok = writeSeed("fuzz_picture", c.name, led(kBmp, testing::makeBmp(c.layout))) && ok;
     return ok;
 }
 

@@ -24,17 +24,17 @@ TEST(FirmwareLoss, SectionedImageArrivesIntactUnderRequestLoss) {
     ASSERT_TRUE(sim.start());
     const uint32_t hardware = sim.withModel([](sim::ControllerModel& m) { return static_cast<uint32_t>(m.hardId); });
     std::mt19937 rng(16);
-    std::vector<testing::SectionSpec> specs;
+    std::vector<testing::SectionPlan> plans;
     for (int i = 0; i < 4; ++i) {
-        testing::SectionSpec s;
+        testing::SectionPlan s;
         s.name = "section" + std::to_string(i);
         s.data.resize(200000 + 3001 * static_cast<size_t>(i));
         for (auto& b : s.data) b = static_cast<uint8_t>(rng());
         s.attribute = static_cast<uint32_t>(i);
-        specs.push_back(std::move(s));
+        plans.push_back(std::move(s));
     }
     const std::string path = ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + "_loss.fw";
-    const testing::ImageBytes file = testing::makeSectionedImage(hardware, specs);
+    const testing::ImageBytes file = testing::makeSectionedImage(hardware, plans);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 
     TVX_HANDLE h = nullptr;
@@ -46,8 +46,8 @@ TEST(FirmwareLoss, SectionedImageArrivesIntactUnderRequestLoss) {
 
     const auto& images = sim.controller.service<sim::FirmwareService>()->images();
     ASSERT_EQ(images.size(), 1u);
-    ASSERT_EQ(images[0].sections.size(), specs.size());
-    for (size_t i = 0; i < specs.size(); ++i) EXPECT_TRUE(images[0].sections[i].data == specs[i].data) << i;
+    ASSERT_EQ(images[0].sections.size(), plans.size());
+    for (size_t i = 0; i < plans.size(); ++i) EXPECT_TRUE(images[0].sections[i].data == plans[i].data) << i;
     EXPECT_GT(sim.stats().droppedRequests, 0u);
 }
 

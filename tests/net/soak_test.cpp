@@ -57,7 +57,7 @@ constexpr auto kJoinBound = std::chrono::seconds(60);
 // What one worker saw; merged under the shared lock when it ends.
 struct Tally {
     long calls = 0, wrong = 0, overBudget = 0;
-    long wrongByKind[4] = {};  // state, specification, text command, round trip
+    long wrongByKind[4] = {};  // state, system record, text command, round trip
     std::map<int32_t, long> failures;  // result code -> count
     Clock::duration longest{};
 };
@@ -74,7 +74,7 @@ public:
             kind_ = static_cast<int>((n++ + id_) % 4);
             switch (kind_) {
                 case 0: timed([&](bool* right) { return state(right); }); break;
-                case 1: timed([&](bool* right) { return specification(right); }); break;
+                case 1: timed([&](bool* right) { return systemRecord(right); }); break;
                 case 2: {
                     std::lock_guard<std::mutex> turn(turn_);
                     timed([&](bool* right) { return execute(right); });
@@ -113,7 +113,7 @@ private:
         *right = s != 0xEE;  // the field was written from the reply
         return r;
     }
-    int32_t specification(bool* right) {
+    int32_t systemRecord(bool* right) {
         TVX_SysSpecification s;
         std::memset(&s, 0xEE, sizeof s);
         const int32_t r = TVX_GetSysSpecification(h_, &s);
@@ -229,7 +229,7 @@ TEST(Soak, EveryHandleBusyFromFourThreads) {
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(all.longest).count()),
                 byCode.empty() ? " none" : byCode.c_str());
 
-    std::printf("wrong by call: state %ld, specification %ld, text command %ld, round trip %ld\n", all.wrongByKind[0],
+    std::printf("wrong by call: state %ld, system record %ld, text command %ld, round trip %ld\n", all.wrongByKind[0],
                 all.wrongByKind[1], all.wrongByKind[2], all.wrongByKind[3]);
     EXPECT_GE(all.calls, static_cast<long>(threads.size()));  // every worker got through calls
     EXPECT_EQ(all.wrong, 0);

@@ -32,7 +32,7 @@ inline std::vector<uint8_t> makeBmp24(uint32_t w, uint32_t h) {
 // stores the standard masks of 16- or 32-bit pixels; a negative height is
 // stored top-down; `coreHeader` writes the 12-byte header of the oldest
 // form (3-byte palette entries) instead of the 40-byte one.
-struct BmpSpec {
+struct BmpLayout {
     uint16_t depth = 24;
     uint32_t width = 4;
     int32_t height = 4;
@@ -41,7 +41,7 @@ struct BmpSpec {
     bool coreHeader = false;
 };
 
-inline std::vector<uint8_t> makeBmp(const BmpSpec& s) {
+inline std::vector<uint8_t> makeBmp(const BmpLayout& s) {
     const uint32_t rows = static_cast<uint32_t>(s.height < 0 ? -s.height : s.height);
     const uint32_t stride = (s.width * s.depth + 31) / 32 * 4;
     const uint32_t info = s.coreHeader ? 12 : 40;

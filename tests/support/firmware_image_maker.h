@@ -17,7 +17,7 @@ namespace tvx::testing {
 
 using ImageBytes = std::vector<uint8_t>;
 
-struct SectionSpec {
+struct SectionPlan {
     std::string name;
     ImageBytes data;
     uint32_t attribute = 0;
@@ -42,13 +42,13 @@ inline uint32_t byteSum(const ImageBytes& b) {
 
 // A sectioned image's parts: descriptors of 16 bytes, the name and its 0
 // byte, padded to 4 bytes; then the sections' data in order.
-inline ImageParts sectionedParts(uint32_t hardwareId, const std::vector<SectionSpec>& sections) {
+inline ImageParts sectionedParts(uint32_t hardwareId, const std::vector<SectionPlan>& sections) {
     ImageParts parts;
     parts.hardwareId = hardwareId;
     parts.type = 2234;
     parts.sectionCount = static_cast<uint32_t>(sections.size());
     ImageBytes table;
-    for (const SectionSpec& s : sections) {
+    for (const SectionPlan& s : sections) {
         const size_t size = (16 + s.name.size() + 1 + 3) & ~size_t{3};
         const size_t at = table.size();
         table.resize(at + size, 0);
@@ -60,7 +60,7 @@ inline ImageParts sectionedParts(uint32_t hardwareId, const std::vector<SectionS
     }
     parts.tableSize = static_cast<uint32_t>(table.size());
     parts.payload = table;
-    for (const SectionSpec& s : sections) parts.payload.insert(parts.payload.end(), s.data.begin(), s.data.end());
+    for (const SectionPlan& s : sections) parts.payload.insert(parts.payload.end(), s.data.begin(), s.data.end());
     return parts;
 }
 
@@ -97,7 +97,7 @@ inline ImageBytes makeImage(uint32_t hardwareId, uint32_t type, const ImageBytes
     return assemble(parts);
 }
 
-inline ImageBytes makeSectionedImage(uint32_t hardwareId, const std::vector<SectionSpec>& sections) {
+inline ImageBytes makeSectionedImage(uint32_t hardwareId, const std::vector<SectionPlan>& sections) {
     return assemble(sectionedParts(hardwareId, sections));
 }
 

@@ -18,7 +18,7 @@ namespace {
 using testing::Bytes;
 using testing::ImageParts;
 using testing::InProcessController;
-using testing::SectionSpec;
+using testing::SectionPlan;
 
 inline constexpr uint32_t kSimHardware = 0x0000A410;  // the simulator's identifier
 inline constexpr uint32_t kLastSection = 0xFFFFFFFF;
@@ -96,9 +96,9 @@ TEST_P(Firmware, EveryTypeIsPreparedAndSentWithItsCodeAndAttribute) {
 // Sections go in order with their own start packets (index 0, 1, ... and
 // 0xFFFFFFFF for the last), and progress runs over all of them.
 TEST_P(Firmware, SectionsGoInOrderWithProgressOverAll) {
-    const std::vector<SectionSpec> specs = {
+    const std::vector<SectionPlan> plans = {
         {"boot", randomBytes(3000, 1), 0x11}, {"app", randomBytes(7000, 2), 0x22}, {"fpga", randomBytes(10, 3), 0x33}};
-    ImageFile image(testing::makeSectionedImage(kSimHardware, specs));
+    ImageFile image(testing::makeSectionedImage(kSimHardware, plans));
     // The progress as each section's first block goes.
     std::vector<float> progressAtStart;
     bool sectionStarted = false;
@@ -122,19 +122,19 @@ TEST_P(Firmware, SectionsGoInOrderWithProgressOverAll) {
     const uint32_t indices[] = {0, 1, kLastSection};
     for (size_t i = 0; i < 3; ++i) {
         const Bytes& a = sectionStarts[i];
-        EXPECT_EQ(a.size(), 20 + specs[i].name.size() + 1);
+        EXPECT_EQ(a.size(), 20 + plans[i].name.size() + 1);
         EXPECT_EQ(getU32(a.data() + 4), 0u);
         EXPECT_EQ(getU32(a.data() + 8), indices[i]);
-        EXPECT_EQ(getU32(a.data() + 12), specs[i].attribute);
-        EXPECT_EQ(getU32(a.data() + 16), specs[i].data.size());
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(a.data() + 20)), specs[i].name);
+        EXPECT_EQ(getU32(a.data() + 12), plans[i].attribute);
+        EXPECT_EQ(getU32(a.data() + 16), plans[i].data.size());
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(a.data() + 20)), plans[i].name);
     }
     const auto& got = service().images().back();
     ASSERT_EQ(got.sections.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(got.sections[i].data, specs[i].data);
-        EXPECT_EQ(got.sections[i].checksum, testing::byteSum(specs[i].data));
-        EXPECT_EQ(got.sections[i].name, specs[i].name);
+        EXPECT_EQ(got.sections[i].data, plans[i].data);
+        EXPECT_EQ(got.sections[i].checksum, testing::byteSum(plans[i].data));
+        EXPECT_EQ(got.sections[i].name, plans[i].name);
     }
     ASSERT_EQ(progressAtStart.size(), 3u);
     EXPECT_FLOAT_EQ(progressAtStart[0], 0.0f);
@@ -178,13 +178,13 @@ TEST(FirmwareResume, LostSectionBlockResumes) {
         --drops;
         return true;
     };
-    const std::vector<SectionSpec> specs = {{"a", randomBytes(992 * 9, 6), 1}, {"b", randomBytes(992 * 12 + 7, 7), 2}};
-    ImageFile image(testing::makeSectionedImage(kSimHardware, specs));
+    const std::vector<SectionPlan> plans = {{"a", randomBytes(992 * 9, 6), 1}, {"b", randomBytes(992 * 12 + 7, 7), 2}};
+    ImageFile image(testing::makeSectionedImage(kSimHardware, plans));
     ASSERT_EQ(TVX_DownFirmWare(c.handle, image.path()), 0);
     const auto& got = c.controller.service<sim::FirmwareService>()->images().back();
     ASSERT_EQ(got.sections.size(), 2u);
-    EXPECT_EQ(got.sections[0].data, specs[0].data);
-    EXPECT_EQ(got.sections[1].data, specs[1].data);
+    EXPECT_EQ(got.sections[0].data, plans[0].data);
+    EXPECT_EQ(got.sections[1].data, plans[1].data);
     EXPECT_EQ(drops, 0);
 }
 
@@ -219,7 +219,7 @@ TEST_P(Firmware, CheckTrustsTheControllerOrComparesIdentifiers) {
 // A malformed image is refused with its code before anything is sent: the
 // controller sees no frame at all.
 TEST_P(Firmware, MalformedImagesAreRefusedWithNothingOnTheWire) {
-    const std::vector<SectionSpec> two = {{"one", randomBytes(300, 10), 1}, {"two", randomBytes(200, 11), 2}};
+    const std::vector<SectionPlan> two = {{"one", randomBytes(300, 10), 1}, {"two", randomBytes(200, 11), 2}};
     auto sectioned = [&](auto&& edit) {
         ImageParts p = testing::sectionedParts(kSimHardware, two);
         edit(p);
@@ -292,7 +292,7 @@ TEST_P(Firmware, MalformedImagesAreRefusedWithNothingOnTheWire) {
     EXPECT_TRUE(service().images().empty());
 
     // A long name: 1023 characters pass, 1024 do not.
-    std::vector<SectionSpec> named = {{std::string(1023, 'n'), randomBytes(40, 13), 0}};
+    std::vector<SectionPlan> named = {{std::string(1023, 'n'), randomBytes(40, 13), 0}};
     ImageFile longest(testing::makeSectionedImage(kSimHardware, named));
     EXPECT_EQ(TVX_DownFirmWare(c.handle, longest.path()), 0);
     named[0].name.push_back('n');

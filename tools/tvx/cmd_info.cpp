@@ -11,7 +11,7 @@
 namespace tvx::tool {
 namespace {
 
-constexpr size_t kSpecBytes = 60;
+constexpr size_t kSystemRecordBytes = 60;
 
 int runInfo(const Invocation& inv);
 
@@ -22,7 +22,7 @@ TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version,
              runInfo});
 
 // The record's fields in wire order, little-endian, for the hex dump.
-void specificationBytes(const TVX_SysSpecification& s, uint8_t out[kSpecBytes]) {
+void systemRecordBytes(const TVX_SysSpecification& s, uint8_t out[kSystemRecordBytes]) {
     size_t at = 0;
     auto u8 = [&](uint8_t v) { out[at++] = v; };
     auto u16 = [&](uint16_t v) { u8(static_cast<uint8_t>(v)), u8(static_cast<uint8_t>(v >> 8)); };
@@ -124,8 +124,8 @@ int infoJson(const Session& session) {
         item("errorCode", TVX_GetError(h, &error), [&] { return number(error); }) &&
         item("axes", TVX_OK, [&] { return number(static_cast<unsigned>(TVX_GetAxises(h))); }) &&
         item("systemRecord", TVX_GetSysSpecification(h, &sysRecord), [&] {
-            uint8_t bytes[kSpecBytes];
-            specificationBytes(sysRecord, bytes);
+            uint8_t bytes[kSystemRecordBytes];
+            systemRecordBytes(sysRecord, bytes);
             std::string hex;
             for (uint8_t b : bytes) {
                 char t[3];
@@ -186,11 +186,11 @@ int runInfo(const Invocation& inv) {
     if (!out.line("system record", sysRecordResult, [&] { return std::to_string(sysRecord.axisCount) + " axes; record:"; }))
         return kExitFailure;
     if (sysRecordResult == TVX_OK) {
-        uint8_t bytes[kSpecBytes];
-        specificationBytes(sysRecord, bytes);
-        for (size_t row = 0; row < kSpecBytes; row += 16) {
+        uint8_t bytes[kSystemRecordBytes];
+        systemRecordBytes(sysRecord, bytes);
+        for (size_t row = 0; row < kSystemRecordBytes; row += 16) {
             std::printf("  %02zu:", row);
-            for (size_t i = row; i < row + 16 && i < kSpecBytes; ++i) std::printf(" %02X", bytes[i]);
+            for (size_t i = row; i < row + 16 && i < kSystemRecordBytes; ++i) std::printf(" %02X", bytes[i]);
             std::printf("\n");
         }
     }
