@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 
 namespace tvx::tool {
 namespace {
@@ -19,7 +20,26 @@ void appendU32(std::string& s, uint32_t v) {
     appendU16(s, static_cast<uint16_t>(v >> 16));
 }
 
+int64_t wallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+uint32_t randomEpoch() {
+    std::random_device random;
+    uint32_t e = 0;
+    while (e == 0) e = random();
+    return e;
+}
+
 }  // namespace
+
+PanelState::PanelState(TVX_HANDLE h, uint32_t screen) : handle_(h), screen_(screen), epoch_(randomEpoch()) {}
 
 int32_t PanelState::start(uint32_t intervalMs) {
     int32_t r = TVX_ELcdOpen(handle_, screen_, &lcd_.info);
@@ -32,6 +52,7 @@ int32_t PanelState::start(uint32_t intervalMs) {
     frame_ = work_;
     r = refresh();
     if (r != TVX_OK) return r;
+    lastAnswerMs_ = wallClockMs();
     running_ = true;
     thread_ = std::thread([this, intervalMs] {
         std::unique_lock<std::mutex> lock(wakeMutex_);
@@ -40,7 +61,12 @@ int32_t PanelState::start(uint32_t intervalMs) {
             if (!running_) break;
             pending_ = false;
             lock.unlock();
-            lastResult_ = refresh();
+            passStartMs_ = steadyMs();
+            int32_t r = lastResult_.load() == TVX_OK ? TVX_OK : reopen();
+            if (r == TVX_OK) r = refresh();
+            if (r == TVX_OK) lastAnswerMs_ = wallClockMs();
+            lastResult_ = r;
+            passStartMs_ = 0;
             lock.lock();
         }
     });
@@ -57,6 +83,25 @@ void PanelState::stop() {
         thread_.join();
         TVX_ELcdClose(handle_, screen_);
     }
+}
+
+int32_t PanelState::currentResult(int64_t overdueMs) const {
+    const int64_t started = passStartMs_.load();
+    if (started != 0 && steadyMs() - started > overdueMs) return TVX_CH_NO_REPLY;
+    return lastResult_.load();
+}
+
+// After a failure the controller may have restarted and forgotten the
+// session: open it again, which also makes the next pass fetch the whole
+// screen. A screen of another size cannot be shown in this frame.
+int32_t PanelState::reopen() {
+    TVX_LcdScreenInfo info{};
+    const int32_t r = TVX_ELcdOpen(handle_, screen_, &info);
+    if (r != TVX_OK) return r;
+    if (info.width != lcd_.info.width || info.height != lcd_.info.height || info.bitsPerPixel != lcd_.info.bitsPerPixel)
+        return TVX_ERR_REPLY_LENGTH;
+    lcd_.info = info;
+    return TVX_OK;
 }
 
 int32_t PanelState::refresh() {
@@ -83,10 +128,11 @@ int32_t PanelState::refresh() {
     return TVX_OK;
 }
 
-std::string PanelState::updateSince(uint32_t since) {
+std::string PanelState::updateSince(uint32_t epoch, uint32_t since) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<TVX_LcdRegion> regions;
-    const bool known = since != 0 && since <= version_ && (history_.empty() || since + 1 >= history_.front().version);
+    const bool known = epoch == epoch_ && since != 0 && since <= version_ &&
+                       (history_.empty() || since + 1 >= history_.front().version);
     if (!known) {
         regions.push_back({0, 0, static_cast<uint16_t>(width_), static_cast<uint16_t>(height_)});
     } else {

@@ -2,6 +2,10 @@
 // buffer kept current by a refresher thread (one refresh pass every
 // interval), with a numbered history of the regions each pass changed so
 // that a browser can ask only for what changed since the version it has.
+// Versions are numbered within an epoch drawn at random for each process,
+// so that a page that saw another panel process's screen gets a whole one.
+// A failed pass marks the view stale until a pass succeeds again; every
+// pass after a failure opens the screen session afresh.
 #pragma once
 
 #include <atomic>
@@ -19,7 +23,7 @@ namespace tvx::tool {
 
 class PanelState {
 public:
-    PanelState(TVX_HANDLE h, uint32_t screen) : handle_(h), screen_(screen) {}
+    PanelState(TVX_HANDLE h, uint32_t screen);
     ~PanelState() { stop(); }
 
     // Opens the screen session and makes the first pass; the result code.
@@ -30,12 +34,19 @@ public:
     uint32_t height() const { return height_; }
     // The last result of a refresh pass (0 while all is well).
     int32_t lastResult() const { return lastResult_.load(); }
+    // As lastResult, but a pass that has waited longer than `overdueMs`
+    // already counts as unanswered (3402): the screen shown is that old.
+    int32_t currentResult(int64_t overdueMs) const;
+    // When the controller last answered a whole pass: milliseconds since
+    // 1970 (the wall clock: it is shown to people).
+    int64_t lastAnswerMs() const { return lastAnswerMs_.load(); }
+    uint32_t epoch() const { return epoch_; }
 
-    // The regions changed since `since` (the whole screen when `since` is 0
-    // or older than the history), as the binary update the page reads:
-    // u32 version, u32 count, then per region u16 x, y, width, height and
-    // its pixels, all little-endian.
-    std::string updateSince(uint32_t since);
+    // The regions changed since `since` of `epoch` (the whole screen when
+    // `since` is 0, older than the history or of another epoch), as the
+    // binary update the page reads: u32 version, u32 count, then per region
+    // u16 x, y, width, height and its pixels, all little-endian.
+    std::string updateSince(uint32_t epoch, uint32_t since);
 
     int32_t touch(uint32_t x, uint32_t y);
     int32_t key(uint16_t key, int32_t state);
@@ -46,6 +57,7 @@ private:
         std::vector<TVX_LcdRegion> regions;
     };
     int32_t refresh();
+    int32_t reopen();
     void refreshSoon();
 
     TVX_HANDLE handle_;
@@ -57,7 +69,10 @@ private:
     std::vector<uint16_t> frame_;
     uint32_t version_ = 1;
     std::deque<Change> history_;
+    uint32_t epoch_;
     std::atomic<int32_t> lastResult_{0};
+    std::atomic<int64_t> lastAnswerMs_{0};
+    std::atomic<int64_t> passStartMs_{0};  // steady clock; 0 between passes
     std::atomic<bool> running_{false};
     std::mutex wakeMutex_;
     std::condition_variable wake_;
