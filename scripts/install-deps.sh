@@ -7,6 +7,7 @@ packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev binutils
   libjpeg-dev libgif-dev libpng-dev libssl-dev libmcrypt-dev libmodbus-dev libcairo2-dev
   libcpp-httplib-dev chromium python3-pymodbus python3-serial-asyncio
+  nlohmann-json3-dev
   iproute2 util-linux socat tshark xxd python3-pytest libedit-dev doxygen
   zip unzip llvm
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev

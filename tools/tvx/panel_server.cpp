@@ -77,16 +77,20 @@ public:
         readDeadline_ = SteadyClock::now() + kRequestReadTime;
         readBytes_ = 0;
         writing_ = false;
+        cutOff_ = false;
     }
+    // The request ran out of time or bytes: its connection is not kept
+    // (the library answers 400 and would read the rest as a new request).
+    bool cutOff() const { return cutOff_; }
 
     bool is_readable() const override { return waitUntil(POLLIN, readDeadline_); }
     bool is_writable() const override { return waitUntil(POLLOUT, writing_ ? writeDeadline_ : SteadyClock::now() + kResponseWriteTime); }
 
     ssize_t read(char* ptr, size_t size) override {
-        if (readBytes_ >= kRequestBytes) return -1;
+        if (readBytes_ >= kRequestBytes) return cutOff_ = true, -1;
         size = std::min(size, kRequestBytes - readBytes_);
         for (;;) {
-            if (!waitUntil(POLLIN, readDeadline_)) return -1;
+            if (!waitUntil(POLLIN, readDeadline_)) return cutOff_ = true, -1;
             const ssize_t n = ::recv(sock_, ptr, size, MSG_DONTWAIT);
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
             if (n > 0) readBytes_ += static_cast<size_t>(n);
@@ -153,6 +157,7 @@ private:
     SteadyClock::time_point writeDeadline_{};
     size_t readBytes_ = 0;
     bool writing_ = false;
+    bool cutOff_ = false;
 };
 
 // cpp-httplib's server with each connection served through a
@@ -167,7 +172,7 @@ private:
             stream.startRequest();
             bool closed = false;
             ok = process_request(stream, left == 1, closed, nullptr);
-            if (!ok || closed) break;
+            if (!ok || closed || stream.cutOff()) break;
         }
         ::shutdown(sock, SHUT_RDWR);
         ::close(sock);
