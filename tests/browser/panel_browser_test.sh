@@ -1,8 +1,9 @@
 #!/bin/bash
 # The operator panel in a real browser: tavrix-sim on a loopback address in
 # a private network namespace, tvx panel serving it, Chromium (Debian's)
-# driven by Playwright opening the page, clicking a button of the screen and
-# taking a screenshot (left in OUT_DIR).
+# driven by Playwright opening the page with its token, clicking a button of
+# the screen, holding a key while the page loses focus, and killing and
+# restarting the simulator; screenshots are left in OUT_DIR.
 # Usage: panel_browser_test.sh TAVRIX_SIM TVX OUT_DIR
 # Exit 77 (skipped) without namespaces, Node.js or Chromium.
 set -u
@@ -41,8 +42,11 @@ grep -q 'http://' "$work/panel.log" || { cat "$work/panel.log"; echo "FAIL: tvx 
 # Listening anywhere but loopback needs the explicit flag.
 expect 2 'allow-remote' "$tvx" panel 127.0.0.70 --listen 0.0.0.0:8091
 
+url=$(grep -o 'http://[^ ]*' "$work/panel.log")
+case "$url" in *'?token='????????????????????????????????) ;; *) fail "tvx panel printed no URL with a token: $url" ;; esac
+
 mkdir -p "$work/profile"
-node "$here/panel_test.mjs" http://127.0.0.1:8090/ "$out/panel.png" "$work/profile" ||
+node "$here/panel_test.mjs" "$url" "$out" "$work/profile" "$sim" 127.0.0.70 "${pids[0]}" ||
     fail "the browser did not see the panel work"
 
 if [ "$failures" -ne 0 ]; then
