@@ -38,6 +38,9 @@ constexpr size_t kPayloadLimit = 16 * 1024;
 constexpr auto kRequestReadTime = 3s;
 constexpr size_t kRequestBytes = 64 * 1024 + kPayloadLimit;
 constexpr auto kResponseWriteTime = 5s;
+// ... plus a second for every this many bytes, so that a whole screen still
+// reaches a page on a slow link while a client that stops reading is cut off.
+constexpr size_t kWriteBytesPerSecond = 64 * 1024;
 // An idle kept-alive connection is closed after this; a connection serves
 // at most this many requests.
 constexpr auto kKeepAliveIdle = 5s;
@@ -84,7 +87,7 @@ public:
     bool cutOff() const { return cutOff_; }
 
     bool is_readable() const override { return waitUntil(POLLIN, readDeadline_); }
-    bool is_writable() const override { return waitUntil(POLLOUT, writing_ ? writeDeadline_ : SteadyClock::now() + kResponseWriteTime); }
+    bool is_writable() const override { return waitUntil(POLLOUT, SteadyClock::now() + kResponseWriteTime); }
 
     ssize_t read(char* ptr, size_t size) override {
         if (readBytes_ >= kRequestBytes) return cutOff_ = true, -1;
@@ -101,13 +104,17 @@ public:
     ssize_t write(const char* ptr, size_t size) override {
         if (!writing_) {
             writing_ = true;
-            writeDeadline_ = SteadyClock::now() + kResponseWriteTime;
+            writeStart_ = SteadyClock::now();
+            written_ = 0;
         }
         for (;;) {
-            if (!waitUntil(POLLOUT, writeDeadline_)) return -1;
+            const auto deadline = writeStart_ + kResponseWriteTime +
+                                  std::chrono::milliseconds(written_ * 1000 / kWriteBytesPerSecond);
+            if (!waitUntil(POLLOUT, deadline)) return -1;
             // MSG_NOSIGNAL: a client that went away must not end tvx with SIGPIPE.
             const ssize_t n = ::send(sock_, ptr, size, MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            if (n > 0) written_ += static_cast<size_t>(n);
             return n;
         }
     }
@@ -154,7 +161,8 @@ private:
 
     socket_t sock_;
     SteadyClock::time_point readDeadline_{};
-    SteadyClock::time_point writeDeadline_{};
+    SteadyClock::time_point writeStart_{};
+    size_t written_ = 0;
     size_t readBytes_ = 0;
     bool writing_ = false;
     bool cutOff_ = false;
