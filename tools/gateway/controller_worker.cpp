@@ -100,12 +100,12 @@ void ControllerWorker::run() {
         if (handle_) checkAlive(now);
         waitFor(uploading_ ? poll : std::chrono::milliseconds(20));
     }
-    if (handle_) closeLink(nullptr);
+    if (handle_) closeLink(nullptr, false);
     serveRequests();
 }
 
 bool ControllerWorker::openLink() {
-    const uint32_t budget = std::max<uint32_t>(config_.timeoutMs / 2, 100);
+    const uint32_t budget = std::max<uint32_t>(config_.timeoutMs * 2 / 5, 80);
     TVX_HANDLE h = nullptr;
     uint32_t port = 0;
     int32_t r;
@@ -130,7 +130,7 @@ bool ControllerWorker::openLink() {
     std::string info;
     int32_t lost = TVX_OK;
     if (!controllerInfoJson(h, config_.address, &info, &lost)) {
-        closeLink("lost while reading its identity");
+        closeLink("lost while reading its identity", true);
         return false;
     }
     {
@@ -153,7 +153,7 @@ bool ControllerWorker::enableUpload() {
     uploading_ = r == TVX_OK;
     if (r == TVX_OK) return true;
     if (linkLost(r)) {
-        closeLink("lost while starting the upload");
+        closeLink("lost while starting the upload", true);
         return false;
     }
     // The controller refused the items (an unknown name, say): the
@@ -163,13 +163,15 @@ bool ControllerWorker::enableUpload() {
     return true;
 }
 
-void ControllerWorker::closeLink(const char* why) {
-    if (uploading_) TVX_CycleUpDisable(handle_, 0);
+void ControllerWorker::closeLink(const char* why, bool lost) {
+    // Said first: closing takes time, and the consumers should know at once.
+    setStatus(false);
+    if (why) std::fprintf(stderr, "tavrix-gateway: %s: offline: %s\n", config_.name.c_str(), why);
+    // A lost link would only spend another budget on the stop request.
+    if (uploading_ && !lost) TVX_CycleUpDisable(handle_, 0);
     TVX_Close(handle_);
     handle_ = nullptr;
     uploading_ = false;
-    if (why) std::fprintf(stderr, "tavrix-gateway: %s: offline: %s\n", config_.name.c_str(), why);
-    setStatus(false);
 }
 
 void ControllerWorker::setStatus(bool online) {
@@ -220,7 +222,7 @@ void ControllerWorker::pollGroups(Clock::time_point now) {
             const int32_t r = c.indexed ? TVX_GlobalArrayGet(handle_, c.name.c_str(), static_cast<int32_t>(c.index), &v)
                                         : TVX_GlobalVarGet(handle_, c.name.c_str(), &v);
             if (linkLost(r)) {
-                closeLink("no answer to a poll");
+                closeLink("no answer to a poll", true);
                 return;
             }
             if (i) text += ',';
@@ -234,14 +236,14 @@ void ControllerWorker::pollGroups(Clock::time_point now) {
 }
 
 void ControllerWorker::checkAlive(Clock::time_point now) {
-    // Half the timeout of silence, then a question with the other half as
-    // its budget: a controller that stopped answering is offline within
-    // its timeout.
-    if (now - lastSign_ < std::chrono::milliseconds(config_.timeoutMs / 2)) return;
+    // Two fifths of the timeout of silence, then a question with two
+    // fifths as its budget: a controller that stopped answering is offline
+    // within its timeout, with a fifth left for scheduling.
+    if (now - lastSign_ < std::chrono::milliseconds(config_.timeoutMs * 2 / 5)) return;
     uint8_t state = 0;
     const int32_t r = TVX_GetState(handle_, &state);
     if (linkLost(r)) {
-        closeLink("no answer within its timeout");
+        closeLink("no answer within its timeout", true);
         return;
     }
     lastSign_ = Clock::now();
@@ -293,7 +295,7 @@ void ControllerWorker::carryOut(const Request& request) {
         metrics_.failures.fetch_add(1, std::memory_order_relaxed);
     }
     reply(request.topic, r, describeCode(r), answer);
-    if (linkLost(r)) closeLink("no answer to a request");
+    if (linkLost(r)) closeLink("no answer to a request", true);
 }
 
 void ControllerWorker::reply(const std::string& topic, int32_t code, const std::string& text,

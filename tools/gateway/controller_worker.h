@@ -39,7 +39,9 @@ private:
 
     void run();
     bool openLink();
-    void closeLink(const char* why);
+    // Marks the controller offline and closes the link; `lost` when it no
+    // longer answers.
+    void closeLink(const char* why, bool lost);
     void serveRequests();
     void carryOut(const Request& request);
     void publishValues();
