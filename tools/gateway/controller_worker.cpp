@@ -204,9 +204,9 @@ void ControllerWorker::publishValues() {
         text += '"' + c.label + "\":" + (r == TVX_OK ? jsonNumber(v) : "null");
     }
     text += "}}";
-    // While the broker is away the value is gone, and counted: values are
-    // only worth their time.
-    if (!mqtt_.publish(base_ + "/values", text, config_.qos, false))
+    // While the broker is away (or too slow) the value is gone, and
+    // counted: values are only worth their time.
+    if (!mqtt_.publish(base_ + "/values", text, config_.qos, false, true))
         metrics_.dropped.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -230,7 +230,7 @@ void ControllerWorker::pollGroups(Clock::time_point now) {
         }
         text += "}}";
         lastSign_ = Clock::now();
-        if (!mqtt_.publish(base_ + "/polled", text, config_.qos, false))
+        if (!mqtt_.publish(base_ + "/polled", text, config_.qos, false, true))
             metrics_.dropped.fetch_add(1, std::memory_order_relaxed);
     }
 }

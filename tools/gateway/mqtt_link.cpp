@@ -65,11 +65,13 @@ bool MqttLink::connected() const {
     return connected_;
 }
 
-bool MqttLink::publish(const std::string& topic, std::string_view payload, int qos, bool retain) {
+bool MqttLink::publish(const std::string& topic, std::string_view payload, int qos, bool retain, bool droppable) {
     if (!mosq_ || !connected()) return false;
+    if (droppable && unsent_.load(std::memory_order_relaxed) >= kMaxUnsent) return false;
     const int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
                                      qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) return false;
+    unsent_.fetch_add(1, std::memory_order_relaxed);
     metrics_.messagesOut.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
@@ -80,6 +82,7 @@ bool MqttLink::publishAndWait(const std::string& topic, std::string_view payload
     const int rc = mosquitto_publish(mosq_, &mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1,
                                      retain);
     if (rc != MOSQ_ERR_SUCCESS) return false;
+    unsent_.fetch_add(1, std::memory_order_relaxed);
     metrics_.messagesOut.fetch_add(1, std::memory_order_relaxed);
     // The acknowledgement may come before this wait starts: the recent
     // acknowledgements are kept for a while.
@@ -119,6 +122,8 @@ void MqttLink::onConnect(mosquitto*, void* self, int rc) {
         std::lock_guard lock(link->mutex_);
         link->connected_ = true;
         link->lastRefusal_ = 0;
+        // What waited on the lost connection was discarded with it.
+        link->unsent_.store(0, std::memory_order_relaxed);
         if (link->everConnected_) link->metrics_.reconnects.fetch_add(1, std::memory_order_relaxed);
         link->everConnected_ = true;
     }
@@ -139,6 +144,7 @@ void MqttLink::onMessage(mosquitto*, void* self, const mosquitto_message* messag
 
 void MqttLink::onPublish(mosquitto*, void* self, int mid) {
     auto* link = static_cast<MqttLink*>(self);
+    if (link->unsent_.fetch_sub(1, std::memory_order_relaxed) <= 0) link->unsent_.store(0, std::memory_order_relaxed);
     std::lock_guard lock(link->mutex_);
     link->recentAcks_.push_back(mid);
     if (link->recentAcks_.size() > 256) link->recentAcks_.pop_front();

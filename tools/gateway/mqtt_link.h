@@ -3,6 +3,7 @@
 // rather than queues while the broker is away.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -35,8 +36,11 @@ public:
     // Starts connecting in the background; false only for a setup failure
     // (TLS files, out of memory), with the reason.
     bool start(Handlers handlers, std::string* error);
-    // False when the broker is away or the publication failed.
-    bool publish(const std::string& topic, std::string_view payload, int qos, bool retain);
+    // False when the broker is away or the publication failed. A
+    // `droppable` message (a value) is also refused while kMaxUnsent
+    // messages wait to be written: a slow broker costs values, not memory.
+    bool publish(const std::string& topic, std::string_view payload, int qos, bool retain, bool droppable = false);
+    static constexpr int kMaxUnsent = 2000;
     // Publishes at QoS 1 and waits for the broker's acknowledgement.
     bool publishAndWait(const std::string& topic, std::string_view payload, bool retain, uint32_t timeoutMs);
     bool subscribe(const std::string& topic, int qos);
@@ -62,6 +66,7 @@ private:
     std::condition_variable acked_;
     std::deque<int> recentAcks_;  // message ids the broker acknowledged lately
     bool connected_ = false;
+    std::atomic<int> unsent_{0};  // published, not yet written (QoS 0) or acknowledged
     bool everConnected_ = false;
     int lastRefusal_ = 0;
 };
