@@ -31,6 +31,7 @@ int runGateway(const GatewayConfig& config, const sigset_t& stopSignals) {
     const std::string own = config.broker.prefix + "/gateway/" + config.broker.clientId;
     MqttLink link(config.broker, config.broker.clientId, own + "/status", metrics);
     MqttLink::Handlers handlers;
+    handlers.logConnection = true;
     handlers.connected = [&] {
         link.publish(own + "/status", "online", 1, true);
         link.publish(own + "/metrics", metricsJson(metrics, wallMs()), 1, true);

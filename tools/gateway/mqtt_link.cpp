@@ -127,11 +127,17 @@ void MqttLink::onConnect(mosquitto*, void* self, int rc) {
         if (link->everConnected_) link->metrics_.reconnects.fetch_add(1, std::memory_order_relaxed);
         link->everConnected_ = true;
     }
+    if (link->handlers_.logConnection)
+        std::fprintf(stderr, "tavrix-gateway: connected to the broker %s:%u\n", link->broker_.host.c_str(),
+                     link->broker_.port);
     if (link->handlers_.connected) link->handlers_.connected();
 }
 
-void MqttLink::onDisconnect(mosquitto*, void* self, int) {
+void MqttLink::onDisconnect(mosquitto*, void* self, int rc) {
     auto* link = static_cast<MqttLink*>(self);
+    // rc 0: our own disconnect at the end.
+    if (rc != 0 && link->handlers_.logConnection)
+        std::fprintf(stderr, "tavrix-gateway: lost the broker (%s); reconnecting\n", mosquitto_strerror(rc));
     std::lock_guard lock(link->mutex_);
     link->connected_ = false;
     link->acked_.notify_all();

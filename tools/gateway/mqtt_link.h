@@ -24,6 +24,7 @@ public:
     struct Handlers {
         std::function<void()> connected;                            // on every (re)connection
         std::function<void(const mosquitto_message&)> message;      // on the network thread
+        bool logConnection = false;  // log losing and regaining the broker
     };
 
     // `willTopic` gets a retained "offline" when the connection is lost
