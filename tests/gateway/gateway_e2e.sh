@@ -253,6 +253,55 @@ wait "$gw2" 2>/dev/null
 # The broker notices the dead connection after 1.5 keepalive periods.
 wait_line "$from" 25 " tavrix/saw/status offline" >/dev/null || fail "the will did not mark saw offline"
 
+echo "== mqtts:// with a CA file, a user name and a password file"
+if command -v openssl >/dev/null && command -v mosquitto_passwd >/dev/null; then
+    tls=$work/tls
+    mkdir -p "$tls"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=test-ca -keyout "$tls/ca.key" -out "$tls/ca.pem" \
+        2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
+    printf 'subjectAltName=IP:127.0.0.1\n' >"$tls/san.ext"
+    openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" -CAcreateserial -days 2 \
+        -extfile "$tls/san.ext" -out "$tls/server.pem" 2>/dev/null
+    touch "$tls/passwords"
+    chmod 600 "$tls/passwords"
+    mosquitto_passwd -b "$tls/passwords" gateway s3cret
+    cat >"$tls/mosquitto.conf" <<CONF
+listener 8883 127.0.0.1
+cafile $tls/ca.pem
+certfile $tls/server.pem
+keyfile $tls/server.key
+allow_anonymous false
+password_file $tls/passwords
+persistence false
+user root
+CONF
+    mosquitto -c "$tls/mosquitto.conf" >"$tls/mosquitto.log" 2>&1 &
+    pids+=($!)
+    sleep 0.5
+    echo s3cret >"$tls/good"
+    echo wrong >"$tls/bad"
+    for password in good bad; do
+        sed -e 's|mqtt://127.0.0.1:1883|mqtts://127.0.0.1:8883|' \
+            -e "s|^client_id = .*|&\nusername = \"gateway\"\npassword_file = \"$tls/$password\"\nca_file = \"$tls/ca.pem\"|" \
+            "$work/gw2.toml" >"$tls/$password.toml"
+        "$gateway" --config "$tls/$password.toml" 2>"$tls/gw-$password.log" &
+        pids+=($!)
+    done
+    got=
+    for _ in $(seq 100); do
+        got=$(mosquitto_sub -h 127.0.0.1 -p 8883 --cafile "$tls/ca.pem" -u gateway -P s3cret -t 'tavrix/saw/status' \
+            -C 1 -W 2 2>/dev/null) && [ "$got" = online ] && break
+        sleep 0.1
+    done
+    [ "$got" = online ] || fail "no online status over mqtts with the right password: $(cat "$tls/gw-good.log")"
+    grep -q "refused the connection" "$tls/gw-bad.log" || fail "a wrong password was not reported: $(cat "$tls/gw-bad.log")"
+    [ "$(grep -c "refused the connection" "$tls/gw-bad.log")" -le 2 ] ||
+        fail "the refusal is logged on every attempt: $(cat "$tls/gw-bad.log")"
+else
+    echo "   (skipped: openssl or mosquitto_passwd missing)"
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "--- gateway logs"
     cat "$work/gw1.log" "$work/gw2.log"
