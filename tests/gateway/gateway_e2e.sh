@@ -124,6 +124,13 @@ rc=$?
 [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || fail "a bad file printed more than one line: $out"
 printf '%s\n' "$out" | grep -q "bad.toml:7: controller\[1\].cycle_ms" || fail "the line names no key and line: $out"
 expect 0 "press1 at 127.0.0.21" "$gateway" --check --config "$work/gw1.toml"
+# The manual page is made from the same declarations as --help: every
+# option of one is in the other.
+man=$("$gateway" --man)
+for option in $("$gateway" --help | grep -oE -- '--[a-z]+' | sort -u); do
+    printf '%s\n' "$man" | grep -qF -- "$(printf '%s' "$option" | sed 's/-/\\-/g')" ||
+        fail "the manual page lacks $option"
+done
 
 echo "== two gateways on one broker"
 from=$(lines)

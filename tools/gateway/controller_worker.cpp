@@ -326,6 +326,7 @@ void ControllerWorker::onMessage(const mosquitto_message& m) {
         return;
     }
     v.request.arrived = Clock::now();
+    int32_t refusal;
     {
         std::lock_guard lock(mutex_);
         if (queue_.size() < kMaxQueuedRequests && !stopping_) {
@@ -333,8 +334,9 @@ void ControllerWorker::onMessage(const mosquitto_message& m) {
             wake_.notify_all();
             return;
         }
+        refusal = stopping_ ? kRefusedOffline : kRefusedBusy;
     }
-    refuse(topic, kRefusedBusy);
+    refuse(topic, refusal);
 }
 
 }  // namespace tvx::gateway
