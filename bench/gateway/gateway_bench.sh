@@ -45,7 +45,7 @@ start_broker() {
     printf 'listener 1883 127.0.0.1\nallow_anonymous true\npersistence false\nuser root\n' >"$work/mosquitto.conf"
     mosquitto -c "$work/mosquitto.conf" >>"$work/mosquitto.log" 2>&1 &
     broker=$!
-    pids+=($broker)
+    pids+=("$broker")
     until mosquitto_pub -h 127.0.0.1 -t probe -n 2>/dev/null; do sleep 0.05; done
 }
 start_broker
@@ -55,7 +55,7 @@ done
 
 "$build/bin/tavrix-gateway" --config "$work/gateway.toml" 2>"$work/gateway.log" &
 gw=$!
-pids+=($gw)
+pids+=("$gw")
 for _ in $(seq 600); do
     [ "$(grep -c ': online' "$work/gateway.log")" -ge "$controllers" ] && break
     sleep 0.1

@@ -27,6 +27,7 @@ fi
 ip link set lo up
 ip route add broadcast 255.255.255.255 dev lo table local
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../e2e/e2e_lib.sh
 . "$here/../e2e/e2e_lib.sh"
 
 broker_pid=
@@ -39,7 +40,7 @@ user root
 CONF
     mosquitto -c "$work/mosquitto.conf" >>"$work/mosquitto.log" 2>&1 &
     broker_pid=$!
-    pids+=($broker_pid)
+    pids+=("$broker_pid")
     for _ in $(seq 50); do
         mosquitto_pub -h 127.0.0.1 -t probe -n 2>/dev/null && return 0
         sleep 0.1
@@ -54,7 +55,7 @@ log_pid=
 start_log() {
     mosquitto_sub -h 127.0.0.1 -t 'tavrix/#' -F '%U %t %p' >>"$work/all.log" 2>/dev/null &
     log_pid=$!
-    pids+=($log_pid)
+    pids+=("$log_pid")
     sleep 0.3
 }
 
@@ -136,10 +137,10 @@ echo "== two gateways on one broker"
 from=$(lines)
 "$gateway" --config "$work/gw1.toml" --metrics 127.0.0.1:9108 2>"$work/gw1.log" &
 gw1=$!
-pids+=($gw1)
+pids+=("$gw1")
 "$gateway" --config "$work/gw2.toml" 2>"$work/gw2.log" &
 gw2=$!
-pids+=($gw2)
+pids+=("$gw2")
 wait_line "$from" 15 " tavrix/press1/status online" >/dev/null || fail "press1 did not come online"
 wait_line "$from" 15 " tavrix/saw/status online" >/dev/null || fail "saw (second gateway) did not come online"
 wait_line "$from" 15 " tavrix/press1/info .*\"ipAddress\":\"127.0.0.21\"" >/dev/null || fail "no info for press1"
@@ -246,7 +247,7 @@ mosquitto_pub -h 127.0.0.1 -r -t 'tavrix/saw/set/VR(9)' -m 55
 from=$(lines)
 "$gateway" --config "$work/gw2.toml" 2>>"$work/gw2.log" &
 gw2=$!
-pids+=($gw2)
+pids+=("$gw2")
 from=$(lines)
 wait_line "$from" 15 " tavrix/saw/status online" >/dev/null || fail "saw did not come online again"
 [ "$(result_for "$from" saw 'saw/set/VR\(9\)')" = 30004 ] || fail "a retained write was carried out on subscription"
