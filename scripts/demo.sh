@@ -131,4 +131,5 @@ for pid in $pids; do wait "$pid" || true; done
 pids=""
 grep -h stopped "$logs"/*.log | sed 's/^/  /'
 echo
+"$here/scripts/demo-gateway.sh"
 echo "Try it yourself: '$sim --help' and '$tvx --help'."

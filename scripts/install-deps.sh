@@ -10,6 +10,7 @@ packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
   nlohmann-json3-dev
   iproute2 util-linux socat tshark xxd python3-pytest libedit-dev doxygen
   zip unzip llvm
+  libmosquitto-dev libtomlplusplus-dev nlohmann-json3-dev libcli11-dev mosquitto mosquitto-clients
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev mingw-w64-tools
   wine wine64"

@@ -24,6 +24,10 @@ soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ -L "$libdir/libtavrix.so" ] && [ -L "$libdir/libtavrix.so.$major" ] || { echo "library links missing" >&2; exit 1; }
 [ -f "$prefix/include/tavrix.h" ] && [ -f "$prefix/include/tavrix.hpp" ] || { echo "headers not installed" >&2; exit 1; }
 [ -x "$prefix/bin/tvx" ] && [ -f "$prefix/share/bash-completion/completions/tvx" ] || { echo "tvx or its completion not installed" >&2; exit 1; }
+# The gateway with its manual page (made from its --man output) and its service unit.
+[ -x "$prefix/bin/tavrix-gateway" ] && grep -q '^\.SH OPTIONS' "$prefix/share/man/man1/tavrix-gateway.1" &&
+    grep -q '^ExecStart=.*tavrix-gateway --config' "$prefix/lib/systemd/system/tavrix-gateway.service" ||
+    { echo "tavrix-gateway, its manual page or its service unit not installed" >&2; exit 1; }
 
 # uses_installed PROGRAM: the program loads the installed library, not the build tree's.
 uses_installed() {
