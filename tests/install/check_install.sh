@@ -24,6 +24,14 @@ soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ -L "$libdir/libtavrix.so" ] && [ -L "$libdir/libtavrix.so.$major" ] || { echo "library links missing" >&2; exit 1; }
 [ -f "$prefix/include/tavrix.h" ] && [ -f "$prefix/include/tavrix.hpp" ] || { echo "headers not installed" >&2; exit 1; }
 [ -x "$prefix/bin/tvx" ] && [ -f "$prefix/share/bash-completion/completions/tvx" ] || { echo "tvx or its completion not installed" >&2; exit 1; }
+[ -x "$prefix/bin/tavrix-sim" ] || { echo "tavrix-sim not installed" >&2; exit 1; }
+[ -n "$(find "$prefix" -path '*/wireshark/plugins/tavrix.lua')" ] || { echo "the Wireshark dissector not installed" >&2; exit 1; }
+[ -f "$prefix/share/man/man1/tavrix-sim.1.gz" ] || { echo "tavrix-sim(1) not installed" >&2; exit 1; }
+# The section-3 pages need Doxygen at build time.
+if [ -f "$build/man/man3.stamp" ]; then
+    [ -f "$prefix/share/man/man3/TVX_Open.3.gz" ] && [ -f "$prefix/share/man/man3/tavrix.h.3.gz" ] ||
+        { echo "section-3 manual pages not installed" >&2; exit 1; }
+fi
 
 # uses_installed PROGRAM: the program loads the installed library, not the build tree's.
 uses_installed() {
