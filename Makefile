@@ -4,9 +4,8 @@
 # make test  - install what the whole suite needs, build, and run all of it
 # make check - the edit-and-test loop: Release build, unit and in-process suites
 # make build - a RelWithDebInfo build of everything in build-dev/ (debugging)
-# Build folders: build/ (Release: demo, sandbox, check, test, bench, seeds) and
-# build-dev/ (RelWithDebInfo); each keeps its own configuration, so switching
-# between commands rebuilds nothing.
+# make deb   - Debian packages libtavrix1, libtavrix-dev, tavrix-tools (stripped)
+#              and their -dbgsym packages with the debug information, in build-dev/deb
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
 # make seeds - rewrite the fuzzers' seed corpora in fuzz/seeds
 # make bench - build and run the benchmarks
@@ -14,8 +13,12 @@
 #              and the longer soak (SOAK_SECONDS, default 60)
 # make docs  - the reference of tavrix.h and tavrix.hpp (Doxygen) in build/docs/html
 # make dist-windows - dist/tavrix-VERSION-windows.zip: both DLLs, import
-#              libraries for MinGW and MSVC, the headers and tvx.exe
-.PHONY: all deps deps-demo build release test check demo sandbox fuzz seeds bench soak clean dist-windows docs
+#              libraries for MinGW and MSVC, the headers and tvx.exe, stripped;
+#              their debug information in dist/tavrix-VERSION-windows-debug.zip
+# Build folders: build/ (Release: demo, sandbox, check, test, bench, seeds)
+# and build-dev/ (RelWithDebInfo: build, deb). Each keeps its own
+# configuration, so switching between commands rebuilds nothing.
+.PHONY: all deps deps-demo build release test check demo sandbox deb fuzz seeds bench soak clean dist-windows docs
 
 all: build
 
@@ -44,6 +47,11 @@ check: deps
 demo: deps-demo
 	@scripts/demo-build.sh
 	scripts/demo.sh
+
+deb: build
+	rm -rf build-dev/deb
+	cpack --config build-dev/CPackConfig.cmake >/dev/null
+	@ls -1 build-dev/deb/*.deb build-dev/deb/*.ddeb
 
 sandbox: deps-demo
 	@scripts/demo-build.sh
