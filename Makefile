@@ -4,6 +4,7 @@
 # make test  - install what the whole suite needs, build, and run all of it
 # make check - the edit-and-test loop: Release build, unit and in-process suites
 # make build - a RelWithDebInfo build of everything in build-dev/ (debugging)
+# make release - the Release tree build/ with the suite's targets (bench, seeds)
 # make deb   - Debian packages libtavrix1, libtavrix-dev, tavrix-tools (stripped)
 #              and their -dbgsym packages with the debug information, in build-dev/deb
 # make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
