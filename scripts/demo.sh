@@ -18,7 +18,7 @@ PATH=$PATH:/usr/sbin:/sbin
 export PATH
 
 if [ ! -x "$sim" ] || [ ! -x "$tvx" ]; then
-    echo "demo: $sim or $tvx is missing; run 'make build' first" >&2
+    echo "demo: $sim or $tvx is missing; 'make demo' builds them" >&2
     exit 1
 fi
 
@@ -197,7 +197,9 @@ show info 127.0.0.29 || echo "(exit status $?)"
 show io 127.0.0.21 in 70000 || echo "(exit status $?)"
 show --timeout 300 io 127.0.0.21 ain 99 || echo "(exit status $?)"
 
-# The gateway's scene, where this tree has one.
+# The gateway's scene, where this tree has one. It is sourced: it may use
+# $tvx, $sim, $build, $logs (scratch), $out (kept files), start_sim, show,
+# and add the programs it starts to $pids so that they are stopped.
 if [ -f "$here/scripts/demo-gateway.sh" ]; then
     scene "The gateway"
     # shellcheck source=/dev/null
