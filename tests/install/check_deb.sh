@@ -68,6 +68,14 @@ for page in "$root/usr/share/man/man3/TVX_Open.3.gz" "$root/usr/share/man/man3/t
     [ -s "$tmp/man.err" ] && fail "man -l $page: $(cat "$tmp/man.err")"
     printf '%s\n' "$out" | grep -q '^NAME' || fail "$page renders no NAME section"
 done
+# Every page renders without a warning from man or troff.
+pages=0
+for page in "$root"/usr/share/man/man*/*.gz; do
+    pages=$((pages + 1))
+    MANWIDTH=80 man --warnings -l "$page" >/dev/null 2>"$tmp/man.err" || fail "man -l $page failed"
+    [ -s "$tmp/man.err" ] && fail "man -l $(basename "$page"): $(head -n 3 "$tmp/man.err")"
+done
+echo "$pages pages render"
 MANWIDTH=80 man -l "$root/usr/share/man/man3/TVX_Open.3.gz" 2>/dev/null | sed -n '1,12p'
 
 echo "== a consumer built against the unpacked packages"
