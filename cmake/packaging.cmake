@@ -22,7 +22,6 @@ set(CPACK_PACKAGE_VENDOR tavrix)
 set(CPACK_PACKAGE_CONTACT "${TVX_DEB_MAINTAINER}")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/deb)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL Runtime Development Tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -33,8 +32,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libtavrix1's shlibs: programs built against 1.x need at least this 1.x.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# With debug information, CPack moves it into PACKAGE-dbgsym .ddeb files
+# and strips what it packs; without, the binaries are stripped as installed.
 if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Debug)$")
   set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+else()
+  set(CPACK_STRIP_FILES ON)
 endif()
 
 set(TVX_DEB_FULL_VERSION ${TVX_DEB_VERSION}-${TVX_DEB_RELEASE})
