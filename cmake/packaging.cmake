@@ -76,4 +76,6 @@ foreach(component IN ITEMS RUNTIME DEVELOPMENT TOOLS)
     COMPONENT ${first}${rest} EXCLUDE_FROM_ALL)
 endforeach()
 
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/deb_compress_manuals.cmake)
+
 include(CPack)
