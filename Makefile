@@ -35,7 +35,7 @@ build: deps
 
 # The Release tree with the suite's targets.
 release: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON >/dev/null
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON -DTVX_BUILD_BENCH=ON >/dev/null
 	cmake --build build -j $$(nproc)
 
 test: deps
