@@ -6,6 +6,9 @@
 #                 tavrix.lib (MSVC import library, made from the .def)
 #   bin/          tvx.exe (x86-64)
 #   README.txt
+# The DLLs and tvx.exe ship stripped; their debug information goes to
+# dist/tavrix-VERSION-windows-debug.zip (FILE.debug next to each, found by a
+# debugger through the .gnu_debuglink section the stripped file carries).
 # The build folders and their options are those of scripts/test-windows.sh,
 # so either script reuses what the other built.
 set -eu
@@ -26,9 +29,22 @@ name=tavrix-$version-windows
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 root=$stage/$name
-mkdir -p "$root/include" "$root/bin" "$root/x64" "$root/x86"
+debug=$stage/$name-debug
+mkdir -p "$root/include" "$root/bin" "$root/x64" "$root/x86" "$debug/bin" "$debug/x64" "$debug/x86"
 cp include/tavrix.h include/tavrix.hpp "$root/include/"
 cp build-win64/bin/tvx.exe "$root/bin/"
+
+# split_debug FILE DEBUG_DIR OBJCOPY: moves FILE's debug information to
+# DEBUG_DIR/FILE.debug and strips FILE, leaving a link to the debug file.
+split_debug() {
+    base=$(basename "$1")
+    "$3" --only-keep-debug "$1" "$2/$base.debug"
+    "$3" --strip-all "$1"
+    (cd "$2" && "$3" --add-gnu-debuglink="$base.debug" "$1")
+}
+objcopy64=x86_64-w64-mingw32-objcopy
+objcopy32=i686-w64-mingw32-objcopy
+split_debug "$root/bin/tvx.exe" "$debug/bin" $objcopy64
 
 # pack ARCH BUILD MACHINE: the DLL and its import libraries. The MSVC one
 # comes from the decorated .def: on i686 its symbols keep the stdcall
@@ -40,9 +56,10 @@ pack() {
     dir=$root/$1
     cp "$2/tavrix.dll" "$2/tavrix.def" "$2/libtavrix.dll.a" "$dir/"
     "$dlltool" -m "$3" -k -d "$2/tavrix.def" -D tavrix.dll -l "$dir/tavrix.lib"
+    split_debug "$dir/tavrix.dll" "$debug/$1" "$4"
 }
-pack x64 build-win64 i386:x86-64
-pack x86 build-win32 i386
+pack x64 build-win64 i386:x86-64 $objcopy64
+pack x86 build-win32 i386 $objcopy32
 
 cat >"$root/README.txt" <<END
 tavrix $version for Windows
@@ -69,6 +86,8 @@ END
 sed -i 's/$/\r/' "$root/README.txt"
 
 mkdir -p dist
-rm -f "dist/$name.zip"
-(cd "$stage" && zip -qr -X "$OLDPWD/dist/$name.zip" "$name")
+rm -f "dist/$name.zip" "dist/$name-debug.zip"
+(cd "$stage" && zip -qr -X "$OLDPWD/dist/$name.zip" "$name" && zip -qr -X "$OLDPWD/dist/$name-debug.zip" "$name-debug")
+# The last line names the distribution (scripts/test-windows.sh reads it).
+echo "dist/$name-debug.zip"
 echo "dist/$name.zip"

@@ -2,6 +2,10 @@
 # The whole suite: the Linux build, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, a
 # short bounded fuzzing run, and the Windows build under Wine.
+#
+# run-tests.sh --check: the edit-and-test loop instead, the Release build of
+# the library and its tests and the unit and in-process suites (ctest label
+# "check"), in the same build/ folder as the whole suite.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -9,8 +13,18 @@ jobs=$(nproc)
 echo "== Layer order"
 scripts/check-layers.sh
 
+# The options are given every time: build/ may have been configured by
+# make demo, which leaves the tests out.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON -DTVX_BUILD_BENCH=ON >/dev/null
+
+if [ "${1:-}" = "--check" ]; then
+    echo "== Release build, unit and in-process suites"
+    cmake --build build -j "$jobs" --target tavrix tavrix_tests tavrix_alloc_tests
+    ctest --test-dir build --output-on-failure -j "$jobs" -L check
+    exit 0
+fi
+
 echo "== Linux build and suite (optimised Release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 

@@ -6,7 +6,7 @@
 # (default 60).
 set -eu
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON >/dev/null
 cmake --build build -j "$(nproc)" --target tavrix_net_tests
 TVX_MATRIX_ROUNDS=${1:-25} tests/net/run_isolated.sh build/tests/tavrix_net_tests --gtest_filter='FaultMatrix*'
 TVX_SOAK_SECONDS=${SOAK_SECONDS:-60} tests/net/run_isolated.sh build/tests/tavrix_net_tests --gtest_filter='Soak*'

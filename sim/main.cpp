@@ -172,7 +172,10 @@ int main(int argc, char** argv) {
     std::string message;
     switch (parseSimArguments(argc, argv, &options, &message)) {
         case ParseOutcome::help:
-            std::fputs(simUsage(), stdout);
+            std::fputs(simUsage().c_str(), stdout);
+            return 0;
+        case ParseOutcome::manPage:
+            std::fputs(simManPage(TVX_VERSION_TEXT).c_str(), stdout);
             return 0;
         case ParseOutcome::listSettings:
             std::fputs(settingsHelp(), stdout);

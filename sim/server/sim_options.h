@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/faults.h"
@@ -40,10 +41,12 @@ struct SimOptions {
     uint32_t splitGapMs = 0;     // each reply sent in two parts this far apart
 };
 
-enum class ParseOutcome { run, help, listSettings, error };
+enum class ParseOutcome { run, help, listSettings, manPage, error };
 
 // Parses argv[1..]; on error `message` says what is wrong.
 ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* options, std::string* message);
-const char* simUsage();
+// The help text and the manual page, both made from one table of options.
+std::string simUsage();
+std::string simManPage(std::string_view version);
 
 }  // namespace tvx::sim

@@ -28,6 +28,14 @@ soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ -x "$prefix/bin/tavrix-gateway" ] && grep -q '^\.SH OPTIONS' "$prefix/share/man/man1/tavrix-gateway.1" &&
     grep -q '^ExecStart=.*tavrix-gateway --config' "$prefix/lib/systemd/system/tavrix-gateway.service" ||
     { echo "tavrix-gateway, its manual page or its service unit not installed" >&2; exit 1; }
+[ -x "$prefix/bin/tavrix-sim" ] || { echo "tavrix-sim not installed" >&2; exit 1; }
+[ -n "$(find "$prefix" -path '*/wireshark/plugins/tavrix.lua')" ] || { echo "the Wireshark dissector not installed" >&2; exit 1; }
+[ -f "$prefix/share/man/man1/tavrix-sim.1.gz" ] || { echo "tavrix-sim(1) not installed" >&2; exit 1; }
+# The section-3 pages need Doxygen at build time.
+if [ -f "$build/man/man3.stamp" ]; then
+    [ -f "$prefix/share/man/man3/TVX_Open.3.gz" ] && [ -f "$prefix/share/man/man3/tavrix.h.3.gz" ] ||
+        { echo "section-3 manual pages not installed" >&2; exit 1; }
+fi
 
 # uses_installed PROGRAM: the program loads the installed library, not the build tree's.
 uses_installed() {

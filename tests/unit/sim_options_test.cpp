@@ -157,5 +157,38 @@ TEST(SimSettings, ConfigFileReportsTheFailingLine) {
     EXPECT_FALSE(loadSettingsFile(m, path, &error));
 }
 
+// The help and the manual page come from one table; every option they name
+// must be one the parser takes, and the page must carry each of them.
+TEST(SimOptions, HelpAndManualPageNameTheOptionsTheParserTakes) {
+    const std::string usage = simUsage();
+    const std::string page = simManPage("9.9");
+    std::vector<std::string> names;
+    for (size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1)) {
+        const size_t from = at + 3;
+        names.push_back(usage.substr(from, usage.find_first_of(" \n", from) - from));
+    }
+    ASSERT_GE(names.size(), 30u) << usage;
+    for (const std::string& name : names) {
+        SimOptions o;
+        std::string message;
+        parse({name.c_str()}, &o, &message);
+        EXPECT_EQ(message.find("unknown option"), std::string::npos) << name << ": " << message;
+        std::string roffName;
+        for (char c : name) roffName += c == '-' ? std::string("\\-") : std::string(1, c);
+        const bool listed = page.find(".B " + roffName + "\n") != std::string::npos ||
+                            page.find(".B " + roffName + " \\fI") != std::string::npos;
+        EXPECT_TRUE(listed) << name << " is not in the page";
+    }
+    // A man page starts with its title line and has the usual sections.
+    EXPECT_EQ(page.rfind(".TH TAVRIX-SIM 1 ", 0), 0u);
+    for (const char* section : {".SH NAME\n", ".SH SYNOPSIS\n", ".SH OPTIONS\n"})
+        EXPECT_NE(page.find(section), std::string::npos) << section;
+    // Help lines fit a terminal.
+    for (size_t from = 0, end; from < usage.size(); from = end + 1) {
+        end = usage.find('\n', from);
+        EXPECT_LE(end - from, 92u) << usage.substr(from, end - from);
+    }
+}
+
 }  // namespace
 }  // namespace tvx::sim

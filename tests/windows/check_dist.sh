@@ -17,6 +17,20 @@ for f in include/tavrix.h include/tavrix.hpp bin/tvx.exe README.txt \
     [ -f "$root/$f" ] || { echo "missing from the zip: $f" >&2; exit 1; }
 done
 
+# Shipped binaries carry no debug information; the debug zip beside the
+# distribution holds it, one FILE.debug per binary.
+debug_zip=${zip%.zip}-debug.zip
+[ -f "$debug_zip" ] || { echo "missing: $debug_zip" >&2; exit 1; }
+unzip -q "$debug_zip"
+for f in bin/tvx.exe x64/tavrix.dll x86/tavrix.dll; do
+    if x86_64-w64-mingw32-objdump -h "$root/$f" | grep -q '\.debug_'; then
+        echo "$f in the zip carries debug information" >&2
+        exit 1
+    fi
+    x86_64-w64-mingw32-objdump -h "$tmp/tavrix-$version-windows-debug/$f.debug" | grep -q '\.debug_info' ||
+        { echo "no debug information for $f in $(basename "$debug_zip")" >&2; exit 1; }
+done
+
 status=0
 for arch in x64 x86; do
     case $arch in
