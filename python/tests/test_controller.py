@@ -28,9 +28,8 @@ def test_open_failure_raises_with_code_and_description(sim_address):
         tavrix.Controller.open("127.0.0.29", fast=True, timeout_ms=300)
     assert e.value.code != 0
     assert e.value.description == tavrix.describe(e.value.code)
-    with pytest.raises(tavrix.TavrixError) as e:
+    with pytest.raises(ValueError):
         tavrix.Controller.open(sim_address, kind=99)
-    assert e.value.code == tavrix.ERR_BAD_ARGUMENT
 
 
 def test_digital_and_analog_io(ctl):
