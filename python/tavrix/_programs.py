@@ -80,14 +80,15 @@ def one_file_project(program_path: A.PathArg) -> ProjectRecord:
     return ProjectRecord(record, directory.value)
 
 
-def real_project_record(npj_path: A.PathArg) -> bytes:
-    """The project record of a .npj file with every entry's slot size and
-    hash filled from the files of its directory.
+def real_project_record(record_path: A.PathArg) -> bytes:
+    """The project record of a record file (see RecordFile) with every
+    entry's slot size and hash filled from the files of its directory.
 
-        record = tavrix.real_project_record("demo.npj")
+        record = tavrix.real_project_record("demo.rec")
     """
     buffer = ctypes.create_string_buffer(PROJECT_RECORD_MAX_BYTES)
-    check(library().TVX_MakeRealNpj(A.path("npj_path", npj_path), buffer, PROJECT_RECORD_MAX_BYTES), "TVX_MakeRealNpj")
+    check(library().TVX_MakeRealNpj(A.path("record_path", record_path), buffer, PROJECT_RECORD_MAX_BYTES),
+          "TVX_MakeRealNpj")
     return _record_bytes(buffer.raw)
 
 
