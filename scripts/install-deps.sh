@@ -7,7 +7,7 @@ packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev binutils
   libjpeg-dev libgif-dev libpng-dev libssl-dev libmcrypt-dev libmodbus-dev libcairo2-dev
   libcpp-httplib-dev chromium python3-pymodbus python3-serial-asyncio
-  iproute2 util-linux socat tshark xxd python3-pytest libedit-dev doxygen
+  iproute2 util-linux socat tshark xxd python3-pytest libedit-dev doxygen mypy python3-venv
   zip unzip llvm
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev mingw-w64-tools
