@@ -130,7 +130,10 @@ def hmi_encode(data: bytes) -> bytes:
 
 
 def hmi_decode(data: bytes) -> bytes:
-    """An HMI file image decoded."""
+    """An HMI file image decoded.
+
+        image = tavrix.hmi_decode(Path("screen.hmi").read_bytes())
+    """
     return _hmi("TVX_HmiFileDecode", data)
 
 

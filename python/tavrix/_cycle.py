@@ -75,31 +75,46 @@ class CycleUpload:
 
     @property
     def received(self) -> int:
-        """Blocks received since the upload started."""
+        """Blocks received since the upload started.
+
+            while up.received == 0: time.sleep(0.01)
+        """
         if self._ctl.closed:
             raise TavrixError(L.INVALID_HANDLE_VALUE, function="TVX_CycleUpGetRecvTimes")
         return int(self._ctl._lib.TVX_CycleUpGetRecvTimes(self._ctl.handle, self.buffer))
 
     def read(self, name: str, index: int = 0) -> float:
-        """Element `index` of item `name` from the latest block."""
+        """Element `index` of item `name` (any case) from the latest block.
+
+            position = up.read("DPOS", 0)
+        """
         out = ctypes.c_double()
         self._ctl._call("TVX_CycleUpReadBuff", self.buffer, A.text("name", name), A.u32("index", index),
                         ctypes.byref(out))
         return float(out.value)
 
     def read_int(self, name: str, index: int = 0) -> int:
-        """As read(), as a 32-bit integer (truncated toward zero)."""
+        """As read(), as a 32-bit integer (truncated toward zero).
+
+            count = up.read_int("VR", 10)
+        """
         out = L.i32()
         self._ctl._call("TVX_CycleUpReadBuffInt", self.buffer, A.text("name", name), A.u32("index", index),
                         ctypes.byref(out))
         return int(out.value)
 
     def force_once(self) -> None:
-        """Asks for one block at once."""
+        """Asks for one block at once.
+
+            up.force_once(); print(up.read("VR", 10))
+        """
         self._ctl._call("TVX_CycleUpForceOnce", self.buffer)
 
     def close(self) -> None:
-        """Stops the upload; closing again (or after the controller) does nothing."""
+        """Stops the upload; closing again (or after the controller) does nothing.
+
+            up.close()
+        """
         if self._active:
             self._active = False
             self._ctl._cycle_buffers.discard(self.buffer)

@@ -325,7 +325,10 @@ _library: Optional[Library] = None
 
 def library() -> Library:
     """The process's one Library, loaded on first use. TAVRIX_LIBRARY, when
-    set, names the file to load and nothing else is tried."""
+    set, names the file to load and nothing else is tried.
+
+        print(tavrix._library.library().path)
+    """
     global _library
     with _lock:
         if _library is None:

@@ -38,12 +38,18 @@ class Link:
 
     @property
     def handle(self) -> Optional[int]:
-        """The raw TVX_HANDLE value (None once closed), for calling exports directly."""
+        """The raw TVX_HANDLE value (None once closed), for calling exports directly.
+
+            tavrix._library.library().TVX_GetAxises(ctl.handle)
+        """
         return self._handle
 
     @property
     def closed(self) -> bool:
-        """True once close() has been called."""
+        """True once close() has been called.
+
+            if not ctl.closed: ctl.close()
+        """
         return self._handle is None
 
     def _call(self, name: str, *args: Any) -> None:
@@ -56,7 +62,10 @@ class Link:
 
     @property
     def progress(self) -> float:
-        """Progress of the file transfer in flight, 0.0 to 1.0."""
+        """Progress of the file transfer in flight, 0.0 to 1.0 (readable from another thread).
+
+            print(f"{ctl.progress:.0%}")
+        """
         return float(self._lib.TVX_GetProgress(self._handle))
 
     def _transfer(self, name: str, args: Tuple[Any, ...], progress: Optional[Progress]) -> None:

@@ -201,6 +201,10 @@ class ProgramsMixin(Link):
         self._call("TVX_DownNar", A.path("archive_path", archive_path), A.optional_text("name", name))
 
     def down_nar_bytes(self, archive: bytes, name: Optional[str] = None) -> None:
+        """Downloads an archive held in memory unchanged (under `name` when given).
+
+            ctl.down_nar_bytes(Path("demo.nar").read_bytes())
+        """
         block = A.data("archive", archive)
         self._call("TVX_DownMemNar", block, len(block), A.optional_text("name", name))
 
@@ -212,7 +216,10 @@ class ProgramsMixin(Link):
         self._call("TVX_DownNarToRamAndRun", A.path("archive_path", archive_path))
 
     def run_nar_bytes(self, archive: bytes) -> None:
-        """Downloads an archive held in memory to RAM and runs it."""
+        """Downloads an archive held in memory to RAM and runs it.
+
+            ctl.run_nar_bytes(Path("demo.nar").read_bytes())
+        """
         block = A.data("archive", archive)
         self._call("TVX_DownMemNarToRamAndRun", block, len(block))
 
@@ -224,9 +231,17 @@ class ProgramsMixin(Link):
         self._call("TVX_RunNarFile", A.optional_text("program", program, _PROGRAM_NAME_MAX))
 
     def resume(self) -> None:
+        """Resumes paused programs.
+
+            ctl.resume()
+        """
         self._call("TVX_Resume")
 
     def pause(self) -> None:
+        """Pauses every program.
+
+            ctl.pause()
+        """
         self._call("TVX_Pause")
 
     def stop(self) -> None:
@@ -237,7 +252,10 @@ class ProgramsMixin(Link):
         self._call("TVX_Stop")
 
     def current_project(self, capacity: int = PROJECT_RECORD_MAX_BYTES) -> bytes:
-        """The controller's current project record, as bytes."""
+        """The controller's current project record, as bytes.
+
+            record = ctl.current_project()
+        """
         return self._upload("TVX_UpCurNpjToMem", A.count("capacity", capacity, A.MAX_CAPACITY))
 
     # --------------------------------------------------- arrays and variables
@@ -322,9 +340,17 @@ class ProgramsMixin(Link):
         self._call("TVX_BreakAdd", A.text("file_name", file_name), A.u32("line", line), A.u8("option", option))
 
     def delete_breakpoint(self, file_name: str, line: int) -> None:
+        """Removes the breakpoint at a line of a program file.
+
+            ctl.delete_breakpoint("MAIN.BAS", 3)
+        """
         self._call("TVX_BreakDel", A.text("file_name", file_name), A.u32("line", line))
 
     def clear_breakpoints(self) -> None:
+        """Removes every breakpoint.
+
+            ctl.clear_breakpoints()
+        """
         self._call("TVX_BreakClear")
 
     def step(self, first: int = 0, second: int = 0, third: int = 0, fourth: int = 0, fifth: int = 0) -> None:
@@ -336,7 +362,10 @@ class ProgramsMixin(Link):
                    A.u8("fourth", fourth), A.i32("fifth", fifth))
 
     def cancel_online(self) -> None:
-        """Leaves online debugging."""
+        """Leaves online debugging.
+
+            ctl.cancel_online()
+        """
         self._call("TVX_CancelOnline")
 
     def string_type(self, name: str, selector: int = 0) -> StringType:
@@ -372,6 +401,10 @@ class ProgramsMixin(Link):
         self._call("TVX_Lock", A.text("password", password, _PASSWORD_MAX))
 
     def unlock(self, password: str) -> None:
+        """Unlocks the controller with the password it was locked with.
+
+            ctl.unlock("secret")
+        """
         self._call("TVX_UnLock", A.text("password", password, _PASSWORD_MAX))
 
     @contextlib.contextmanager

@@ -65,10 +65,18 @@ class LcdSession:
 
     @property
     def width(self) -> int:
+        """The screen's width in pixels (also the row length of the pixels).
+
+            pixel = lcd.image().pixels[y * lcd.width + x]
+        """
         return int(self.info.width)
 
     @property
     def height(self) -> int:
+        """The screen's height in pixels.
+
+            rows = lcd.height
+        """
         return int(self.info.height)
 
     def _whole_screen(self) -> None:
@@ -76,7 +84,10 @@ class LcdSession:
         self.screen.regions.regions[0] = L.LcdRegion(0, 0, self.info.width, self.info.height)
 
     def image(self) -> Image:
-        """A copy of the pixel buffer."""
+        """A copy of the pixel buffer.
+
+            picture = lcd.image()
+        """
         return Image(self.width, self.height, array.array("H", self.pixels))
 
     def fetch_all(self, every: int = 0, on_progress: Optional[Callable[[], object]] = None) -> Image:
@@ -139,14 +150,20 @@ class LcdSession:
         return int(next_position.value)
 
     def fetch_raw_chunk(self, region: int, position: int = 0) -> RawChunk:
-        """One chunk of a region as it came, without painting it."""
+        """One chunk of a region as it came, without painting it.
+
+            chunk = lcd.fetch_raw_chunk(0); print(chunk.kind, len(chunk.data))
+        """
         next_position, raw = L.u32(), L.LcdRawChunk()
         self._ctl._call("TVX_ELcdDataGet", self.number, A.integer("region", region, 0, 4), A.u32("position", position),
                         ctypes.byref(next_position), ctypes.byref(raw), None, None)
         return RawChunk(next_position.value, raw.kind, bytes(raw.data[:max(0, min(raw.length, L.LCD_RAW_BYTES))]))
 
     def end(self) -> None:
-        """Ends a refresh pass made of check() and fetch_chunk()."""
+        """Ends a refresh pass made of check() and fetch_chunk().
+
+            regions, _ = lcd.check(); ...; lcd.end()
+        """
         self._ctl._call("TVX_ELcdDataGetEnd", self.number)
 
     def touch(self, action: int, x: int, y: int, extra: Optional[int] = None) -> None:
@@ -169,7 +186,10 @@ class LcdSession:
         self._ctl._call(name, self.number, A.u16("key", key), A.u8("state", state))
 
     def close(self) -> None:
-        """Ends the session; closing again does nothing."""
+        """Ends the session; closing again does nothing.
+
+            lcd.close()
+        """
         if self._open:
             self._open = False
             self._ctl._call("TVX_ELcdClose", self.number)
@@ -204,17 +224,26 @@ class ScreensMixin(Link):
             return session.fetch_all()
 
     def set_lcd_features(self, feature_a: int, feature_b: int, feature_c: int) -> None:
-        """The three feature values sent with every later screen session."""
+        """The three feature values sent with every later screen session.
+
+            ctl.set_lcd_features(1, 0, 0)
+        """
         self._call("TVX_ELcdSetFeature", A.u16("feature_a", feature_a), A.u16("feature_b", feature_b),
                    A.u16("feature_c", feature_c))
 
     def lcd_encoder(self, coder_a: int, coder_b: int, coder_c: int, coder_d: int) -> None:
-        """Encoder input for the remote screens."""
+        """Encoder input for the remote screens.
+
+            ctl.lcd_encoder(1, 0, 5, 0)
+        """
         self._call("TVX_ELcdCoderSet", A.u16("coder_a", coder_a), A.u16("coder_b", coder_b),
                    A.i32("coder_c", coder_c), A.i32("coder_d", coder_d))
 
     def camera_info(self, number: int = 0) -> CameraInfo:
-        """Width, height, bits per pixel and the further value of camera image `number`."""
+        """Width, height, bits per pixel and the further value of camera image `number`.
+
+            info = ctl.camera_info(0); print(info.width, info.height)
+        """
         width, height, bits, extra = L.i32(), L.i32(), L.i32(), L.i32()
         self._call("TVX_NVLatinImgGetInfo", A.u16("number", number), ctypes.byref(width), ctypes.byref(height),
                    ctypes.byref(bits), ctypes.byref(extra))

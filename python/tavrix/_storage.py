@@ -72,7 +72,10 @@ class StorageMixin(Link):
         self._call("TVX_DeleteFile", A.text("name", name, _NAME_MAX))
 
     def file_state(self, selector: int) -> str:
-        """The controller's file-state text for `selector` (its meaning is the controller's)."""
+        """The controller's file-state text for `selector` (its meaning is the controller's).
+
+            print(ctl.file_state(0))
+        """
         out = ctypes.create_string_buffer(27)
         self._call("TVX_GetFileState", A.u16("selector", selector), out)
         return decode(out.value)
@@ -85,7 +88,10 @@ class StorageMixin(Link):
         return self._upload("TVX_UpLogToMem", A.count("capacity", capacity, A.MAX_CAPACITY))
 
     def get_log(self, local_path: A.PathArg) -> None:
-        """Uploads the controller's log into a local file."""
+        """Uploads the controller's log into a local file.
+
+            ctl.get_log("controller.log")
+        """
         self._call("TVX_UpLog", A.path("local_path", local_path))
 
     def flash_write(self, table: int, values: Sequence[float]) -> None:
@@ -127,24 +133,40 @@ class StorageMixin(Link):
         self._transfer("TVX_DownFirmWare", (A.path("image_path", image_path),), A.callback("progress", progress))
 
     def get_firmware_file(self, name: str, local_path: A.PathArg, progress: Optional[Progress] = None) -> None:
-        """Uploads a file of the controller's firmware area into a local file."""
+        """Uploads a file of the controller's firmware area into a local file.
+
+            ctl.get_firmware_file("BOOT.BIN", "boot.bin")
+        """
         self._transfer("TVX_UpFirmFile", (A.path("local_path", local_path), A.text("name", name, _NAME_MAX)),
                        A.callback("progress", progress))
 
     def get_firmware_bytes(self, name: str, capacity: int = 16 << 20) -> bytes:
-        """A file of the controller's firmware area."""
+        """A file of the controller's firmware area.
+
+            data = ctl.get_firmware_bytes("BOOT.BIN")
+        """
         return self._upload("TVX_UpFirmToMem", A.count("capacity", capacity, A.MAX_CAPACITY),
                             after=(A.text("name", name, _NAME_MAX),))
 
     def start_hardware_test(self) -> None:
+        """Starts the controller's hardware test.
+
+            ctl.start_hardware_test()
+        """
         self._call("TVX_StartHardwareTest")
 
     def jump_app(self) -> None:
-        """Starts the application firmware."""
+        """Starts the application firmware.
+
+            ctl.jump_app()
+        """
         self._call("TVX_JumpApp")
 
     def jump_boot_loader(self) -> None:
-        """Enters the boot loader."""
+        """Enters the boot loader.
+
+            ctl.jump_boot_loader()
+        """
         self._call("TVX_JumpNbios")
 
     # ------------------------------------------------------ three-file store
@@ -168,17 +190,27 @@ class StorageMixin(Link):
         return self._listing("TVX_FindFirst3File", "TVX_FindNext3File")
 
     def store_current(self) -> FileEntry:
-        """The three-file store's current file."""
+        """The three-file store's current file.
+
+            print(ctl.store_current().name)
+        """
         name = ctypes.create_string_buffer(2035)
         size = L.u32()
         self._call("TVX_GetCur3File", name, ctypes.byref(size))
         return FileEntry(decode(name.value), size.value)
 
     def store_delete(self, name: str) -> None:
+        """Deletes a file of the three-file store.
+
+            ctl.store_delete("OLD.BAS")
+        """
         self._call("TVX_Delete3File", A.text("name", name, _STORE_DELETE_NAME_MAX))
 
     def store_clear(self) -> None:
-        """Removes every file of the three-file store."""
+        """Removes every file of the three-file store.
+
+            ctl.store_clear()
+        """
         self._call("TVX_RemoveAll3Files")
 
     def store_put(self, local_path: A.PathArg, name: Optional[str] = None,
@@ -193,12 +225,19 @@ class StorageMixin(Link):
         self._transfer("TVX_Down3File", (source, A.text("name", name, _NAME_MAX)), A.callback("progress", progress))
 
     def store_put_bytes(self, data: bytes, name: str, progress: Optional[Progress] = None) -> None:
+        """Downloads `data` into the three-file store as `name`.
+
+            ctl.store_put_bytes(b"PRINT 1\\n", "P1.BAS")
+        """
         block = A.data("data", data)
         self._transfer("TVX_DownMem3File", (block, len(block), A.text("name", name, _NAME_MAX)),
                        A.callback("progress", progress))
 
     def store_get(self, name: str, local_path: A.PathArg, progress: Optional[Progress] = None) -> None:
-        """Uploads a file of the three-file store into a local file."""
+        """Uploads a file of the three-file store into a local file.
+
+            ctl.store_get("MAIN.BAS", "main.bas")
+        """
         self._transfer("TVX_Up3File", (A.path("local_path", local_path), A.text("name", name, _NAME_MAX)),
                        A.callback("progress", progress))
 
@@ -225,7 +264,10 @@ class StorageMixin(Link):
         self._call("TVX_DownMem3FileRam", block, len(block), A.text("name", name), A.i32("number", number))
 
     def ram_space(self, value: int = 0) -> int:
-        """The controller's remaining RAM space for RAM downloads."""
+        """The controller's remaining RAM space for RAM downloads.
+
+            if ctl.ram_space() > len(data): ctl.store_put_ram_bytes(data, "PART", 1)
+        """
         space = L.u32()
         self._call("TVX_3FileRamGetRemainSpace", A.u16("value", value), ctypes.byref(space))
         return int(space.value)
@@ -244,15 +286,25 @@ class StorageMixin(Link):
         return int(out.value)
 
     def ram_download_part(self, file_number: int, data: bytes) -> int:
-        """Sends one part; returns the controller's value of its last acknowledged block."""
+        """Sends one part; returns the controller's value of its last acknowledged block.
+
+            ctl.ram_download_part(1, data[:4096])
+        """
         block = A.data("data", data)
         out = L.u32()
         self._call("TVX_3FileRamDownPart", A.u16("file_number", file_number), block, len(block), ctypes.byref(out))
         return int(out.value)
 
     def ram_download_end(self, file_number: int) -> None:
+        """Ends a RAM download in parts.
+
+            ctl.ram_download_end(1)
+        """
         self._call("TVX_3FileRamDownEnd", A.u16("file_number", file_number))
 
     def ram_run(self, first: int, second: int) -> None:
-        """Runs what was downloaded to RAM (the arguments are the controller's)."""
+        """Runs what was downloaded to RAM (the arguments are the controller's).
+
+            ctl.ram_run(1, 0)
+        """
         self._call("TVX_Run3FileRam", A.u16("first", first), A.u16("second", second))

@@ -178,7 +178,10 @@ class AsyncController:
         return await self._run(lambda: self.controller.soft_version)
 
     async def set_timeout_ms(self, ms: int) -> None:
-        """Sets the budget of each request in milliseconds."""
+        """Sets the budget of each request in milliseconds.
+
+            await ctl.set_timeout_ms(2000)
+        """
         def assign() -> None:
             self.controller.timeout_ms = ms
         await self._run(assign)

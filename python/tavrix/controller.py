@@ -251,12 +251,18 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def link_kind(self) -> int:
-        """LINK_SERIAL, LINK_ETHERNET or LINK_PCI; 255 once closed."""
+        """LINK_SERIAL, LINK_ETHERNET or LINK_PCI; 255 once closed.
+
+            if ctl.link_kind == tavrix.LINK_SERIAL: ctl.set_station(1)
+        """
         return int(self._lib.TVX_GetConnectType(self._handle))
 
     @property
     def address(self) -> str:
-        """The address text given at open."""
+        """The address text given at open.
+
+            print(ctl.address)  # "127.0.0.21"
+        """
         text = self._lib.TVX_GetConnectString(self._handle)
         if text is None:
             raise TavrixError(ERR_INVALID_HANDLE, function="TVX_GetConnectString")
@@ -264,7 +270,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def axes(self) -> int:
-        """Axis count reported at open (its low byte)."""
+        """Axis count reported at open (its low byte).
+
+            for axis in range(ctl.axes): print(ctl.axis_states(axis))
+        """
         return int(self._lib.TVX_GetAxises(self._handle))
 
     def set_station(self, station: int) -> None:
@@ -294,34 +303,58 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def stop_pause_task(self) -> int:
-        """The task that stopped or paused last."""
+        """The task that stopped or paused last.
+
+            print(ctl.task_state(ctl.stop_pause_task))
+        """
         return int(self._get("TVX_GetStopPauseTaskid", L.u8))
 
     @property
     def client_id(self) -> int:
+        """The controller's client identifier.
+
+            print(ctl.client_id)
+        """
         return int(self._get("TVX_GetClientId", L.i32))
 
     @property
     def soft_id(self) -> int:
+        """The controller's software identifier.
+
+            print(ctl.soft_id)
+        """
         return int(self._get("TVX_GetSoftId", L.i32))
 
     @property
     def hard_id(self) -> int:
-        """The controller's hardware identifier (firmware images carry one)."""
+        """The controller's hardware identifier (firmware images carry one).
+
+            print(hex(ctl.hard_id))
+        """
         return int(self._get("TVX_GetHardId", L.i32))
 
     @property
     def error(self) -> int:
-        """The controller's error code."""
+        """The controller's error code.
+
+            if ctl.error: print(tavrix.describe(ctl.error))
+        """
         return int(self._get("TVX_GetError", L.i32))
 
     @property
     def chip_id(self) -> int:
+        """The controller's chip identifier.
+
+            print(hex(ctl.chip_id))
+        """
         return int(self._get("TVX_GetChipId", L.i32))
 
     @property
     def ip_address(self) -> str:
-        """The controller's own IP address text."""
+        """The controller's own IP address text.
+
+            print(ctl.ip_address)
+        """
         text = ctypes.create_string_buffer(21)
         self._call("TVX_GetCurIpAddr", text)
         return decode(text.value)
@@ -339,7 +372,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def mac(self) -> str:
-        """The controller's MAC address text."""
+        """The controller's MAC address text.
+
+            print(ctl.mac)
+        """
         text = ctypes.create_string_buffer(15)
         self._call("TVX_GetMac", text)
         return decode(text.value)
@@ -353,7 +389,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def sys_specification(self) -> L.SysSpecification:
-        """The system record (TVX_SysSpecification); axisCount is its one named field."""
+        """The system record (TVX_SysSpecification); axisCount is its one named field.
+
+            print(ctl.sys_specification.axisCount)
+        """
         record = L.SysSpecification()
         self._call("TVX_GetSysSpecification", ctypes.byref(record))
         return record
@@ -381,18 +420,28 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         return TaskStackState(byte.value, value.value, decode(text.value))
 
     def child_card(self, index: int) -> ChildCard:
-        """Record `index` of the controller's extension cards."""
+        """Record `index` of the controller's extension cards.
+
+            card = ctl.child_card(0); print(card.id, card.kind)
+        """
         record = L.ChildCard()
         self._call("TVX_EnumChildCard", A.u32("index", index), ctypes.byref(record))
         return ChildCard(record.id, record.kind, bytes(record.bytes))
 
     def axis_states(self, axis: int) -> bytes:
-        """The 17 state bytes of an axis."""
+        """The 17 state bytes of an axis.
+
+            states = ctl.axis_states(0)
+        """
         states = (L.u8 * 17)()
         self._call("TVX_GetAxisStates", A.u8("axis", axis), states)
         return bytes(states)
 
     def axis_features(self, axis: int) -> int:
+        """The feature bits of an axis.
+
+            features = ctl.axis_features(0)
+        """
         return int(self._get("TVX_GetAxisFeatures", L.i32, A.u8("axis", axis)))
 
     def set_axis_enable(self, axis: int, enable: bool = True) -> None:
@@ -403,19 +452,31 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         self._call("TVX_SetAxisEnable", A.u8("axis", axis), A.flag("enable", enable))
 
     def low_format_nand(self, value: int) -> None:
-        """Formats the controller's NAND flash (the value is the controller's)."""
+        """Formats the controller's NAND flash (the value is the controller's).
+
+            ctl.low_format_nand(0)
+        """
         self._call("TVX_LowFormatNand", A.i32("value", value))
 
     def return_default(self, value: int) -> None:
-        """Returns the controller's settings to their defaults."""
+        """Returns the controller's settings to their defaults (the value is the controller's).
+
+            ctl.return_default(0)
+        """
         self._call("TVX_ReturnDefault", A.i32("value", value))
 
     def reset(self) -> None:
-        """Restarts the controller."""
+        """Restarts the controller.
+
+            ctl.reset()
+        """
         self._call("TVX_ResetController")
 
     def clear_log(self) -> None:
-        """Empties the controller's log."""
+        """Empties the controller's log.
+
+            ctl.clear_log()
+        """
         self._call("TVX_ClearLog")
 
     # ------------------------------------------------------------------- I/O
@@ -428,7 +489,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         return bool(self._get("TVX_GetIn", L.u8, A.u32("number", number)))
 
     def output(self, number: int) -> bool:
-        """One digital output's state."""
+        """One digital output's state.
+
+            if ctl.output(3): ctl.set_output(3, False)
+        """
         return bool(self._get("TVX_GetOutput", L.u8, A.u32("number", number)))
 
     def set_output(self, number: int, on: bool) -> None:
@@ -452,7 +516,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         return int(self._get("TVX_GetInAll", L.i32, *self._range(first, last))) & 0xFFFFFFFF
 
     def outputs(self, first: int, last: int) -> int:
-        """Outputs first..last (at most 32) as an int, bit 0 = output `first`."""
+        """Outputs first..last (at most 32) as an int, bit 0 = output `first`.
+
+            bits = ctl.outputs(0, 15)
+        """
         return int(self._get("TVX_GetOutAll", L.i32, *self._range(first, last))) & 0xFFFFFFFF
 
     def set_outputs(self, first: int, last: int, bits: int) -> None:
@@ -465,11 +532,17 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         self._call("TVX_SetOutAll", low, high, ctypes.c_int32(value).value)
 
     def analog_in(self, channel: int) -> float:
-        """An analogue input's value."""
+        """An analogue input's value.
+
+            volts = ctl.analog_in(0)
+        """
         return float(self._get("TVX_GetAIn", L.f32, A.u32("channel", channel)))
 
     def analog_out(self, channel: int) -> float:
-        """An analogue output's value."""
+        """An analogue output's value.
+
+            print(ctl.analog_out(1))
+        """
         return float(self._get("TVX_GetDaOut", L.f32, A.u32("channel", channel)))
 
     def set_analog_out(self, channel: int, value: int) -> None:
@@ -504,11 +577,17 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         self._call("TVX_ExecuteNoAck", A.text("command", command), A.count("timeout_ms", timeout_ms, MAX_WAIT_MS))
 
     def wait_done(self, timeout_ms: int = 5000) -> None:
-        """Discards answer text until the current command has finished."""
+        """Discards answer text until the current command has finished.
+
+            ctl.execute_no_ack("MOVE(100)"); ctl.wait_done(10000)
+        """
         self._call("TVX_ExecuteWaitDown", A.count("timeout_ms", timeout_ms, MAX_WAIT_MS))
 
     def receive(self, capacity: int = 4096) -> tuple[str, bool]:
-        """The answer text waiting now and whether the command has finished."""
+        """The answer text waiting now and whether the command has finished.
+
+            text, done = ctl.receive()
+        """
         room = A.count("capacity", capacity, A.MAX_CAPACITY)
         answer = ctypes.create_string_buffer(room)
         length, done = L.u32(), L.u8()
@@ -517,7 +596,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
 
     @property
     def command_buffer_space(self) -> int:
-        """Free bytes of the controller's command buffer."""
+        """Free bytes of the controller's command buffer.
+
+            if ctl.command_buffer_space > 100: ctl.execute_no_ack(text)
+        """
         value = int(self._lib.TVX_ExecuteGetRemainBuffSpace(self._handle))
         if self._handle is None:
             raise TavrixError(ERR_INVALID_HANDLE, function="TVX_ExecuteGetRemainBuffSpace")

@@ -74,7 +74,10 @@ _OWN_TEXTS: Dict[int, str] = {
 
 
 def describe(code: int) -> str:
-    """A text for any result code, for showing to people; never empty."""
+    """A text for any result code, for showing to people; never empty.
+
+        print(tavrix.describe(20009))  # Invalid or closed handle.
+    """
     if code in _OWN_TEXTS:
         return _OWN_TEXTS[code]
     text = library().TVX_GetErrcodeDescription(code)
@@ -134,7 +137,10 @@ _ERROR_LINE = re.compile(r"^ERROR (?:(-?\d+): ?)?(.*)$", re.MULTILINE)
 
 def check_answer(answer: str, function: Optional[str] = None) -> str:
     """Returns `answer`, or raises ControllerError when one of its lines is
-    the interpreter's error report."""
+    the interpreter's error report.
+
+        text = check_answer(answer, "TVX_Execute")
+    """
     found = _ERROR_LINE.search(answer)
     if found:
         code = int(found.group(1)) if found.group(1) is not None else ERR_CONTROLLER_STATE
@@ -143,6 +149,9 @@ def check_answer(answer: str, function: Optional[str] = None) -> str:
 
 
 def check(code: int, function: Optional[str] = None) -> None:
-    """Raises TavrixError for any result but OK."""
+    """Raises TavrixError for any result but OK.
+
+        tavrix.check(lib.TVX_Stop(ctl.handle), "TVX_Stop")
+    """
     if code != OK:
         raise TavrixError(code, function=function)
