@@ -9,6 +9,7 @@ tavrix.aio offers the same calls to asyncio programs.
 """
 from __future__ import annotations
 
+import atexit
 import ctypes
 from typing import Callable, List, NamedTuple, Optional, Union
 
@@ -24,6 +25,7 @@ from ._programs import (LocalVariable as LocalVariable, ProjectRecord as Project
                         real_project_record as real_project_record)
 from ._screens import (CameraInfo as CameraInfo, Image as Image, LcdSession as LcdSession, RawChunk as RawChunk,
                        Region as Region)
+from . import controller as _controller
 from .controller import (LINK_ETHERNET as LINK_ETHERNET, LINK_PCI as LINK_PCI, LINK_SERIAL as LINK_SERIAL,
                          ChildCard as ChildCard, Controller as Controller, FileEntry as FileEntry,
                          SoftVersion as SoftVersion, TaskStackState as TaskStackState, TaskState as TaskState,
@@ -178,3 +180,21 @@ def set_trace(callback: Optional[Callable[[TraceEvent], object]], debug_level: i
     c_callback = L.TraceCallback(relay)
     check(library().TVX_SetTraceCallback(c_callback, None, level), "TVX_SetTraceCallback")
     _trace_callback = c_callback
+
+
+@atexit.register
+def _release_at_exit() -> None:
+    """Before the interpreter shuts down: closes the controllers still open
+    and removes the trace callback. The library's threads would otherwise
+    call into Python while it finalizes, where they wait for ever and keep
+    the process from ending."""
+    for ctl in list(_controller.open_controllers):
+        try:
+            ctl.close()
+        except Exception:
+            pass
+    if _trace_callback is not None:
+        try:
+            set_trace(None)
+        except Exception:
+            pass

@@ -5,6 +5,7 @@ import ctypes
 import ipaddress
 import re
 import sys
+import weakref
 from typing import Any, List, NamedTuple, Optional, Type, TypeVar, Union
 
 from . import _args as A
@@ -78,6 +79,9 @@ def link_kind_of(address: str) -> int:
 
 _C = TypeVar("_C", bound="Controller")
 
+# Controllers not closed yet, for closing at interpreter exit (see __init__).
+open_controllers: "weakref.WeakSet[Controller]" = weakref.WeakSet()
+
 
 class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMixin):
     """An open controller link.
@@ -94,6 +98,8 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
     def __init__(self, raw_handle: Optional[int]) -> None:
         super().__init__(raw_handle)
         self._init_cycle()
+        if raw_handle is not None:
+            open_controllers.add(self)
 
     # ------------------------------------------------------------------ open
 
