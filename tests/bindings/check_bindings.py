@@ -24,6 +24,17 @@ def header_exports(root):
     return set(EXPORT.findall((root / "include" / "tavrix.h").read_text()))
 
 
+def header_arities(root):
+    """Export name -> number of parameters, from the declarations of
+    include/tavrix.h (callback types hold no commas of their own there)."""
+    text = (root / "include" / "tavrix.h").read_text()
+    arities = {}
+    for found in re.finditer(r"^TVX_API\b[^(;]*?\b(\w+)\s*\(([^;]*?)\)\s*;", text, re.MULTILINE | re.DOTALL):
+        parameters = found.group(2).strip()
+        arities[found.group(1)] = 0 if parameters in ("", "void") else parameters.count(",") + 1
+    return arities
+
+
 def unbound_exports(path):
     """The list of exports left out on purpose: name -> reason. Raises
     ValueError for a malformed or repeated line."""
@@ -47,17 +58,23 @@ def python_binding(root):
     module of the package names is reported: declared but not reachable."""
     package = root / "python" / "tavrix"
     tree = ast.parse((package / "_library.py").read_text())
-    declared = set()
+    declared = {}  # name -> number of argument types
     for node in ast.walk(tree):
         target = node.target if isinstance(node, ast.AnnAssign) else (
             node.targets[0] if isinstance(node, ast.Assign) and len(node.targets) == 1 else None)
         if isinstance(target, ast.Name) and target.id == "PROTOTYPES" and isinstance(node.value, ast.Dict):
-            declared.update(key.value for key in node.value.keys if isinstance(key, ast.Constant))
+            for key, value in zip(node.value.keys, node.value.values):
+                if isinstance(key, ast.Constant) and isinstance(value, ast.Tuple) and isinstance(value.elts[1], ast.List):
+                    declared[key.value] = len(value.elts[1].elts)
     if not declared:
         raise ValueError("python/tavrix/_library.py: no PROTOTYPES table found")
     used = "\n".join(p.read_text() for p in package.glob("*.py") if p.name != "_library.py")
-    unused = sorted(name for name in declared if not re.search(rf"\b{name}\b", used))
-    return declared, [f"{name} has a prototype but no function of the package calls it" for name in unused]
+    notes = [f"{name} has a prototype but no function of the package calls it"
+             for name in sorted(declared) if not re.search(rf"\b{name}\b", used)]
+    arities = header_arities(root)
+    notes += [f"{name} takes {arities[name]} arguments in tavrix.h, its prototype {count}"
+              for name, count in sorted(declared.items()) if name in arities and arities[name] != count]
+    return set(declared), notes
 
 
 BINDINGS = {
