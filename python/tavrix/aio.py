@@ -32,7 +32,7 @@ from . import _args as A
 from ._cycle import CycleUpload, Items, WatchBlock, item_columns
 from ._library import INVALID_HANDLE_VALUE
 from .controller import Controller, SoftVersion
-from .errors import CH_NO_REPLY, TavrixError
+from .errors import CH_NO_REPLY, ERR_INVALID_HANDLE, TavrixError
 
 P = ParamSpec("P")
 R = TypeVar("R")
@@ -65,6 +65,7 @@ class AsyncController:
     def __init__(self, controller: Controller,
                  executor: Optional[concurrent.futures.ThreadPoolExecutor] = None) -> None:
         self.controller = controller
+        self._closed = False
         self._executor = executor or concurrent.futures.ThreadPoolExecutor(1, thread_name_prefix="tavrix")
 
     @classmethod
@@ -84,6 +85,9 @@ class AsyncController:
         return cls(controller, executor)
 
     async def _run(self, call: Callable[[], R]) -> R:
+        if self._closed:
+            # As Controller's calls after close: the handle is refused.
+            raise TavrixError(ERR_INVALID_HANDLE, function="AsyncController")
         return await asyncio.get_running_loop().run_in_executor(self._executor, call)
 
     async def close(self) -> None:
@@ -91,10 +95,13 @@ class AsyncController:
 
             await ctl.close()
         """
+        if self._closed:
+            return
         self.controller._stop_cycle()
         try:
             await self._run(self.controller.close)
         finally:
+            self._closed = True
             self._executor.shutdown(wait=False)
 
     async def __aenter__(self) -> AsyncController:

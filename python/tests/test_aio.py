@@ -92,6 +92,10 @@ def test_close_ends_a_watch_and_the_worker(sim_address):
         await ctl.close()
         await asyncio.wait_for(task, 5)
         assert ctl.controller.closed
+        await ctl.close()  # a second close does nothing
+        with pytest.raises(tavrix.TavrixError) as e:
+            await ctl.state()
+        assert e.value.code == tavrix.ERR_INVALID_HANDLE
 
     workers = threading.active_count()
     asyncio.run(main())
