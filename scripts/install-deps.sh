@@ -49,6 +49,7 @@ libmodbus-dev
 python3-serial-asyncio
 python3-pytest
 mypy
+python3-venv
 socat
 xxd
 tshark

@@ -1,4 +1,9 @@
-"""Result codes of the library and the one exception type."""
+"""Result codes of the library and the exception types."""
+from __future__ import annotations
+
+import re
+from typing import Dict, Optional
+
 from ._library import library
 
 OK = 0
@@ -42,7 +47,7 @@ ERR_REPLY_LENGTH = 20100
 
 # The library's own wording for the codes the exported table leaves without a
 # text, as the C header's tvx_describe_result gives them to tvx.
-_OWN_TEXTS = {
+_OWN_TEXTS: Dict[int, str] = {
     CH_CANNOT_FRAME: "Request cannot be framed for the link.",
     CH_NO_REPLY: "No reply from the controller within the time budget.",
     CH_MISMATCH: "Reply does not match the request.",
@@ -68,13 +73,16 @@ _OWN_TEXTS = {
 }
 
 
-def describe(code):
-    """A text for any result code, for showing to people; never empty."""
+def describe(code: int) -> str:
+    """A text for any result code, for showing to people; never empty.
+
+        print(tavrix.describe(20009))  # Invalid or closed handle.
+    """
     if code in _OWN_TEXTS:
         return _OWN_TEXTS[code]
     text = library().TVX_GetErrcodeDescription(code)
     if text:
-        return text.decode("latin-1")
+        return str(text.decode("latin-1"))
     if 3201 <= code <= 3203:
         return "Cycle-upload item text error."
     if CH_EXCEPTION_BASE < code <= CH_EXCEPTION_BASE + 255:
@@ -91,9 +99,15 @@ def describe(code):
 
 
 class TavrixError(Exception):
-    """A call into the library failed; `code` is its result code."""
+    """A call into the library failed; `code` is its result code.
 
-    def __init__(self, code, description=None, function=None):
+        try:
+            ctl.delete("ABSENT.BAS")
+        except tavrix.TavrixError as e:
+            print(e.code, e.description)
+    """
+
+    def __init__(self, code: int, description: Optional[str] = None, function: Optional[str] = None) -> None:
         self.code = code
         self.description = description if description is not None else describe(code)
         self.function = function
@@ -101,7 +115,43 @@ class TavrixError(Exception):
         super().__init__(f"{where}{self.description} ({code})")
 
 
-def check(code, function=None):
-    """Raises TavrixError for any result but OK."""
+class ControllerError(TavrixError):
+    """A text command ran, and the controller's answer reports an error
+    ("ERROR <n>: text"): `code` is the controller's n, `description` its
+    text, `answer` the whole answer.
+
+        try:
+            ctl.execute("?nosuch")
+        except tavrix.ControllerError as e:
+            print(e.code, e.description)  # 2 unknown word nosuch
+    """
+
+    def __init__(self, code: int, description: str, answer: str, function: Optional[str] = None) -> None:
+        super().__init__(code, description, function)
+        self.answer = answer
+
+
+# As tvx exec reads it: any line that starts with "ERROR ".
+_ERROR_LINE = re.compile(r"^ERROR (?:(-?\d+): ?)?(.*)$", re.MULTILINE)
+
+
+def check_answer(answer: str, function: Optional[str] = None) -> str:
+    """Returns `answer`, or raises ControllerError when one of its lines is
+    the interpreter's error report.
+
+        text = check_answer(answer, "TVX_Execute")
+    """
+    found = _ERROR_LINE.search(answer)
+    if found:
+        code = int(found.group(1)) if found.group(1) is not None else ERR_CONTROLLER_STATE
+        raise ControllerError(code, found.group(2).rstrip("\r"), answer, function)
+    return answer
+
+
+def check(code: int, function: Optional[str] = None) -> None:
+    """Raises TavrixError for any result but OK.
+
+        tavrix.check(lib.TVX_Stop(ctl.handle), "TVX_Stop")
+    """
     if code != OK:
         raise TavrixError(code, function=function)

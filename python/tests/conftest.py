@@ -2,6 +2,7 @@
 addresses. The tests run inside a private network namespace (see
 run_tests.sh), where port 502 needs no privileges."""
 import os
+import select
 import subprocess
 import time
 
@@ -10,15 +11,18 @@ import pytest
 SIM = os.environ.get("TAVRIX_SIM")
 
 
-def start_simulator(address, *options):
+def start_simulator(address, *options, ready="listening"):
+    """tavrix-sim with `options`, once its start line (holding `ready`) has
+    come; a simulator that does not start within 10 s fails the test."""
     if not SIM:
         pytest.skip("TAVRIX_SIM does not name a tavrix-sim program")
     process = subprocess.Popen([SIM, "--address", address, "--exit-with-parent", *options],
                                stderr=subprocess.PIPE, text=True)
     deadline = time.monotonic() + 10
-    line = process.stderr.readline()
-    while "listening" not in line:
-        if process.poll() is not None or time.monotonic() > deadline:
+    line = ""
+    while ready not in line:
+        waiting = select.select([process.stderr], [], [], max(0.0, deadline - time.monotonic()))[0]
+        if not waiting or process.poll() is not None:
             process.kill()
             raise RuntimeError(f"tavrix-sim on {address} did not start: {line}")
         line = process.stderr.readline()

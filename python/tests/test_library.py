@@ -82,3 +82,27 @@ def test_library_lookup(tmp_path):
     env["TAVRIX_LIBRARY"] = str(tmp_path / "absent.so")
     r = run_python("import tavrix; tavrix.version()", env)
     assert r.returncode != 0 and "absent.so" in r.stderr
+
+
+def test_every_public_call_has_a_docstring_with_an_example():
+    import inspect
+
+    import tavrix.aio
+
+    def example(doc):
+        return bool(doc) and bool(re.search(r"\n {8,}\S|>>>", doc))
+
+    lacking = []
+    for owner in (tavrix.Controller, tavrix.LcdSession, tavrix.CycleUpload, tavrix.aio.AsyncController):
+        for name in dir(owner):
+            member = inspect.getattr_static(owner, name)
+            function = member.fget if isinstance(member, property) else getattr(member, "__func__", member)
+            if name.startswith("_") or not callable(function):
+                continue
+            if owner is tavrix.aio.AsyncController and name in dir(tavrix.Controller):
+                continue  # the same call as a coroutine, documented on Controller
+            if not example(function.__doc__):
+                lacking.append(f"{owner.__name__}.{name}")
+    lacking += [name for name, f in vars(tavrix).items()
+                if inspect.isfunction(f) and not name.startswith("_") and not example(f.__doc__)]
+    assert lacking == []
