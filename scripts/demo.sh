@@ -222,7 +222,8 @@ cat "$logs/panel.out"
 "$python" -c 'import sys, urllib.request
 with urllib.request.urlopen("http://127.0.0.1:8080/") as r:
     print("GET / ->", r.status, r.headers.get("Content-Type"), len(r.read()), "bytes")' || true
-echo "(this demo's network ends with it; in 'make sandbox' the panel stays up)"
+echo "(this panel lives in the demo's private network and stops with it; against a"
+echo " controller on your network, open the URL tvx panel prints in a browser)"
 
 scene "Stopping the simulators"
 for pid in $pids; do kill "$pid" 2>/dev/null || true; done
