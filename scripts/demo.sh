@@ -197,15 +197,6 @@ show info 127.0.0.29 || echo "(exit status $?)"
 show io 127.0.0.21 in 70000 || echo "(exit status $?)"
 show --timeout 300 io 127.0.0.21 ain 99 || echo "(exit status $?)"
 
-# The gateway's scene, where this tree has one. It is sourced: it may use
-# $tvx, $sim, $build, $logs (scratch), $out (kept files), start_sim, show,
-# and add the programs it starts to $pids so that they are stopped.
-if [ -f "$here/scripts/demo-gateway.sh" ]; then
-    scene "The gateway"
-    # shellcheck source=/dev/null
-    . "$here/scripts/demo-gateway.sh"
-fi
-
 scene "The browser panel: the controller's screen, touch and keys"
 "$tvx" panel 127.0.0.21 --listen 127.0.0.1:8080 >"$logs/panel.out" 2>&1 &
 panel=$!
@@ -219,9 +210,10 @@ done
 echo
 echo "\$ tvx panel 127.0.0.21 --listen 127.0.0.1:8080"
 cat "$logs/panel.out"
+url=$(grep -o 'http://[^ ]*' "$logs/panel.out" | head -n 1)
 "$python" -c 'import sys, urllib.request
-with urllib.request.urlopen("http://127.0.0.1:8080/") as r:
-    print("GET / ->", r.status, r.headers.get("Content-Type"), len(r.read()), "bytes")' || true
+with urllib.request.urlopen(sys.argv[1]) as r:
+    print("GET the page with its token ->", r.status, r.headers.get("Content-Type"), len(r.read()), "bytes")' "$url" || true
 echo "(this panel lives in the demo's private network and stops with it; against a"
 echo " controller on your network, open the URL tvx panel prints in a browser)"
 
@@ -231,6 +223,7 @@ for pid in $pids; do wait "$pid" 2>/dev/null || true; done
 pids=""
 grep -h stopped "$logs"/*.log | sed 's/^/  /'
 echo
+# The gateway scene runs in a network namespace of its own.
 "$here/scripts/demo-gateway.sh"
 printf 'Demo done in %.0f s. Try it yourself, for real: make sandbox (a shell with three\n' \
     "$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')"
