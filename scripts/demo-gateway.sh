@@ -40,6 +40,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# A signal (or a closed pipe, as with '| head') still stops what was started.
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 141' PIPE
 
 printf 'listener 1883 127.0.0.1\nallow_anonymous true\npersistence false\nuser root\n' >"$work/mosquitto.conf"
 mosquitto -c "$work/mosquitto.conf" >"$work/mosquitto.log" 2>&1 &
