@@ -8,7 +8,7 @@ packages="build-essential cmake ninja-build g++ clang libclang-rt-14-dev
   libjpeg-dev libgif-dev libpng-dev libssl-dev libmcrypt-dev libmodbus-dev libcairo2-dev
   libcpp-httplib-dev chromium python3-pymodbus python3-serial-asyncio
   iproute2 util-linux socat tshark xxd python3-pytest libedit-dev doxygen
-  zip unzip llvm
+  zip unzip llvm libcli11-dev nlohmann-json3-dev man-db groff-base
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev mingw-w64-tools
   wine wine64"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
@@ -15,11 +16,13 @@ constexpr size_t kSystemRecordBytes = 60;
 
 int runInfo(const Invocation& inv);
 
-TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system record",
+void declareInfo(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+
+TVX_COMMAND({"info", "show a controller's state, identities, version, axes and system record",
              "Opens the controller at ADDRESS (a.b.c.d, COMn or PCI<n>) and prints what it reports\n"
              "about itself. A value the controller does not provide is shown as unavailable.\n"
              "With tvx --json: one object; an unavailable value is {\"error\":{\"code\",\"description\"}}.\n",
-             runInfo});
+             true, declareInfo, runInfo});
 
 // The record's fields in wire order, little-endian, for the hex dump.
 void systemRecordBytes(const TVX_SysSpecification& s, uint8_t out[kSystemRecordBytes]) {
@@ -141,7 +144,6 @@ int infoJson(const Session& session) {
 
 int runInfo(const Invocation& inv) {
     const Command& self = *findCommand("info");
-    if (inv.args.size() != 1) return usageError(self, inv.args.empty() ? "missing ADDRESS" : "too many arguments");
     Session session;
     if (int e = session.open(self, inv.args[0], inv.global)) return e;
     if (inv.global.json) return infoJson(session);

@@ -7,6 +7,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
@@ -21,7 +22,13 @@ constexpr uint32_t kMaxChannel = 65535;
 
 int runIo(const Invocation& inv);
 
-TVX_COMMAND({"io", "ADDRESS ACTION ...", "read and set digital and analog I/O",
+void declareIo(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "what to read or set", "in|out|get|set|setall|ain|aout");
+    addArgument(app, inv, "ARGS", Arity::any, "the action's arguments");
+}
+
+TVX_COMMAND({"io", "read and set digital and analog I/O",
              "Actions:\n"
              "  in N | in FIRST-LAST        read input N, or inputs FIRST..LAST\n"
              "  out N | out FIRST-LAST      read output N, or outputs FIRST..LAST\n"
@@ -37,7 +44,7 @@ TVX_COMMAND({"io", "ADDRESS ACTION ...", "read and set digital and analog I/O",
              "in, out and setall; {\"first\",\"last\",\"in\",\"out\"} for get; {\"set\":[...]} for\n"
              "set; {\"kind\":\"ain\",\"channel\":C,\"value\":V} for ain and aout.\n"
              "Example: tvx io 127.0.0.21 set 3 1 4 1 && tvx io 127.0.0.21 out 0-7\n",
-             runIo});
+             true, declareIo, runIo});
 
 const Command& self() { return *findCommand("io"); }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -11,14 +12,20 @@ namespace {
 
 int runControl(const Invocation& inv);
 
-TVX_COMMAND({"run", "ADDRESS [PROGRAM]", "run the current project, or one of its programs",
+void declareRun(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "PROGRAM", Arity::optional, "a program of the current project");
+}
+void declareControl(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+
+TVX_COMMAND({"run", "run the current project, or one of its programs",
              "Without PROGRAM the controller starts (or resumes) its current project;\n"
              "with it, the named program of that project starts on a free task.\n"
              "Prints the controller's run state afterwards.\n",
-             runControl});
-TVX_COMMAND({"pause", "ADDRESS", "pause the running programs", "Prints the run state afterwards.\n", runControl});
-TVX_COMMAND({"resume", "ADDRESS", "resume paused programs", "Prints the run state afterwards.\n", runControl});
-TVX_COMMAND({"stop", "ADDRESS", "stop all programs", "Prints the run state afterwards.\n", runControl});
+             false, declareRun, runControl});
+TVX_COMMAND({"pause", "pause the running programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
+TVX_COMMAND({"resume", "resume paused programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
+TVX_COMMAND({"stop", "stop all programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
 
 }  // namespace
 
@@ -39,8 +46,6 @@ namespace {
 int runControl(const Invocation& inv) {
     const Command& self = *findCommand(inv.command);
     const bool run = inv.command == "run";
-    if (inv.args.empty()) return usageError(self, "missing ADDRESS");
-    if (inv.args.size() > (run ? 2u : 1u)) return usageError(self, "too many arguments");
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     int32_t r;

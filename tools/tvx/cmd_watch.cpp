@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 #include "terminal.h"
@@ -26,23 +27,31 @@ constexpr uint32_t kMaxElements = 64;  // per item
 
 int runWatch(const Invocation& inv);
 
-TVX_COMMAND({"watch", "ADDRESS 'ITEMS' [--cycle MS] [--count N] [--time MS] [--csv FILE] [--plot FILE.png] [--buffer N]",
-             "show live values the controller pushes every cycle",
+uint64_t g_cycle = 100, g_count = 0, g_timeMs = 0, g_buffer = 0;
+std::string g_csvPath, g_plotPath;
+
+void declareWatch(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ITEMS", Arity::one, "the values to watch, in one argument");
+    addNumber(app, "--cycle", &g_cycle, 1, kMaxCycleMs, "MS", "push period asked of the controller (default 100)",
+              "--cycle needs milliseconds from 1 to 60000");
+    addNumber(app, "--count", &g_count, 1, 1u << 30, "N", "stop after N blocks", "--count needs a number of blocks");
+    addNumber(app, "--time", &g_timeMs, 1, 86400000, "MS", "stop after MS milliseconds (otherwise Ctrl-C stops)",
+              "--time needs milliseconds");
+    addText(app, "--csv", &g_csvPath, "FILE", "log every block seen: time in ms, block count, values", kFileKind);
+    addText(app, "--plot", &g_plotPath, "FILE.png", "draw the values over time when the watch ends", kFileKind);
+    addNumber(app, "--buffer", &g_buffer, 0, kMaxBufferNumber, "N", "upload buffer number 0-255 (default 0)",
+              "--buffer needs a number from 0 to 255");
+}
+
+TVX_COMMAND({"watch", "show live values the controller pushes every cycle",
              "ITEMS names the values, each NAME or NAME(FIRST) or NAME(FIRST,COUNT):\n"
              "  VR, TABLE, arrays and variables declared with DIM or GLOBAL, axis\n"
              "  parameters (DPOS, MPOS, SPEED, ...; FIRST is the axis), IN and OP (bits).\n"
              "\n"
-             "Options:\n"
-             "  --cycle MS       push period asked of the controller (default 100)\n"
-             "  --count N        stop after N blocks\n"
-             "  --time MS        stop after MS milliseconds (otherwise Ctrl-C stops)\n"
-             "  --csv FILE       log every block seen: time in ms, block count, values\n"
-             "  --plot FILE.png  draw the values over time when the watch ends\n"
-             "  --buffer N       upload buffer number 0-255 (default 0)\n"
-             "\n"
              "On a terminal the table is redrawn in place; otherwise one line per block.\n"
              "Example: tvx watch 127.0.0.21 'DPOS(0,2) MPOS(0) IN(0,4)' --cycle 50 --time 2000\n",
-             runWatch});
+             false, declareWatch, runWatch});
 
 const Command& self() { return *findCommand("watch"); }
 
@@ -117,38 +126,9 @@ std::string valueText(double v, int32_t r) {
 
 int runWatch(const Invocation& inv) {
     const auto& a = inv.args;
-    if (a.size() == 1 && isHelp(a[0])) {
-        printCommandHelp(self());
-        return kExitOk;
-    }
-    if (a.size() < 2) return usageError(self(), "ADDRESS and ITEMS are needed");
-    uint64_t cycle = 100, count = 0, timeMs = 0, buffer = 0;
-    std::string csvPath, plotPath;
-    for (size_t i = 2; i < a.size();) {
-        std::string_view value;
-        bool missing = false;
-        if (takeOption(a, i, "--cycle", &value, &missing)) {
-            if (missing || !parseUnsigned(value, kMaxCycleMs, &cycle) || cycle == 0)
-                return usageError(self(), "--cycle needs milliseconds from 1 to 60000");
-        } else if (takeOption(a, i, "--count", &value, &missing)) {
-            if (missing || !parseUnsigned(value, 1u << 30, &count) || count == 0)
-                return usageError(self(), "--count needs a number of blocks");
-        } else if (takeOption(a, i, "--time", &value, &missing)) {
-            if (missing || !parseUnsigned(value, 86400000, &timeMs) || timeMs == 0)
-                return usageError(self(), "--time needs milliseconds");
-        } else if (takeOption(a, i, "--buffer", &value, &missing)) {
-            if (missing || !parseUnsigned(value, kMaxBufferNumber, &buffer))
-                return usageError(self(), "--buffer needs a number from 0 to 255");
-        } else if (takeOption(a, i, "--csv", &value, &missing)) {
-            if (missing || value.empty()) return usageError(self(), "--csv needs a file");
-            csvPath = value;
-        } else if (takeOption(a, i, "--plot", &value, &missing)) {
-            if (missing || value.empty()) return usageError(self(), "--plot needs a file");
-            plotPath = value;
-        } else {
-            return usageError(self(), "unknown option '" + std::string(a[i]) + "'");
-        }
-    }
+    const uint64_t cycle = g_cycle, count = g_count, timeMs = g_timeMs, buffer = g_buffer;
+    const std::string& csvPath = g_csvPath;
+    const std::string& plotPath = g_plotPath;
     const std::string items(a[1]);
     std::vector<Column> columns;
     std::string why;
