@@ -128,12 +128,11 @@ int runLs(const Invocation& inv) {
     const std::vector<Entry> entries = listFiles(s.handle(), &r);
     if (inv.global.json) {
         // A failure part way is reported beside the entries read before it.
-        JsonArray files;
-        for (const Entry& e : entries) files.raw(JsonObject().add("name", e.name).add("size", e.size).text());
-        JsonObject o;
-        o.raw("files", files.text());
-        if (r != TVX_OK) o.raw("error", jsonError(r));
-        std::printf("%s\n", o.text().c_str());
+        Json files = Json::array();
+        for (const Entry& e : entries) files.push_back({{"name", jsonText(e.name)}, {"size", e.size}});
+        Json o = {{"files", files}};
+        if (r != TVX_OK) o["error"] = jsonError(r);
+        std::printf("%s\n", jsonLine(o).c_str());
         if (r != TVX_OK) return reportFailure("ls " + s.address(), r);
         return kExitOk;
     }

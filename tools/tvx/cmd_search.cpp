@@ -82,9 +82,7 @@ int runSearch(const Invocation& inv) {
         pos = blank + 1;
     }
     if (inv.global.json) {
-        JsonArray list;
-        for (const std::string& a : found) list.add(a);
-        std::printf("%s\n", JsonObject().raw("controllers", list.text()).text().c_str());
+        std::printf("%s\n", jsonLine({{"controllers", found}}).c_str());
         return found.empty() ? kExitFailure : kExitOk;
     }
     if (found.empty()) {
