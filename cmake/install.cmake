@@ -37,6 +37,9 @@ if(NOT WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/package/tavrix.pc DESTINATION ${TVX_PC_DIR})
 endif()
 
-# bash completion for tvx, where bash-completion looks for it.
-install(FILES ${CMAKE_SOURCE_DIR}/tools/tvx/tvx-completion.bash
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tvx)
+# tvx's manual page and bash completion (generated at build time), where
+# man and bash-completion look for them.
+if(TVX_MAN_PAGE)
+  install(FILES ${TVX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${TVX_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()

@@ -21,9 +21,9 @@ fi
 ip link set lo up
 ip route add broadcast 255.255.255.255 dev lo table local
 
-completion=$here/../../tools/tvx/tvx-completion.bash
 real_tvx=$tvx
 . "$here/e2e_lib.sh"
+completion=$work/tvx-completion.bash
 
 # json_check COMMAND... -- PYTHON_EXPRESSION: the output is one JSON document
 # per line and the expression over the last one (d) holds.
@@ -57,13 +57,37 @@ json_check ls 127.0.0.60 -- '{"name": "ONE.BAS", "size": 8} in d["files"] and "e
 # Errors stay one line on standard error with status 1, whatever the format.
 expect 1 '^tvx ' "$tvx" --json info 127.0.0.69
 
-# Completion: command names from tvx --help, then the io actions.
+# Completion, written by tvx from its declarations as the build writes it:
+# command names, options, the actions after ADDRESS, files only where an
+# argument names a local file.
+"$real_tvx" --completion-script "$completion" || fail "tvx --completion-script failed"
 complete_words() {
-    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tvx; echo "${COMPREPLY[*]}"' sh "$completion" "$@"
+    (cd "$work/pics" && bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tvx; echo "${COMPREPLY[*]}"' sh "$completion" "$@")
 }
+mkdir "$work/pics" && touch "$work/pics/a.png" "$work/pics/b.csv"
+while IFS='|' read -r expected words; do
+    # shellcheck disable=SC2086
+    got=$(complete_words "$real_tvx" $words '')
+    [ "$got" = "$expected" ] || fail "completion of '$words': '$got', expected '$expected'"
+done <<'CASES'
+|store
+|modbus
+|firmware
+|lcd
+|vision
+|array
+ls put get rm ram|store 127.0.0.60
+check flash|firmware 127.0.0.60
+read write|array 127.0.0.60
+coils regs|modbus 127.0.0.60 read
+a.png b.csv|lcd 127.0.0.60 snapshot
+a.png b.csv|watch 127.0.0.60 TICKS --csv
+|watch 127.0.0.60 TICKS --cycle
+CASES
 [ "$(complete_words "$real_tvx" i)" = "info io" ] || fail "completion of 'i': '$(complete_words "$real_tvx" i)'"
 [ "$(complete_words "$real_tvx" --ti)" = "--timeout" ] || fail "completion of '--ti'"
 [ "$(complete_words "$real_tvx" --timeout 300 io 127.0.0.60 se)" = "set setall" ] || fail "completion of io actions"
+[ "$(complete_words "$real_tvx" watch 127.0.0.60 X --c)" = "--cycle --count --csv" ] || fail "completion of watch options"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

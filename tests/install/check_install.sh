@@ -24,6 +24,7 @@ soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ -L "$libdir/libtavrix.so" ] && [ -L "$libdir/libtavrix.so.$major" ] || { echo "library links missing" >&2; exit 1; }
 [ -f "$prefix/include/tavrix.h" ] && [ -f "$prefix/include/tavrix.hpp" ] || { echo "headers not installed" >&2; exit 1; }
 [ -x "$prefix/bin/tvx" ] && [ -f "$prefix/share/bash-completion/completions/tvx" ] || { echo "tvx or its completion not installed" >&2; exit 1; }
+MANWIDTH=80 man -l "$prefix/share/man/man1/tvx.1" 2>/dev/null | grep -q '^   tvx watch$' || { echo "tvx.1 not installed in man1" >&2; exit 1; }
 
 # uses_installed PROGRAM: the program loads the installed library, not the build tree's.
 uses_installed() {

@@ -138,7 +138,7 @@ std::string manPage(const CLI::App& root, const std::vector<DeclaredCommand>& de
     std::ostringstream m;
     m << ".TH TVX 1 \"\" \"tavrix " << version << "\" \"User Commands\"\n";
     m << ".SH NAME\ntvx \\- talk to Tavrix motion controllers from the command line\n";
-    m << ".SH SYNOPSIS\n.B tvx\n" << roff(synopsis(root)) << " \\fICOMMAND\\fR \\fIADDRESS\\fR [\\fIARGS\\fR...]\n";
+    m << ".SH SYNOPSIS\n.B tvx\n" << roff(synopsis(root).substr(1)) << " \\fICOMMAND\\fR \\fIADDRESS\\fR [\\fIARGS\\fR...]\n";
     m << ".SH DESCRIPTION\n"
          "Each command opens the controller at ADDRESS, does one thing and prints the result.\n"
          "ADDRESS is an IPv4 address (a.b.c.d), a serial port COMn (n from 1 to 1024) or a card\n"
@@ -150,7 +150,8 @@ std::string manPage(const CLI::App& root, const std::vector<DeclaredCommand>& de
     for (const DeclaredCommand& d : declared) {
         const Command& c = *d.command;
         m << ".SS tvx " << c.name << "\n";
-        m << ".B tvx " << c.name << "\n" << roff(synopsis(*d.app)) << "\n.PP\n" << roff(c.summary) << ".\n";
+        const std::string args = synopsis(*d.app);
+        m << ".B tvx " << c.name << "\n" << roff(args.empty() ? args : args.substr(1)) << "\n.PP\n" << roff(c.summary) << ".\n";
         for (const CLI::Option* o : positionals(*d.app)) {
             std::string desc = o->get_description();
             if (isChoice(o->get_group())) desc += (desc.empty() ? "" : ": ") + choiceText(o->get_group());
@@ -236,7 +237,7 @@ std::string completionScript(const CLI::App& root, const std::vector<DeclaredCom
             for (const std::string& l : o->get_lnames()) {
                 s << "        \"" << d.command->name << " --" << l << "\") ";
                 if (o->get_group() == kFileKind)
-                    s << "compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
+                    s << "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
                 else if (isChoice(o->get_group()))
                     s << "COMPREPLY=($(compgen -W \"" << choiceText(o->get_group()) << "\" -- \"$cur\")); return ;;\n";
                 else
@@ -269,7 +270,7 @@ std::string completionScript(const CLI::App& root, const std::vector<DeclaredCom
          "    local kind=$rest\n"
          "    ((position < ${#kinds[@]})) && kind=${kinds[position]}\n"
          "    case $kind in\n"
-         "        FILE) compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
+         "        FILE) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
          "        *\\|*) COMPREPLY=($(compgen -W \"${kind//|/ }\" -- \"$cur\")) ;;\n"
          "    esac\n"
          "}\n"

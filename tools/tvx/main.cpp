@@ -50,7 +50,8 @@ struct Parser {
     CLI::App root{"talk to Tavrix controllers", "tvx"};
     GlobalOptions global;
     uint64_t timeoutMs = 0, probeMs = 100;
-    bool version = false, man = false, completion = false;
+    bool version = false;
+    std::string manPath, completionPath;
     std::deque<Invocation> invocations;
     std::vector<DeclaredCommand> declared;
     std::map<const CLI::App*, const Command*> byApp;
@@ -67,8 +68,10 @@ struct Parser {
         addFlag(root, "--json", &global.json, "print data as JSON (the commands that print data)");
         addFlag(root, "--version", &version, "the versions of tvx and of the library it carries");
         // Build steps: the manual page and the completion script.
-        root.add_flag("--man", man, "write the manual page tvx(1)")->group("");
-        root.add_flag("--completion-script", completion, "write the bash completion script")->group("");
+        root.add_option("--man", manPath, "write the manual page tvx(1) to FILE (- for stdout)")->type_name("FILE")->group("");
+        root.add_option("--completion-script", completionPath, "write the bash completion script to FILE (- for stdout)")
+            ->type_name("FILE")
+            ->group("");
         for (const Command* c : commands()) {
             CLI::App* app = root.add_subcommand(c->name, c->summary);
             app->set_help_flag("-h,--help", "this text");
@@ -104,6 +107,18 @@ std::string usageFromDeclarations(const Command& c) {
     for (const DeclaredCommand& d : g_parser->declared)
         if (d.command == &c) return usageText(c, *d.app);
     return "usage: tvx " + std::string(c.name);
+}
+
+// Writes a generated text to `path`, or to stdout for "-".
+int writeText(const std::string& path, const std::string& text) {
+    if (path == "-") return std::fputs(text.c_str(), stdout) >= 0 ? kExitOk : kExitFailure;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if ((f && std::fclose(f) != 0) || !ok) {
+        std::fprintf(stderr, "tvx: cannot write %s\n", path.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 // The index of the command name in args (after the global options), or args.size().
@@ -168,14 +183,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tvx: %s\n%s\n", message.c_str(), rootUsage(parser.root).c_str());
         return kExitUsage;
     }
-    if (parser.man) {
-        std::fputs(manPage(parser.root, parser.declared, TVX_TOOL_VERSION).c_str(), stdout);
-        return kExitOk;
-    }
-    if (parser.completion) {
-        std::fputs(completionScript(parser.root, parser.declared).c_str(), stdout);
-        return kExitOk;
-    }
+    if (!parser.manPath.empty())
+        return writeText(parser.manPath, manPage(parser.root, parser.declared, TVX_TOOL_VERSION));
+    if (!parser.completionPath.empty())
+        return writeText(parser.completionPath, completionScript(parser.root, parser.declared));
     if (parser.version) return printVersion();
     const Command* command = parser.chosen();
     if (!command) {
