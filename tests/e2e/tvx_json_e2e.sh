@@ -54,6 +54,23 @@ json_check io 127.0.0.60 ain 4 -- 'd == {"kind": "ain", "channel": 4, "value": 2
 printf 'PRINT 1\n' >"$work/ONE.BAS"
 "$tvx" put 127.0.0.60 "$work/ONE.BAS" >/dev/null || fail "put failed"
 json_check ls 127.0.0.60 -- '{"name": "ONE.BAS", "size": 8} in d["files"] and "error" not in d'
+json_check modbus 127.0.0.60 write regs 10 3 7 -1 3 -- 'd == {"area": "regs", "start": 10, "values": [7, 65535, 3]}'
+json_check modbus 127.0.0.60 read coils 0 3 -- 'd == {"area": "coils", "start": 0, "values": [0, 0, 0]}'
+json_check reg 127.0.0.60 VR 2 2 1.5 -3 -- 'd == {"area": "VR", "start": 2, "values": [1.5, -3]}'
+json_check var 127.0.0.60 'VR(3)' -- 'd == {"name": "VR(3)", "value": -3}'
+json_check array 127.0.0.60 write TABLE 0 2 0.1 2 -- 'd == {"name": "TABLE", "start": 0, "written": 2}'
+json_check array 127.0.0.60 read TABLE 0 2 -- 'd == {"name": "TABLE", "start": 0, "values": [0.100000001, 2]}'
+json_check table 127.0.0.60 write 7 1.5 -2 -- 'd == {"table": 7, "written": 2}'
+json_check table read 127.0.0.60 7 2 -- 'd == {"table": 7, "values": [1.5, -2]}'
+json_check exec 127.0.0.60 '?1+2' -- 'd == {"answer": "3\r\n", "error": False} or d == {"answer": "3\n", "error": False}'
+json_check stop 127.0.0.60 -- 'd == {"state": 0, "name": "stopped"}'
+json_check store 127.0.0.60 ls -- 'd == {"files": []}'
+json_check log 127.0.0.60 -- 'isinstance(d["log"], str)'
+# Commands that print no data refuse --json before opening anything.
+for args in "rm 127.0.0.60 X" "put 127.0.0.60 $work/ONE.BAS" "lock 127.0.0.60" "messages 127.0.0.60" "store 127.0.0.60 rm X"; do
+    # shellcheck disable=SC2086
+    expect 2 'prints no data' "$tvx" --json $args
+done
 # Errors stay one line on standard error with status 1, whatever the format.
 expect 1 '^tvx ' "$tvx" --json info 127.0.0.69
 

@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -44,9 +45,10 @@ TVX_COMMAND({"exec", "run one command on the controller and print its answer",
              "\n"
              "Exit status 1 when the call fails or the answer reports an error\n"
              "(a line \"ERROR <n>: ...\").\n"
+             "With tvx --json: {\"answer\":\"...\",\"error\":true|false}.\n"
              "\n"
              "Example: tvx exec 127.0.0.21 '?1+2'\n",
-             false, declareExec, runExec});
+             true, declareExec, runExec});
 TVX_COMMAND({"term", "interactive terminal to the controller's command interpreter",
              "Reads command lines and prints each answer as it arrives. On a terminal:\n"
              "  Left/Right, Home/End     move in the line (also Ctrl-B/F, Ctrl-A/E)\n"
@@ -83,8 +85,12 @@ int runExec(const Invocation& inv) {
     const int32_t r = TVX_Execute(s.handle(), text.c_str(), limitMs, answer.data(), kAnswerRoom);
     // What arrived is shown also when the rest did not fit or did not come.
     const std::string out(answer.data());
-    std::fputs(out.c_str(), stdout);
-    if (!out.empty() && out.back() != '\n') std::fputc('\n', stdout);
+    if (inv.global.json) {
+        std::printf("%s\n", jsonLine({{"answer", jsonText(out)}, {"error", answerReportsError(out)}}).c_str());
+    } else {
+        std::fputs(out.c_str(), stdout);
+        if (!out.empty() && out.back() != '\n') std::fputc('\n', stdout);
+    }
     if (r != TVX_OK) {
         std::fflush(stdout);
         return reportFailure("exec " + s.address(), r);

@@ -80,15 +80,18 @@ TVX_COMMAND({"put", "copy a file to the controller",
 TVX_COMMAND({"rm", "delete files on the controller",
              "Deletes each NAME; stops at the first that cannot be deleted.\n", false, declareRm, runRm});
 TVX_COMMAND({"log", "fetch the controller's log",
-             "Writes the controller's log to stdout, or to the file LOCAL.\n", false, declareLog, runLog});
+             "Writes the controller's log to stdout, or to the file LOCAL.\n"
+             "With tvx --json: {\"log\":\"...\"}, or {\"file\":LOCAL,\"bytes\":N}.\n",
+             true, declareLog, runLog});
 TVX_COMMAND({"table", "read and write flash tables of numbers",
              "  ADDRESS read N COUNT     prints the first COUNT values of table N, one a line\n"
              "                          (fewer when the table is shorter)\n"
              "  ADDRESS write N VALUE... replaces table N with the VALUEs\n"
              "\n"
              "N is 0-65535; values are single-precision numbers; COUNT is at most 4194304.\n"
+             "With tvx --json: {\"table\":N,\"values\":[...]} for read, {\"table\":N,\"written\":K} for write.\n"
              "Example: tvx table 127.0.0.21 write 3 0.5 1 1.5 && tvx table 127.0.0.21 read 3 3\n",
-             false, declareTable, runTable, {"read", "write"}});
+             true, declareTable, runTable, {"read", "write"}});
 
 const Command& command(const char* name) { return *findCommand(name); }
 
@@ -231,7 +234,10 @@ int runLog(const Invocation& inv) {
         if (r != TVX_OK) return reportFailure("log " + s.address(), r);
         std::error_code ec;
         const uintmax_t bytes = fs::file_size(path, ec);
-        std::printf("%s\n", transferSummary("log -> " + path, ec ? 0 : bytes, 0).c_str());
+        if (inv.global.json)
+            std::printf("%s\n", jsonLine({{"file", jsonText(path)}, {"bytes", ec ? 0 : bytes}}).c_str());
+        else
+            std::printf("%s\n", transferSummary("log -> " + path, ec ? 0 : bytes, 0).c_str());
         return kExitOk;
     }
     // The log's length is unknown here: a buffer that is too small is grown
@@ -245,7 +251,11 @@ int runLog(const Invocation& inv) {
         r = TVX_UpLogToMem(h, buffer.data(), room, &received);
     }
     if (r != TVX_OK) return reportFailure("log " + s.address(), r);
-    std::fwrite(buffer.data(), 1, std::min<size_t>(received, buffer.size()), stdout);
+    const size_t length = std::min<size_t>(received, buffer.size());
+    if (inv.global.json)
+        std::printf("%s\n", jsonLine({{"log", jsonText(std::string_view(buffer.data(), length))}}).c_str());
+    else
+        std::fwrite(buffer.data(), 1, length, stdout);
     return kExitOk;
 }
 
@@ -288,13 +298,22 @@ int runTable(const Invocation& inv) {
     if (action == "write") {
         const int32_t r = TVX_FlashWritef(s.handle(), table, static_cast<uint32_t>(values.size()), values.data());
         if (r != TVX_OK) return reportFailure(what, r);
-        std::printf("table %u: %zu values written\n", table, values.size());
+        if (inv.global.json)
+            std::printf("%s\n", jsonLine({{"table", table}, {"written", values.size()}}).c_str());
+        else
+            std::printf("table %u: %zu values written\n", table, values.size());
         return kExitOk;
     }
     uint32_t got = 0;
     const int32_t r = TVX_FlashReadf(s.handle(), table, static_cast<uint32_t>(count), values.data(), &got);
     // A table longer than COUNT fills the buffer: that is the COUNT values asked for.
     if (r != TVX_OK && r != TVX_ERR_BUFFER_TOO_SMALL) return reportFailure(what, r);
+    if (inv.global.json) {
+        Json shown = Json::array();
+        for (uint32_t i = 0; i < got && i < values.size(); ++i) shown.push_back(jsonNumber(values[i]));
+        std::printf("%s\n", jsonLine({{"table", table}, {"values", shown}}).c_str());
+        return kExitOk;
+    }
     for (uint32_t i = 0; i < got && i < values.size(); ++i) std::printf("%.9g\n", static_cast<double>(values[i]));
     return kExitOk;
 }

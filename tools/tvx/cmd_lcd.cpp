@@ -4,6 +4,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "png_image.h"
 #include "screen_capture.h"
@@ -35,21 +36,25 @@ void declareVision(CLI::App& app, Invocation& inv) {
 TVX_COMMAND({"lcd", "save a controller's LCD screen as a PNG picture",
              "Opens a session on the controller's screen N (default 0), fetches the whole\n"
              "screen and writes it to OUT.png (8-bit RGB).\n"
+             "With tvx --json: {\"file\":\"OUT.png\",\"width\":W,\"height\":H}.\n"
              "Example: tvx lcd 127.0.0.21 snapshot screen.png\n",
-             false, declareLcd, runLcd, {"snapshot"}});
+             true, declareLcd, runLcd, {"snapshot"}});
 TVX_COMMAND({"vision", "save camera image N of a controller as a PNG picture",
              "Fetches image N (0-65535) of the controller's vision module and writes it to\n"
-             "OUT.png (8-bit RGB).\n"
+             "OUT.png (8-bit RGB). With tvx --json as lcd.\n"
              "Example: tvx vision 127.0.0.21 grab 0 camera.png\n",
-             false, declareVision, runVision, {"grab"}});
+             true, declareVision, runVision, {"grab"}});
 
-int save(const Command& cmd, const std::string& path, const Picture565& picture) {
+int save(const Command& cmd, const std::string& path, const Picture565& picture, bool json) {
     std::string error;
     if (!writePng(path, picture, &error)) {
         std::fprintf(stderr, "tvx %s: cannot write %s: %s\n", cmd.name, path.c_str(), error.c_str());
         return kExitFailure;
     }
-    std::printf("%s: %u x %u\n", path.c_str(), picture.width, picture.height);
+    if (json)
+        std::printf("%s\n", jsonLine({{"file", jsonText(path)}, {"width", picture.width}, {"height", picture.height}}).c_str());
+    else
+        std::printf("%s: %u x %u\n", path.c_str(), picture.width, picture.height);
     return kExitOk;
 }
 
@@ -62,7 +67,7 @@ int runLcd(const Invocation& inv) {
     Picture565 picture;
     const int32_t r = captureScreen(s.handle(), static_cast<uint32_t>(g_screen), &picture);
     if (r != TVX_OK) return reportFailure("lcd snapshot " + s.address(), r);
-    return save(cmd, a[2], picture);
+    return save(cmd, a[2], picture, inv.global.json);
 }
 
 int runVision(const Invocation& inv) {
@@ -75,7 +80,7 @@ int runVision(const Invocation& inv) {
     Picture565 picture;
     const int32_t r = captureCameraImage(s.handle(), static_cast<uint16_t>(number), &picture);
     if (r != TVX_OK) return reportFailure("vision grab " + s.address(), r);
-    return save(cmd, std::string(inv.args[3]), picture);
+    return save(cmd, std::string(inv.args[3]), picture, inv.global.json);
 }
 
 }  // namespace

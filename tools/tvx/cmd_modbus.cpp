@@ -2,12 +2,14 @@
 // Modbus functions, and the controller's named register areas.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -53,16 +55,18 @@ TVX_COMMAND({"modbus", "read and write Modbus coils and holding registers",
              "  write regs START COUNT V...       COUNT values, 0-65535 or -32768..-1 (at most 123)\n"
              "\n"
              "One coil or register is written with function 5 or 6, more with 15 or 16.\n"
+             "With tvx --json: {\"area\":\"coils\"|\"regs\",\"start\":S,\"values\":[...]}.\n"
              "Example: tvx modbus 127.0.0.21 write regs 0 2 10 20 && tvx modbus 127.0.0.21 read regs 0 2\n",
-             false, declareModbus, runModbus});
+             true, declareModbus, runModbus});
 
 TVX_COMMAND({"reg", "read and write the controller's named register areas",
              "Areas (exact names): D V Z (16-bit), M S X Y (bits), C T (--width 1, 16 or 32;\n"
              "16 when not given), VR TABLE AD (floats), VR_INT DA (32-bit integers),\n"
              "DT (floats; --width 64 for doubles). X and AD are read only.\n"
              "Without VALUES the elements are read; with COUNT values they are written.\n"
+             "With tvx --json: {\"area\":\"VR\",\"start\":S,\"values\":[...]}.\n"
              "Example: tvx reg 127.0.0.21 VR 0 2 1.5 -3 && tvx reg 127.0.0.21 VR 0 2\n",
-             false, declareReg, runReg});
+             true, declareReg, runReg});
 
 const Command& modbusCommand() { return *findCommand("modbus"); }
 const Command& regCommand() { return *findCommand("reg"); }
@@ -132,7 +136,12 @@ int runModbus(const Invocation& inv) {
     else
         r = write ? TVX_Modbus_Set4x(s.handle(), s16, c16, words.data()) : TVX_Modbus_Get4x(s.handle(), s16, c16, words.data());
     if (r != TVX_OK) return reportFailure("modbus " + s.address() + " " + std::string(a[1]) + " " + std::string(a[2]), r);
-    if (coils) {
+    if (inv.global.json) {
+        Json values = Json::array();
+        for (size_t i = 0; i < count; ++i)
+            values.push_back(coils ? Json((bits[i / 8] >> (i % 8)) & 1) : Json(words[i]));
+        std::printf("%s\n", jsonLine({{"area", coils ? "coils" : "regs"}, {"start", start}, {"values", values}}).c_str());
+    } else if (coils) {
         std::printf("%s %s\n", spanLabel("coils", start, count).c_str(), bitsText(bits.data(), count).c_str());
     } else {
         std::printf("%s", spanLabel("regs", start, count).c_str());
@@ -256,6 +265,13 @@ int runReg(const Invocation& inv) {
     const int32_t r = values ? TVX_RegisterWrite(s.handle(), area.c_str(), w8, s32, c16, data.data())
                              : TVX_RegisterRead(s.handle(), area.c_str(), w8, s32, c16, data.data());
     if (r != TVX_OK) return reportFailure("reg " + s.address() + " " + area, r);
+    if (inv.global.json) {
+        Json shown = Json::array();
+        for (size_t k = 0; k < count; ++k)
+            shown.push_back(jsonNumber(std::strtod(valueText(form, data.data(), k).c_str(), nullptr), 17));
+        std::printf("%s\n", jsonLine({{"area", jsonText(area)}, {"start", start}, {"values", shown}}).c_str());
+        return kExitOk;
+    }
     std::printf("%s", spanLabel(area.c_str(), start, count).c_str());
     for (size_t k = 0; k < count; ++k) std::printf(" %s", valueText(form, data.data(), k).c_str());
     std::printf("\n");

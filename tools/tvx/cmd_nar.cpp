@@ -19,7 +19,7 @@
 
 namespace tvx::tool {
 
-void printRunState(TVX_HANDLE h);  // cmd_run.cpp
+void printRunState(TVX_HANDLE h, bool json);  // cmd_run.cpp
 
 namespace {
 
@@ -170,7 +170,7 @@ int run(const Invocation& inv) {
         if (r == TVX_OK) r = TVX_Resume(s.handle());
     }
     if (r != TVX_OK) return reportFailure(what, r);
-    printRunState(s.handle());
+    printRunState(s.handle(), false);
     return kExitOk;
 }
 

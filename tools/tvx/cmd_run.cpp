@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -21,21 +22,26 @@ void declareControl(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
 TVX_COMMAND({"run", "run the current project, or one of its programs",
              "Without PROGRAM the controller starts (or resumes) its current project;\n"
              "with it, the named program of that project starts on a free task.\n"
-             "Prints the controller's run state afterwards.\n",
-             false, declareRun, runControl});
-TVX_COMMAND({"pause", "pause the running programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
-TVX_COMMAND({"resume", "resume paused programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
-TVX_COMMAND({"stop", "stop all programs", "Prints the run state afterwards.\n", false, declareControl, runControl});
+             "Prints the controller's run state afterwards; with tvx --json\n"
+             "{\"state\":N,\"name\":\"stopped\"|\"running\"|\"paused\"[,\"pausedTask\":T]}.\n",
+             true, declareRun, runControl});
+TVX_COMMAND({"pause", "pause the running programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
+TVX_COMMAND({"resume", "resume paused programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
+TVX_COMMAND({"stop", "stop all programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
 
 }  // namespace
 
 // The run state as the controller reports it (shared with tvx nar run).
-void printRunState(TVX_HANDLE h) {
+void printRunState(TVX_HANDLE h, bool json) {
     uint8_t state = 0;
     uint8_t task = 0;
     if (TVX_GetState(h, &state) != TVX_OK) return;
     const char* name = state == 0 ? "stopped" : state == 1 ? "running" : state == 2 ? "paused" : "state";
-    if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK)
+    if (json) {
+        Json o = {{"state", state}, {"name", name}};
+        if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK) o["pausedTask"] = task;
+        std::printf("%s\n", jsonLine(o).c_str());
+    } else if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK)
         std::printf("%s (%u, first paused task %u)\n", name, state, task);
     else
         std::printf("%s (%u)\n", name, state);
@@ -62,7 +68,7 @@ int runControl(const Invocation& inv) {
         r = TVX_Stop(s.handle());
     }
     if (r != TVX_OK) return reportFailure(what, r);
-    printRunState(s.handle());
+    printRunState(s.handle(), inv.global.json);
     return kExitOk;
 }
 

@@ -48,7 +48,7 @@ TVX_COMMAND({"search", "list the controllers that answer on the local network or
              "With tvx --json: {\"controllers\":[\"a.b.c.d\",...]}.\n",
              true, declareSearch, runSearch});
 
-int searchSerial(uint32_t first, uint32_t last) {
+int searchSerial(uint32_t first, uint32_t last, bool json) {
     TVX_HANDLE handle = nullptr;
     uint32_t found = 0;
     const int32_t r = TVX_SearchAndOpenCom(first, last, &found, 0, &handle);
@@ -58,13 +58,17 @@ int searchSerial(uint32_t first, uint32_t last) {
     }
     if (r != TVX_OK) return reportFailure("search", r);
     TVX_Close(handle);
-    std::printf("COM%u\n", found);
+    const std::string port = "COM" + std::to_string(found);
+    if (json)
+        std::printf("%s\n", jsonLine({{"controllers", {port}}}).c_str());
+    else
+        std::printf("%s\n", port.c_str());
     return kExitOk;
 }
 
 int runSearch(const Invocation& inv) {
     const uint32_t timeMs = static_cast<uint32_t>(g_timeMs);
-    if (g_firstPort != 0) return searchSerial(g_firstPort, g_lastPort);
+    if (g_firstPort != 0) return searchSerial(g_firstPort, g_lastPort, inv.global.json);
     std::vector<char> buffer(kResultBytes, 0);
     const int32_t r = TVX_SearchEth(buffer.data(), static_cast<uint32_t>(buffer.size()), timeMs);
     if (r != TVX_OK) return reportFailure("search", r);

@@ -8,6 +8,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "local_file.h"
 #include "progress_bar.h"
@@ -44,8 +45,9 @@ TVX_COMMAND({"store", "the controller's three-file program store",
              "                              downloads LOCAL into RAM in parts as file\n"
              "                              NUMBER (0-65535), then runs it on TASK when given\n"
              "\n"
+             "With tvx --json (ls only): {\"files\":[{\"name\",\"size\"},...]}.\n"
              "Example: tvx store 127.0.0.21 put main.bas && tvx store 127.0.0.21 ls\n",
-             false, declareStore, runStore, {"ls", "put", "get", "rm", "ram"}});
+             true, declareStore, runStore, {"ls", "put", "get", "rm", "ram"}});
 
 const Command& self() { return *findCommand("store"); }
 
@@ -55,14 +57,23 @@ std::string printable(std::string text) {
     return text;
 }
 
-int list(TVX_HANDLE h, const std::string& address) {
+int list(TVX_HANDLE h, const std::string& address, bool json) {
     std::vector<char> name(kNameRoom);
     uint32_t size = 0;
+    Json files = Json::array();
     int32_t r = TVX_FindFirst3File(h, name.data(), &size);
     for (size_t n = 0; r == TVX_OK && name[0] != '\0' && n < kMaxListing; ++n) {
-        std::printf("%-24s %12u\n", printable(name.data()).c_str(), size);
+        if (json)
+            files.push_back({{"name", jsonText(name.data())}, {"size", size}});
+        else
+            std::printf("%-24s %12u\n", printable(name.data()).c_str(), size);
         name[0] = '\0';
         r = TVX_FindNext3File(h, name.data(), &size);
+    }
+    if (json) {
+        Json o = {{"files", files}};
+        if (r != TVX_OK) o["error"] = jsonError(r);
+        std::printf("%s\n", jsonLine(o).c_str());
     }
     return r == TVX_OK ? kExitOk : reportFailure("store ls " + address, r);
 }
@@ -148,6 +159,7 @@ int runStore(const Invocation& inv) {
     const size_t n = a.size() - 2;  // arguments after ADDRESS
     uint64_t number = 0, task = 0;
     if (action == "ls" && n != 0) return usageError(self(), "ls takes no arguments");
+    if (inv.global.json && action != "ls") return usageError(self(), "--json goes with ls: " + action + " prints no data");
     if ((action == "put" || action == "get") && (n < 1 || n > 2))
         return usageError(self(), action + (action == "put" ? " needs LOCAL [NAME]" : " needs NAME [LOCAL]"));
     if (action == "rm" && (n < 1) != g_all) return usageError(self(), "rm needs NAME... or --all");
@@ -160,7 +172,7 @@ int runStore(const Invocation& inv) {
     Session s;
     if (int e = s.open(self(), a[1], inv.global)) return e;
     TVX_HANDLE h = s.handle();
-    if (action == "ls") return list(h, s.address());
+    if (action == "ls") return list(h, s.address(), inv.global.json);
     if (action == "put") {
         const std::string local(a[2]);
         return put(h, s.address(), local, n == 2 ? std::string(a[3]) : fs::path(local).filename().string());

@@ -10,6 +10,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -43,13 +44,16 @@ void declareLock(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
 TVX_COMMAND({"var", "read or set a variable or array element",
              "Prints NAME = VALUE. With '= VALUE' the variable (by a command line) or the\n"
              "array element (by an array write) is set first.\n"
+             "With tvx --json: {\"name\":\"VR(3)\",\"value\":2.5}.\n"
              "Example: tvx var 127.0.0.21 VR(3) = 2.5\n",
-             false, declareVar, runVar});
+             true, declareVar, runVar});
 TVX_COMMAND({"array", "read or write array elements",
              "read prints one line NAME(I) = VALUE per element; write takes COUNT values.\n"
              "Long ranges go out in several requests.\n"
+             "With tvx --json: {\"name\",\"start\",\"values\":[...]} for read,\n"
+             "{\"name\",\"start\",\"written\":COUNT} for write.\n"
              "Example: tvx array 127.0.0.21 write TABLE 10 3 1 2.5 -4\n",
-             false, declareArray, runArray, {"read", "write"}});
+             true, declareArray, runArray, {"read", "write"}});
 TVX_COMMAND({"lock", "lock the controller with a password",
              "Reads the password (at most 15 characters) from the first line of standard\n"
              "input and prints the controller's answer, if any. A locked controller\n"
@@ -122,7 +126,10 @@ int runVar(const Invocation& inv) {
     const int32_t r = element ? TVX_GlobalArrayGet(s.handle(), name.c_str(), index, &v)
                               : TVX_GlobalVarGet(s.handle(), name.c_str(), &v);
     if (r != TVX_OK) return reportFailure(what, r);
-    std::printf("%s = %s\n", targetText.c_str(), valueText(v).c_str());
+    if (inv.global.json)
+        std::printf("%s\n", jsonLine({{"name", jsonText(targetText)}, {"value", jsonNumber(v)}}).c_str());
+    else
+        std::printf("%s = %s\n", targetText.c_str(), valueText(v).c_str());
     return kExitOk;
 }
 
@@ -158,6 +165,18 @@ int runArray(const Invocation& inv) {
                                 : TVX_ArrayReadf(s.handle(), name.c_str(), first, n, values.data() + done);
         if (r != TVX_OK) return reportFailure("array " + std::string(inv.args[1]) + " " + s.address() + " " + name, r);
         done += n;
+    }
+    if (inv.global.json) {
+        Json o = {{"name", jsonText(name)}, {"start", start}};
+        if (write) {
+            o["written"] = count;
+        } else {
+            Json shown = Json::array();
+            for (uint64_t k = 0; k < count; ++k) shown.push_back(jsonNumber(values[k]));
+            o["values"] = shown;
+        }
+        std::printf("%s\n", jsonLine(o).c_str());
+        return kExitOk;
     }
     if (!write)
         for (uint64_t k = 0; k < count; ++k)
