@@ -77,6 +77,12 @@ expect 0 '^[0-9.]+ DPOS\(0\)=[0-9.]+ IN\(0\)=[01] TICKS=3$' "$tvx" watch 127.0.0
 expect 1 'enable: .*\(3204\)$' "$tvx" watch 127.0.0.50 'NO_SUCH_VALUE' --count 1
 expect 2 'ITEMS: a name was expected' "$tvx" watch 127.0.0.50 '9X'
 expect 2 'unknown command' "$tvx" frobnicate
+# ADDRESS comes right after the command; the older order of the commands
+# with actions is still read the same.
+for args in "firmware 127.0.0.50 check" "firmware check 127.0.0.50"; do
+    # shellcheck disable=SC2086
+    expect 1 "^tvx firmware check $work/none.fw: " "$tvx" $args "$work/none.fw"
+done
 expect 2 '--time needs' "$tvx" search --time 0
 for c in search info io modbus reg; do
     expect 0 "^usage: tvx $c " "$tvx" "$c" --help
