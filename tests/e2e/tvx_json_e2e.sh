@@ -66,6 +66,8 @@ json_check exec 127.0.0.60 '?1+2' -- 'd == {"answer": "3\r\n", "error": False} o
 json_check stop 127.0.0.60 -- 'd == {"state": 0, "name": "stopped"}'
 json_check store 127.0.0.60 ls -- 'd == {"files": []}'
 json_check log 127.0.0.60 -- 'isinstance(d["log"], str)'
+# The global options may also follow the command.
+expect 0 '^\{"kind":"in","first":2,"last":2,"values":\[1\]\}$' "$tvx" io 127.0.0.60 in 2 --json --timeout 2000
 # Commands that print no data refuse --json before opening anything.
 for args in "rm 127.0.0.60 X" "put 127.0.0.60 $work/ONE.BAS" "lock 127.0.0.60" "messages 127.0.0.60" "store 127.0.0.60 rm X"; do
     # shellcheck disable=SC2086

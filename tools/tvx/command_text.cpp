@@ -106,7 +106,7 @@ std::string helpText(const Command& c, const CLI::App& app) {
     if (!rows.empty()) t += "\nArguments:\n" + table(rows);
     rows.clear();
     for (const CLI::Option* o : options(app)) rows.emplace_back(optionName(o), o->get_description());
-    if (c.json) rows.emplace_back("(tvx --json)", "print the data as JSON");
+    if (c.json) rows.emplace_back("--json", "print the data as JSON");
     rows.emplace_back("-h, --help", "this text");
     t += "\nOptions:\n" + table(rows);
     if (c.details && *c.details) t += "\n" + std::string(c.details);
@@ -144,7 +144,7 @@ std::string manPage(const CLI::App& root, const std::vector<DeclaredCommand>& de
          "ADDRESS is an IPv4 address (a.b.c.d), a serial port COMn (n from 1 to 1024) or a card\n"
          "PCI<n>, and comes right after the command name.\n"
          "Commands with actions also take the older order (\\fBtvx table read\\fR \\fIADDRESS\\fR ...).\n";
-    m << ".SH OPTIONS\nGiven before the command.\n";
+    m << ".SH OPTIONS\nGiven before or after the command.\n";
     for (const CLI::Option* o : options(root)) m << ".TP\n.B " << roff(optionName(o)) << "\n" << roff(o->get_description()) << "\n";
     m << ".SH COMMANDS\n";
     for (const DeclaredCommand& d : declared) {
@@ -159,7 +159,7 @@ std::string manPage(const CLI::App& root, const std::vector<DeclaredCommand>& de
         }
         for (const CLI::Option* o : options(*d.app))
             m << ".TP\n.B " << roff(optionName(o)) << "\n" << roff(o->get_description()) << "\n";
-        if (c.json) m << ".TP\n.B \\-\\-json\n(before the command) prints the data as JSON.\n";
+        if (c.json) m << ".TP\n.B \\-\\-json\nprints the data as JSON.\n";
         if (c.details && *c.details) m << ".PP\n.nf\n" << roff(c.details) << ".fi\n";
     }
     m << ".SH EXIT STATUS\n0 success, 1 an error from the controller or the link, 2 a wrong command line.\n";

@@ -76,6 +76,8 @@ struct Parser {
             CLI::App* app = root.add_subcommand(c->name, c->summary);
             app->set_help_flag("-h,--help", "this text");
             app->positionals_at_end(false);
+            // The global options may also follow the command (tvx info ADDRESS --json).
+            app->fallthrough();
             Invocation& inv = invocations.emplace_back();
             inv.command = c->name;
             c->declare(*app, inv);
