@@ -41,9 +41,12 @@ if(NOT WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/package/tavrix.pc DESTINATION ${TVX_PC_DIR} COMPONENT Development)
 endif()
 
-# bash completion for tvx, where bash-completion looks for it.
-install(FILES ${CMAKE_SOURCE_DIR}/tools/tvx/tvx-completion.bash
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tvx COMPONENT Tools)
+# tvx's manual page and bash completion (generated at build time), where
+# man and bash-completion look for them.
+if(TVX_MAN_PAGE)
+  install(FILES ${TVX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Tools)
+  install(FILES ${TVX_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT Tools)
+endif()
 
 # The Wireshark dissector, where Wireshark looks for global Lua plugins
 # (lib/<multiarch>/wireshark/plugins under /usr on Debian).

@@ -33,6 +33,7 @@ python3-pymodbus
 iproute2
 util-linux
 man-db
+groff-base
 "
 
 test_packages="

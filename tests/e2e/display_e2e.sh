@@ -31,6 +31,9 @@ expect 2 'not a PNG|--camera' "$sim" --address 127.0.0.62 --camera "$0"
 expect 0 'lcd.png: 800 x 480' "$tvx" lcd snapshot 127.0.0.60 "$work/lcd.png"
 [ "$(head -c 8 "$work/lcd.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "lcd.png is not a PNG file"
 expect 2 'usage' "$tvx" lcd snapshot 127.0.0.60
+# The order of every command, ADDRESS first, and JSON for scripts.
+expect 0 '^\{"file":".*lcd2.png","width":800,"height":480\}$' "$tvx" --json lcd 127.0.0.60 snapshot "$work/lcd2.png"
+expect 0 'cam2.png: 320 x 240' "$tvx" vision 127.0.0.60 grab 0 "$work/cam2.png"
 expect 2 'usage' "$tvx" vision grab 127.0.0.60 70000 "$work/x.png"
 
 if [ "$failures" -ne 0 ]; then

@@ -77,11 +77,35 @@ expect 0 '^[0-9.]+ DPOS\(0\)=[0-9.]+ IN\(0\)=[01] TICKS=3$' "$tvx" watch 127.0.0
 expect 1 'enable: .*\(3204\)$' "$tvx" watch 127.0.0.50 'NO_SUCH_VALUE' --count 1
 expect 2 'ITEMS: a name was expected' "$tvx" watch 127.0.0.50 '9X'
 expect 2 'unknown command' "$tvx" frobnicate
+# ADDRESS comes right after the command; the older order of the commands
+# with actions is still read the same.
+for args in "firmware 127.0.0.50 check" "firmware check 127.0.0.50"; do
+    # shellcheck disable=SC2086
+    expect 1 "^tvx firmware check $work/none.fw: " "$tvx" $args "$work/none.fw"
+done
 expect 2 '--time needs' "$tvx" search --time 0
 for c in search info io modbus reg; do
     expect 0 "^usage: tvx $c " "$tvx" "$c" --help
 done
 expect 0 '^  search ' "$tvx" --help
+# An option without its value, or with one that does not read: one line
+# naming the option and the usage, exit 2, nothing opened (and no endless loop).
+while IFS='|' read -r pattern args; do
+    # shellcheck disable=SC2086
+    expect 2 "$pattern" timeout 5 "$tvx" $args
+    # shellcheck disable=SC2086
+    [ "$(timeout 5 "$tvx" $args 2>&1 | grep -c '^usage: tvx')" -eq 1 ] || fail "tvx $args: no single usage line"
+done <<'CASES'
+^tvx reg: --width|reg 127.0.0.50 D 0 1 --width
+^tvx reg: --width must be 0-255|reg 127.0.0.50 D 0 1 --width=x
+^tvx watch: --cycle|watch 127.0.0.50 TICKS --cycle
+^tvx watch: --time needs|watch 127.0.0.50 TICKS --time -5
+^tvx search: --serial|search --serial
+^tvx exec: --time needs|exec --time 010x 127.0.0.50 ?1
+^tvx.*: --timeout needs|--timeout 0 info 127.0.0.50
+^tvx lcd: --screen needs|lcd 127.0.0.50 snapshot x.png --screen 256
+^tvx io: missing ACTION|io 127.0.0.50
+CASES
 
 # Garbage datagrams, empty ones, an MBAP header with nothing behind it and
 # oversized ones: the simulator answers what it can and keeps serving.

@@ -21,9 +21,9 @@ fi
 ip link set lo up
 ip route add broadcast 255.255.255.255 dev lo table local
 
-completion=$here/../../tools/tvx/tvx-completion.bash
 real_tvx=$tvx
 . "$here/e2e_lib.sh"
+completion=$work/tvx-completion.bash
 
 # json_check COMMAND... -- PYTHON_EXPRESSION: the output is one JSON document
 # per line and the expression over the last one (d) holds.
@@ -54,16 +54,59 @@ json_check io 127.0.0.60 ain 4 -- 'd == {"kind": "ain", "channel": 4, "value": 2
 printf 'PRINT 1\n' >"$work/ONE.BAS"
 "$tvx" put 127.0.0.60 "$work/ONE.BAS" >/dev/null || fail "put failed"
 json_check ls 127.0.0.60 -- '{"name": "ONE.BAS", "size": 8} in d["files"] and "error" not in d'
+json_check modbus 127.0.0.60 write regs 10 3 7 -1 3 -- 'd == {"area": "regs", "start": 10, "values": [7, 65535, 3]}'
+json_check modbus 127.0.0.60 read coils 0 3 -- 'd == {"area": "coils", "start": 0, "values": [0, 0, 0]}'
+json_check reg 127.0.0.60 VR 2 2 1.5 -3 -- 'd == {"area": "VR", "start": 2, "values": [1.5, -3]}'
+json_check var 127.0.0.60 'VR(3)' -- 'd == {"name": "VR(3)", "value": -3}'
+json_check array 127.0.0.60 write TABLE 0 2 0.1 2 -- 'd == {"name": "TABLE", "start": 0, "written": 2}'
+json_check array 127.0.0.60 read TABLE 0 2 -- 'd == {"name": "TABLE", "start": 0, "values": [0.100000001, 2]}'
+json_check table 127.0.0.60 write 7 1.5 -2 -- 'd == {"table": 7, "written": 2}'
+json_check table read 127.0.0.60 7 2 -- 'd == {"table": 7, "values": [1.5, -2]}'
+json_check exec 127.0.0.60 '?1+2' -- 'd == {"answer": "3\r\n", "error": False} or d == {"answer": "3\n", "error": False}'
+json_check stop 127.0.0.60 -- 'd == {"state": 0, "name": "stopped"}'
+json_check store 127.0.0.60 ls -- 'd == {"files": []}'
+json_check log 127.0.0.60 -- 'isinstance(d["log"], str)'
+# The global options may also follow the command.
+expect 0 '^\{"kind":"in","first":2,"last":2,"values":\[1\]\}$' "$tvx" io 127.0.0.60 in 2 --json --timeout 2000
+# Commands that print no data refuse --json before opening anything.
+for args in "rm 127.0.0.60 X" "put 127.0.0.60 $work/ONE.BAS" "lock 127.0.0.60" "messages 127.0.0.60" "store 127.0.0.60 rm X"; do
+    # shellcheck disable=SC2086
+    expect 2 'prints no data' "$tvx" --json $args
+done
 # Errors stay one line on standard error with status 1, whatever the format.
 expect 1 '^tvx ' "$tvx" --json info 127.0.0.69
 
-# Completion: command names from tvx --help, then the io actions.
+# Completion, written by tvx from its declarations as the build writes it:
+# command names, options, the actions after ADDRESS, files only where an
+# argument names a local file.
+"$real_tvx" --completion-script "$completion" || fail "tvx --completion-script failed"
 complete_words() {
-    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tvx; echo "${COMPREPLY[*]}"' sh "$completion" "$@"
+    (cd "$work/pics" && bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tvx; echo "${COMPREPLY[*]}"' sh "$completion" "$@")
 }
+mkdir "$work/pics" && touch "$work/pics/a.png" "$work/pics/b.csv"
+while IFS='|' read -r expected words; do
+    # shellcheck disable=SC2086
+    got=$(complete_words "$real_tvx" $words '')
+    [ "$got" = "$expected" ] || fail "completion of '$words': '$got', expected '$expected'"
+done <<'CASES'
+|store
+|modbus
+|firmware
+|lcd
+|vision
+|array
+ls put get rm ram|store 127.0.0.60
+check flash|firmware 127.0.0.60
+read write|array 127.0.0.60
+coils regs|modbus 127.0.0.60 read
+a.png b.csv|lcd 127.0.0.60 snapshot
+a.png b.csv|watch 127.0.0.60 TICKS --csv
+|watch 127.0.0.60 TICKS --cycle
+CASES
 [ "$(complete_words "$real_tvx" i)" = "info io" ] || fail "completion of 'i': '$(complete_words "$real_tvx" i)'"
 [ "$(complete_words "$real_tvx" --ti)" = "--timeout" ] || fail "completion of '--ti'"
 [ "$(complete_words "$real_tvx" --timeout 300 io 127.0.0.60 se)" = "set setall" ] || fail "completion of io actions"
+[ "$(complete_words "$real_tvx" watch 127.0.0.60 X --c)" = "--cycle --count --csv" ] || fail "completion of watch options"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

@@ -36,6 +36,7 @@ if [ -f "$build/man/man3.stamp" ]; then
     [ -f "$prefix/share/man/man3/TVX_Open.3.gz" ] && [ -f "$prefix/share/man/man3/tavrix.h.3.gz" ] ||
         { echo "section-3 manual pages not installed" >&2; exit 1; }
 fi
+MANWIDTH=80 man -l "$prefix/share/man/man1/tvx.1" 2>/dev/null | grep -q '^   tvx watch$' || { echo "tvx.1 not installed in man1" >&2; exit 1; }
 
 # uses_installed PROGRAM: the program loads the installed library, not the build tree's.
 uses_installed() {

@@ -89,27 +89,4 @@ bool isControllerAddress(std::string_view text) {
     return parts == 4;
 }
 
-bool takeOption(const std::vector<std::string_view>& args, size_t& i, std::string_view name, std::string_view* value,
-                bool* missing) {
-    const std::string_view a = args[i];
-    *missing = false;
-    if (a == name) {
-        if (i + 1 >= args.size()) {
-            *missing = true;
-            return true;
-        }
-        *value = args[i + 1];
-        i += 2;
-        return true;
-    }
-    if (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=') {
-        *value = a.substr(name.size() + 1);
-        i += 1;
-        return true;
-    }
-    return false;
-}
-
-bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
-
 }  // namespace tvx::tool

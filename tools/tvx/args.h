@@ -18,11 +18,5 @@ bool parseNumber(std::string_view text, double* out);
 bool isControllerAddress(std::string_view text);
 // The port number of a serial address "COMn"; false for any other text.
 bool parseSerialAddress(std::string_view text, uint32_t* port);
-// Takes "--name VALUE" or "--name=VALUE" at args[i]; advances i past it.
-// Returns false when args[i] is not that option; `missing` is set when the
-// option is there without its value.
-bool takeOption(const std::vector<std::string_view>& args, size_t& i, std::string_view name, std::string_view* value,
-                bool* missing);
-bool isHelp(std::string_view arg);
 
 }  // namespace tvx::tool

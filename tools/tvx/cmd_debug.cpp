@@ -10,6 +10,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "line_input.h"
 #include "session.h"
 #include "tavrix.h"
@@ -32,11 +33,22 @@ constexpr uint8_t kTaskRunning = 1;
 int runMessages(const Invocation& inv);
 int runDebug(const Invocation& inv);
 
-TVX_COMMAND({"messages", "ADDRESS [-f]", "print the controller's message output",
+bool g_follow = false;
+
+void declareMessages(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addFlag(app, "-f,--follow", &g_follow, "keep following new output until interrupted");
+}
+void declareDebug(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "FILE", Arity::one, "the controller's program file");
+}
+
+TVX_COMMAND({"messages", "print the controller's message output",
              "Drains what the controller's programs printed and writes it to standard\n"
              "output. With -f keeps following new output until interrupted.\n",
-             runMessages});
-TVX_COMMAND({"debug", "ADDRESS FILE", "debug a program file of the controller",
+             false, declareMessages, runMessages});
+TVX_COMMAND({"debug", "debug a program file of the controller",
              "Reads commands, one per line (a prompt on a terminal):\n"
              "  run                 start FILE on a free task\n"
              "  break LINE          stop FILE before LINE     delete LINE   clear\n"
@@ -49,7 +61,7 @@ TVX_COMMAND({"debug", "ADDRESS FILE", "debug a program file of the controller",
              "  stop                stop all programs\n"
              "  quit                leave (also end of input); breakpoints are cleared\n"
              "After each command the program's new output is printed.\n",
-             runDebug});
+             false, declareDebug, runDebug});
 
 // Prints everything waiting; false with the failure reported.
 bool drain(TVX_HANDLE h, const std::string& what, std::vector<char>& buffer, int* exitCode) {
@@ -68,14 +80,8 @@ bool drain(TVX_HANDLE h, const std::string& what, std::vector<char>& buffer, int
 
 int runMessages(const Invocation& inv) {
     const Command& self = *findCommand("messages");
-    bool follow = false;
-    std::string_view address;
-    for (std::string_view a : inv.args) {
-        if (a == "-f" || a == "--follow") follow = true;
-        else if (address.empty()) address = a;
-        else return usageError(self, "too many arguments");
-    }
-    if (address.empty()) return usageError(self, "missing ADDRESS");
+    const bool follow = g_follow;
+    const std::string& address = inv.args[0];
     Session s;
     if (int e = s.open(self, address, inv.global)) return e;
     std::vector<char> buffer(kDrainRoom);
@@ -242,7 +248,6 @@ bool DebugSession::command(std::string_view line) {
 
 int runDebug(const Invocation& inv) {
     const Command& self = *findCommand("debug");
-    if (inv.args.size() != 2) return usageError(self, "needs ADDRESS FILE");
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     DebugSession debug(s.handle(), s.address(), std::string(inv.args[1]));

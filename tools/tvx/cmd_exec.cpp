@@ -6,6 +6,8 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 #include "term_session.h"
@@ -20,19 +22,34 @@ constexpr uint32_t kAnswerRoom = 1024 * 1024;
 int runExec(const Invocation& inv);
 int runTerm(const Invocation& inv);
 
-TVX_COMMAND({"exec", "[--time MS] ADDRESS COMMAND...", "run one command on the controller and print its answer",
+uint64_t g_limitMs = kDefaultLimitMs;
+
+void addLimit(CLI::App& app, const char* help) {
+    addNumber(app, "--time", &g_limitMs, 1, kMaxLimitMs, "MS", help, "--time needs milliseconds from 1 to 600000");
+}
+
+void declareExec(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "COMMAND", Arity::many, "the command; several words are joined with blanks");
+    addLimit(app, "longest wait for the controller to be ready or to answer (default 10000)");
+}
+
+void declareTerm(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addLimit(app, "longest silence of the controller before a command is given up (default 10000)");
+}
+
+TVX_COMMAND({"exec", "run one command on the controller and print its answer",
              "Sends COMMAND (several arguments are joined with blanks) to the controller's\n"
              "command interpreter and prints the answer.\n"
              "\n"
-             "  --time MS   longest wait for the controller to be ready or to answer\n"
-             "              (default 10000)\n"
-             "\n"
              "Exit status 1 when the call fails or the answer reports an error\n"
              "(a line \"ERROR <n>: ...\").\n"
+             "With tvx --json: {\"answer\":\"...\",\"error\":true|false}.\n"
              "\n"
              "Example: tvx exec 127.0.0.21 '?1+2'\n",
-             runExec});
-TVX_COMMAND({"term", "[--time MS] ADDRESS", "interactive terminal to the controller's command interpreter",
+             true, declareExec, runExec});
+TVX_COMMAND({"term", "interactive terminal to the controller's command interpreter",
              "Reads command lines and prints each answer as it arrives. On a terminal:\n"
              "  Left/Right, Home/End     move in the line (also Ctrl-B/F, Ctrl-A/E)\n"
              "  Backspace, Delete        delete before / under the cursor\n"
@@ -42,11 +59,8 @@ TVX_COMMAND({"term", "[--time MS] ADDRESS", "interactive terminal to the control
              "  Ctrl-D or 'exit'         leave\n"
              "Otherwise each line of standard input runs in turn (for scripts).\n"
              "\n"
-             "  --time MS   longest silence of the controller before a command is given up\n"
-             "              (default 10000)\n"
-             "\n"
              "Exit status 1 when a command failed.\n",
-             runTerm});
+             false, declareTerm, runTerm});
 
 // True when a line of the answer is the interpreter's error report
 // ("ERROR <n>: ..."): the command failed although the exchange succeeded.
@@ -58,29 +72,10 @@ bool answerReportsError(const std::string& answer) {
     return false;
 }
 
-// Leading "--time MS"; `next` is the index of the first other argument.
-int takeLimit(const Command& self, const Invocation& inv, uint32_t* limitMs, size_t* next) {
-    *limitMs = kDefaultLimitMs;
-    size_t i = 0;
-    std::string_view value;
-    bool missing = false;
-    uint64_t n;
-    while (i < inv.args.size() && takeOption(inv.args, i, "--time", &value, &missing)) {
-        if (missing || !parseUnsigned(value, kMaxLimitMs, &n) || n == 0)
-            return usageError(self, "--time needs milliseconds from 1 to 600000");
-        *limitMs = static_cast<uint32_t>(n);
-    }
-    *next = i;
-    return kExitOk;
-}
-
 int runExec(const Invocation& inv) {
     const Command& self = *findCommand("exec");
-    uint32_t limitMs;
-    size_t i;
-    if (int e = takeLimit(self, inv, &limitMs, &i)) return e;
-    if (i >= inv.args.size()) return usageError(self, "missing ADDRESS");
-    if (i + 1 >= inv.args.size()) return usageError(self, "missing COMMAND");
+    const uint32_t limitMs = static_cast<uint32_t>(g_limitMs);
+    const size_t i = 0;
     std::string text;
     for (size_t k = i + 1; k < inv.args.size(); ++k) (text += k > i + 1 ? " " : "") += inv.args[k];
 
@@ -90,8 +85,12 @@ int runExec(const Invocation& inv) {
     const int32_t r = TVX_Execute(s.handle(), text.c_str(), limitMs, answer.data(), kAnswerRoom);
     // What arrived is shown also when the rest did not fit or did not come.
     const std::string out(answer.data());
-    std::fputs(out.c_str(), stdout);
-    if (!out.empty() && out.back() != '\n') std::fputc('\n', stdout);
+    if (inv.global.json) {
+        std::printf("%s\n", jsonLine({{"answer", jsonText(out)}, {"error", answerReportsError(out)}}).c_str());
+    } else {
+        std::fputs(out.c_str(), stdout);
+        if (!out.empty() && out.back() != '\n') std::fputc('\n', stdout);
+    }
     if (r != TVX_OK) {
         std::fflush(stdout);
         return reportFailure("exec " + s.address(), r);
@@ -101,14 +100,9 @@ int runExec(const Invocation& inv) {
 
 int runTerm(const Invocation& inv) {
     const Command& self = *findCommand("term");
-    uint32_t limitMs;
-    size_t i;
-    if (int e = takeLimit(self, inv, &limitMs, &i)) return e;
-    if (i >= inv.args.size()) return usageError(self, "missing ADDRESS");
-    if (i + 1 < inv.args.size()) return usageError(self, "too many arguments");
     Session s;
-    if (int e = s.open(self, inv.args[i], inv.global)) return e;
-    return runTermSession(s.handle(), s.address(), limitMs);
+    if (int e = s.open(self, inv.args[0], inv.global)) return e;
+    return runTermSession(s.handle(), s.address(), static_cast<uint32_t>(g_limitMs));
 }
 
 }  // namespace

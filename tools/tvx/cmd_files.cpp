@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "progress_bar.h"
 #include "progress_text.h"
@@ -36,30 +37,61 @@ int runRm(const Invocation& inv);
 int runLog(const Invocation& inv);
 int runTable(const Invocation& inv);
 
-TVX_COMMAND({"ls", "ADDRESS", "list the controller's files with their sizes",
-             "Prints one line per file: its name and its size in bytes.\n", runLs});
-TVX_COMMAND({"get", "ADDRESS NAME [LOCAL]", "copy a file from the controller",
+void declareLs(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+void declareGet(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "NAME", Arity::one, "the controller's file");
+    addArgument(app, inv, "LOCAL", Arity::optional, "where to write it (a file or a directory)", kFileKind);
+}
+void declarePut(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "LOCAL", Arity::one, "the local file", kFileKind);
+    addArgument(app, inv, "NAME", Arity::optional, "its name on the controller");
+}
+void declareRm(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "NAME", Arity::many, "the controller's files");
+}
+void declareLog(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "LOCAL", Arity::optional, "a file to write the log to", kFileKind);
+}
+void declareTable(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "read or write", "read|write");
+    addArgument(app, inv, "N", Arity::one, "the table, 0-65535");
+    addArgument(app, inv, "VALUES", Arity::many, "COUNT to read, or the values to write");
+}
+
+TVX_COMMAND({"ls", "list the controller's files with their sizes",
+             "Prints one line per file: its name and its size in bytes.\n"
+             "With tvx --json: {\"files\":[{\"name\",\"size\"},...]} (and \"error\" when the list broke off).\n",
+             true, declareLs, runLs});
+TVX_COMMAND({"get", "copy a file from the controller",
              "Copies the controller's file NAME to LOCAL (default: NAME in the current\n"
              "directory; a directory puts the file inside it). On a terminal a progress bar\n"
              "shows on stderr; a summary line follows on stdout.\n",
-             runGet});
-TVX_COMMAND({"put", "ADDRESS LOCAL [NAME]", "copy a file to the controller",
+             false, declareGet, runGet});
+TVX_COMMAND({"put", "copy a file to the controller",
              "Copies the local file LOCAL to the controller as NAME (default: LOCAL's file\n"
              "name). Empty files cannot be sent. On a terminal a progress bar shows on\n"
              "stderr; a summary line follows on stdout.\n",
-             runPut});
-TVX_COMMAND({"rm", "ADDRESS NAME...", "delete files on the controller",
-             "Deletes each NAME; stops at the first that cannot be deleted.\n", runRm});
-TVX_COMMAND({"log", "ADDRESS [LOCAL]", "fetch the controller's log",
-             "Writes the controller's log to stdout, or to the file LOCAL.\n", runLog});
-TVX_COMMAND({"table", "read ADDRESS N COUNT | write ADDRESS N VALUE...", "read and write flash tables of numbers",
-             "  read ADDRESS N COUNT     prints the first COUNT values of table N, one a line\n"
+             false, declarePut, runPut});
+TVX_COMMAND({"rm", "delete files on the controller",
+             "Deletes each NAME; stops at the first that cannot be deleted.\n", false, declareRm, runRm});
+TVX_COMMAND({"log", "fetch the controller's log",
+             "Writes the controller's log to stdout, or to the file LOCAL.\n"
+             "With tvx --json: {\"log\":\"...\"}, or {\"file\":LOCAL,\"bytes\":N}.\n",
+             true, declareLog, runLog});
+TVX_COMMAND({"table", "read and write flash tables of numbers",
+             "  ADDRESS read N COUNT     prints the first COUNT values of table N, one a line\n"
              "                          (fewer when the table is shorter)\n"
-             "  write ADDRESS N VALUE... replaces table N with the VALUEs\n"
+             "  ADDRESS write N VALUE... replaces table N with the VALUEs\n"
              "\n"
              "N is 0-65535; values are single-precision numbers; COUNT is at most 4194304.\n"
-             "Example: tvx table write 127.0.0.21 3 0.5 1 1.5 && tvx table read 127.0.0.21 3 3\n",
-             runTable});
+             "With tvx --json: {\"table\":N,\"values\":[...]} for read, {\"table\":N,\"written\":K} for write.\n"
+             "Example: tvx table 127.0.0.21 write 3 0.5 1 1.5 && tvx table 127.0.0.21 read 3 3\n",
+             true, declareTable, runTable, {"read", "write"}});
 
 const Command& command(const char* name) { return *findCommand(name); }
 
@@ -69,13 +101,6 @@ std::string printable(std::string_view text) {
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return out;
-}
-
-// Checks the argument count of a command; 0 when it is in range.
-int checkCount(const Command& c, const Invocation& inv, size_t least, size_t most, const char* missing) {
-    if (inv.args.size() < least) return usageError(c, inv.args.empty() ? "missing ADDRESS" : missing);
-    if (inv.args.size() > most) return usageError(c, "too many arguments");
-    return kExitOk;
 }
 
 struct Entry {
@@ -100,19 +125,17 @@ std::vector<Entry> listFiles(TVX_HANDLE h, int32_t* result) {
 
 int runLs(const Invocation& inv) {
     const Command& self = command("ls");
-    if (int e = checkCount(self, inv, 1, 1, "")) return e;
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     int32_t r;
     const std::vector<Entry> entries = listFiles(s.handle(), &r);
     if (inv.global.json) {
         // A failure part way is reported beside the entries read before it.
-        JsonArray files;
-        for (const Entry& e : entries) files.raw(JsonObject().add("name", e.name).add("size", e.size).text());
-        JsonObject o;
-        o.raw("files", files.text());
-        if (r != TVX_OK) o.raw("error", jsonError(r));
-        std::printf("%s\n", o.text().c_str());
+        Json files = Json::array();
+        for (const Entry& e : entries) files.push_back({{"name", jsonText(e.name)}, {"size", e.size}});
+        Json o = {{"files", files}};
+        if (r != TVX_OK) o["error"] = jsonError(r);
+        std::printf("%s\n", jsonLine(o).c_str());
         if (r != TVX_OK) return reportFailure("ls " + s.address(), r);
         return kExitOk;
     }
@@ -137,7 +160,6 @@ uint64_t listedSize(TVX_HANDLE h, const std::string& name) {
 
 int runGet(const Invocation& inv) {
     const Command& self = command("get");
-    if (int e = checkCount(self, inv, 2, 3, "missing NAME")) return e;
     const std::string name(inv.args[1]);
     if (name.empty()) return usageError(self, "NAME is empty");
     fs::path local = inv.args.size() == 3 ? fs::path(std::string(inv.args[2])) : fs::path(name).filename();
@@ -161,7 +183,6 @@ int runGet(const Invocation& inv) {
 
 int runPut(const Invocation& inv) {
     const Command& self = command("put");
-    if (int e = checkCount(self, inv, 2, 3, "missing LOCAL")) return e;
     const fs::path local(std::string(inv.args[1]));
     const std::string name = inv.args.size() == 3 ? std::string(inv.args[2]) : local.filename().string();
     if (name.empty()) return usageError(self, "NAME is empty");
@@ -192,7 +213,6 @@ int runPut(const Invocation& inv) {
 
 int runRm(const Invocation& inv) {
     const Command& self = command("rm");
-    if (int e = checkCount(self, inv, 2, SIZE_MAX, "missing NAME")) return e;
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     for (size_t i = 1; i < inv.args.size(); ++i) {
@@ -205,7 +225,6 @@ int runRm(const Invocation& inv) {
 
 int runLog(const Invocation& inv) {
     const Command& self = command("log");
-    if (int e = checkCount(self, inv, 1, 2, "")) return e;
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     TVX_HANDLE h = s.handle();
@@ -215,7 +234,10 @@ int runLog(const Invocation& inv) {
         if (r != TVX_OK) return reportFailure("log " + s.address(), r);
         std::error_code ec;
         const uintmax_t bytes = fs::file_size(path, ec);
-        std::printf("%s\n", transferSummary("log -> " + path, ec ? 0 : bytes, 0).c_str());
+        if (inv.global.json)
+            std::printf("%s\n", jsonLine({{"file", jsonText(path)}, {"bytes", ec ? 0 : bytes}}).c_str());
+        else
+            std::printf("%s\n", transferSummary("log -> " + path, ec ? 0 : bytes, 0).c_str());
         return kExitOk;
     }
     // The log's length is unknown here: a buffer that is too small is grown
@@ -229,7 +251,11 @@ int runLog(const Invocation& inv) {
         r = TVX_UpLogToMem(h, buffer.data(), room, &received);
     }
     if (r != TVX_OK) return reportFailure("log " + s.address(), r);
-    std::fwrite(buffer.data(), 1, std::min<size_t>(received, buffer.size()), stdout);
+    const size_t length = std::min<size_t>(received, buffer.size());
+    if (inv.global.json)
+        std::printf("%s\n", jsonLine({{"log", jsonText(std::string_view(buffer.data(), length))}}).c_str());
+    else
+        std::fwrite(buffer.data(), 1, length, stdout);
     return kExitOk;
 }
 
@@ -243,17 +269,16 @@ bool parseTable(std::string_view text, uint16_t* table) {
 int runTable(const Invocation& inv) {
     const Command& self = command("table");
     const auto& a = inv.args;
-    if (a.empty()) return usageError(self, "missing read or write");
-    const std::string_view action = a[0];
+    const std::string_view action = a[1];
     if (action != "read" && action != "write") return usageError(self, "unknown action '" + std::string(action) + "'");
-    if (a.size() < 4) return usageError(self, action == "read" ? "read needs ADDRESS N COUNT" : "write needs ADDRESS N VALUE...");
+    if (a.size() < 4) return usageError(self, action == "read" ? "read needs N COUNT" : "write needs N VALUE...");
     uint16_t table;
     if (!parseTable(a[2], &table)) return usageError(self, "N must be a table number from 0 to 65535");
 
     std::vector<float> values;
     uint64_t count = 0;
     if (action == "read") {
-        if (a.size() != 4) return usageError(self, "read takes ADDRESS N COUNT");
+        if (a.size() != 4) return usageError(self, "read takes N COUNT");
         if (!parseUnsigned(a[3], kMaxTableValues, &count) || count == 0)
             return usageError(self, "COUNT must be from 1 to 4194304");
         values.resize(count);
@@ -268,18 +293,27 @@ int runTable(const Invocation& inv) {
     }
 
     Session s;
-    if (int e = s.open(self, a[1], inv.global)) return e;
+    if (int e = s.open(self, a[0], inv.global)) return e;
     const std::string what = "table " + std::string(action) + " " + s.address() + " " + std::to_string(table);
     if (action == "write") {
         const int32_t r = TVX_FlashWritef(s.handle(), table, static_cast<uint32_t>(values.size()), values.data());
         if (r != TVX_OK) return reportFailure(what, r);
-        std::printf("table %u: %zu values written\n", table, values.size());
+        if (inv.global.json)
+            std::printf("%s\n", jsonLine({{"table", table}, {"written", values.size()}}).c_str());
+        else
+            std::printf("table %u: %zu values written\n", table, values.size());
         return kExitOk;
     }
     uint32_t got = 0;
     const int32_t r = TVX_FlashReadf(s.handle(), table, static_cast<uint32_t>(count), values.data(), &got);
     // A table longer than COUNT fills the buffer: that is the COUNT values asked for.
     if (r != TVX_OK && r != TVX_ERR_BUFFER_TOO_SMALL) return reportFailure(what, r);
+    if (inv.global.json) {
+        Json shown = Json::array();
+        for (uint32_t i = 0; i < got && i < values.size(); ++i) shown.push_back(jsonNumber(values[i]));
+        std::printf("%s\n", jsonLine({{"table", table}, {"values", shown}}).c_str());
+        return kExitOk;
+    }
     for (uint32_t i = 0; i < got && i < values.size(); ++i) std::printf("%.9g\n", static_cast<double>(values[i]));
     return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command.h"
+#include "options.h"
 #include "local_file.h"
 #include "progress_bar.h"
 #include "progress_text.h"
@@ -18,15 +19,21 @@ namespace {
 
 int runFirmware(const Invocation& inv);
 
-TVX_COMMAND({"firmware", "check|flash ADDRESS IMAGE", "check or install a firmware image",
-             "  check ADDRESS IMAGE   checks IMAGE here as flash would, then asks the\n"
+void declareFirmware(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "check, or check and install", "check|flash");
+    addArgument(app, inv, "IMAGE", Arity::one, "the firmware image file", kFileKind);
+}
+
+TVX_COMMAND({"firmware", "check or install a firmware image",
+             "  ADDRESS check IMAGE   checks IMAGE here as flash would, then asks the\n"
              "                        controller whether it fits (its hardware identifier)\n"
-             "  flash ADDRESS IMAGE   checks IMAGE and installs it; one progress bar runs\n"
+             "  ADDRESS flash IMAGE   checks IMAGE and installs it; one progress bar runs\n"
              "                        over all of its sections\n"
              "\n"
              "Nothing is sent for an image that fails a check here; the refusal names the\n"
-             "check. Example: tvx firmware flash 127.0.0.21 app.fw\n",
-             runFirmware});
+             "check. Example: tvx firmware 127.0.0.21 flash app.fw\n",
+             false, declareFirmware, runFirmware, {"check", "flash"}});
 
 const Command& self() { return *findCommand("firmware"); }
 
@@ -42,10 +49,8 @@ const char* typeText(uint32_t type) {
 
 int runFirmware(const Invocation& inv) {
     const auto& a = inv.args;
-    if (a.empty()) return usageError(self(), "missing check or flash");
-    const std::string action(a[0]);
+    const std::string action(a[1]);
     if (action != "check" && action != "flash") return usageError(self(), "unknown action '" + action + "'");
-    if (a.size() != 3) return usageError(self(), action + " needs ADDRESS IMAGE");
     const std::string path(a[2]);
     const std::string what = "firmware " + action + " " + path;
 
@@ -60,7 +65,7 @@ int runFirmware(const Invocation& inv) {
     }
 
     Session s;
-    if (int e = s.open(self(), a[1], inv.global)) return e;
+    if (int e = s.open(self(), a[0], inv.global)) return e;
     TVX_HANDLE h = s.handle();
     if (action == "check") {
         const int32_t r = TVX_CheckFirmWare(h, path.c_str());

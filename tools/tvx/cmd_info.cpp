@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
@@ -15,11 +16,13 @@ constexpr size_t kSystemRecordBytes = 60;
 
 int runInfo(const Invocation& inv);
 
-TVX_COMMAND({"info", "ADDRESS", "show a controller's state, identities, version, axes and system record",
+void declareInfo(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+
+TVX_COMMAND({"info", "show a controller's state, identities, version, axes and system record",
              "Opens the controller at ADDRESS (a.b.c.d, COMn or PCI<n>) and prints what it reports\n"
              "about itself. A value the controller does not provide is shown as unavailable.\n"
              "With tvx --json: one object; an unavailable value is {\"error\":{\"code\",\"description\"}}.\n",
-             runInfo});
+             true, declareInfo, runInfo});
 
 // The record's fields in wire order, little-endian, for the hex dump.
 void systemRecordBytes(const TVX_SysSpecification& s, uint8_t out[kSystemRecordBytes]) {
@@ -84,26 +87,25 @@ std::string hex32(int32_t v) {
 // a lost link ends the object early with the failure under "error".
 int infoJson(const Session& session) {
     TVX_HANDLE h = session.handle();
-    JsonObject o;
-    o.add("controller", session.address());
+    Json o = {{"controller", session.address()}};
     bool failed = false;
     int32_t lost = TVX_OK;
     // Adds `key` with `json` on success, or the failure; false once the link is lost.
     auto item = [&](const char* key, int32_t result, auto json) {
         if (result == TVX_OK) {
-            o.raw(key, json());
+            o[key] = json();
             return true;
         }
         failed = true;
         if (linkLost(result)) {
-            o.raw("error", jsonError(result));
+            o["error"] = jsonError(result);
             lost = result;
             return false;
         }
-        o.raw(key, JsonObject().raw("error", jsonError(result)).text());
+        o[key] = {{"error", jsonError(result)}};
         return true;
     };
-    auto number = [](auto v) { return std::to_string(v); };
+    auto number = [](auto v) { return Json(v); };
     uint8_t state = 0, task = 0;
     char ip[21] = {}, mac[15] = {}, versionText[17] = {};
     uint32_t version = 0, date = 0;
@@ -112,10 +114,10 @@ int infoJson(const Session& session) {
     const bool complete =
         item("state", TVX_GetState(h, &state), [&] { return number(state); }) &&
         item("stoppedTask", TVX_GetStopPauseTaskid(h, &task), [&] { return number(task); }) &&
-        item("ipAddress", TVX_GetCurIpAddr(h, ip), [&] { return jsonString(fieldText(ip, 20)); }) &&
-        item("macAddress", TVX_GetMac(h, mac), [&] { return jsonString(fieldText(mac, 14)); }) &&
+        item("ipAddress", TVX_GetCurIpAddr(h, ip), [&] { return jsonText(fieldText(ip, 20)); }) &&
+        item("macAddress", TVX_GetMac(h, mac), [&] { return jsonText(fieldText(mac, 14)); }) &&
         item("softVersion", TVX_GetSoftVersion(h, &version, versionText, &date), [&] {
-            return JsonObject().add("text", fieldText(versionText, 16)).add("version", version).add("date", date).text();
+            return Json{{"text", jsonText(fieldText(versionText, 16))}, {"version", version}, {"date", date}};
         }) &&
         item("softId", TVX_GetSoftId(h, &softId), [&] { return number(softId); }) &&
         item("hardId", TVX_GetHardId(h, &hardId), [&] { return number(hardId); }) &&
@@ -132,16 +134,15 @@ int infoJson(const Session& session) {
                 std::snprintf(t, sizeof t, "%02x", b);
                 hex += t;
             }
-            return JsonObject().add("axisCount", uint32_t{sysRecord.axisCount}).add("bytes", hex).text();
+            return Json{{"axisCount", sysRecord.axisCount}, {"bytes", hex}};
         });
-    std::printf("%s\n", o.text().c_str());
+    std::printf("%s\n", jsonLine(o).c_str());
     if (!complete) return reportFailure("info " + session.address(), lost);
     return failed ? kExitFailure : kExitOk;
 }
 
 int runInfo(const Invocation& inv) {
     const Command& self = *findCommand("info");
-    if (inv.args.size() != 1) return usageError(self, inv.args.empty() ? "missing ADDRESS" : "too many arguments");
     Session session;
     if (int e = session.open(self, inv.args[0], inv.global)) return e;
     if (inv.global.json) return infoJson(session);

@@ -7,6 +7,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
@@ -21,7 +22,13 @@ constexpr uint32_t kMaxChannel = 65535;
 
 int runIo(const Invocation& inv);
 
-TVX_COMMAND({"io", "ADDRESS ACTION ...", "read and set digital and analog I/O",
+void declareIo(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "what to read or set", "in|out|get|set|setall|ain|aout");
+    addArgument(app, inv, "ARGS", Arity::any, "the action's arguments");
+}
+
+TVX_COMMAND({"io", "read and set digital and analog I/O",
              "Actions:\n"
              "  in N | in FIRST-LAST        read input N, or inputs FIRST..LAST\n"
              "  out N | out FIRST-LAST      read output N, or outputs FIRST..LAST\n"
@@ -37,7 +44,7 @@ TVX_COMMAND({"io", "ADDRESS ACTION ...", "read and set digital and analog I/O",
              "in, out and setall; {\"first\",\"last\",\"in\",\"out\"} for get; {\"set\":[...]} for\n"
              "set; {\"kind\":\"ain\",\"channel\":C,\"value\":V} for ain and aout.\n"
              "Example: tvx io 127.0.0.21 set 3 1 4 1 && tvx io 127.0.0.21 out 0-7\n",
-             runIo});
+             true, declareIo, runIo});
 
 const Command& self() { return *findCommand("io"); }
 
@@ -64,10 +71,10 @@ int32_t readRange(TVX_HANDLE h, bool inputs, uint32_t first, uint32_t last, std:
     return TVX_OK;
 }
 
-std::string jsonValues(const std::vector<uint8_t>& bits) {
-    JsonArray values;
-    for (uint8_t b : bits) values.add(uint64_t{b});
-    return values.text();
+Json jsonValues(const std::vector<uint8_t>& bits) {
+    Json values = Json::array();
+    for (uint8_t b : bits) values.push_back(b);
+    return values;
 }
 
 // One range of points, as text or as JSON.
@@ -84,8 +91,8 @@ std::string rangeLabel(const char* kind, uint32_t first, uint32_t last) {
 
 void printRange(bool json, const char* kind, uint32_t first, uint32_t last, const std::vector<uint8_t>& bits) {
     if (json) {
-        const JsonObject o = JsonObject().add("kind", kind).add("first", first).add("last", last).raw("values", jsonValues(bits));
-        std::printf("%s\n", o.text().c_str());
+        const Json o = {{"kind", kind}, {"first", first}, {"last", last}, {"values", jsonValues(bits)}};
+        std::printf("%s\n", jsonLine(o).c_str());
     } else if (first == last) {
         std::printf("%s %u\n", rangeLabel(kind, first, last).c_str(), bits.at(0) ? 1u : 0u);
     } else {
@@ -179,8 +186,8 @@ int runIo(const Invocation& inv) {
         if (r == TVX_OK) r = readRange(h, false, first, last, &out);
         if (r != TVX_OK) return reportFailure(what, r);
         if (inv.global.json) {
-            const JsonObject o = JsonObject().add("first", first).add("last", last).raw("in", jsonValues(in)).raw("out", jsonValues(out));
-            std::printf("%s\n", o.text().c_str());
+            const Json o = {{"first", first}, {"last", last}, {"in", jsonValues(in)}, {"out", jsonValues(out)}};
+            std::printf("%s\n", jsonLine(o).c_str());
             return kExitOk;
         }
         std::printf("%s %s\n", rangeLabel("in ", first, last).c_str(), bitsText(in).c_str());
@@ -188,16 +195,16 @@ int runIo(const Invocation& inv) {
         return kExitOk;
     }
     if (action == "set") {
-        JsonArray done;
+        Json done = Json::array();
         for (const auto& [io, state] : sets) {
             const int32_t r = TVX_SetOutput(h, io, state);
             if (r != TVX_OK) return reportFailure(what + " " + std::to_string(io), r);
             if (inv.global.json)
-                done.raw(JsonObject().add("out", io).add("value", uint32_t{state}).text());
+                done.push_back({{"out", io}, {"value", state}});
             else
                 std::printf("out %u: %u\n", io, static_cast<unsigned>(state));
         }
-        if (inv.global.json) std::printf("%s\n", JsonObject().raw("set", done.text()).text().c_str());
+        if (inv.global.json) std::printf("%s\n", jsonLine({{"set", done}}).c_str());
         return kExitOk;
     }
     if (action == "setall") {
@@ -218,7 +225,8 @@ int runIo(const Invocation& inv) {
     if (r != TVX_OK) return reportFailure(what, r);
     const char* kind = action == "ain" ? "ain" : "aout";
     if (inv.global.json)
-        std::printf("%s\n", JsonObject().add("kind", kind).add("channel", channel).add("value", static_cast<double>(reading)).text().c_str());
+        std::printf("%s\n",
+                    jsonLine({{"kind", kind}, {"channel", channel}, {"value", jsonNumber(static_cast<double>(reading))}}).c_str());
     else
         std::printf("%s %u: %g\n", kind, channel, static_cast<double>(reading));
     return kExitOk;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -13,11 +14,16 @@ namespace {
 
 int runLib(const Invocation& inv);
 
-TVX_COMMAND({"lib", "make SOURCE OUT.nlb | globals FILE.nlb", "make library files and list their globals",
+void declareLib(CLI::App& app, Invocation& inv) {
+    addArgument(app, inv, "ACTION", Arity::one, "make a library, or list its globals", "make|globals");
+    addArgument(app, inv, "FILES", Arity::many, "SOURCE OUT.nlb, or FILE.nlb", kFileKind);
+}
+
+TVX_COMMAND({"lib", "make library files and list their globals",
              "  make SOURCE OUT.nlb   a BASIC library from SOURCE.bas, or a PLC library from a\n"
              "                        compiled SOURCE.plc\n"
              "  globals FILE.nlb      prints the library's kind and its global declarations\n",
-             runLib});
+             false, declareLib, runLib});
 
 int globals(const Command& self, const std::string& path) {
     int32_t type = 0;

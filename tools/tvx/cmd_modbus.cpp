@@ -2,12 +2,15 @@
 // Modbus functions, and the controller's named register areas.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -24,25 +27,46 @@ constexpr size_t kMaxAreaBytes = 992;  // the most one register access moves
 int runModbus(const Invocation& inv);
 int runReg(const Invocation& inv);
 
-TVX_COMMAND({"modbus", "ADDRESS read|write coils|regs START COUNT [VALUES...]",
-             "read and write Modbus coils and holding registers",
+uint64_t g_width = 16;
+
+void declareModbus(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "read or write", "read|write");
+    addArgument(app, inv, "AREA", Arity::one, "coils or holding registers", "coils|regs");
+    addArgument(app, inv, "START", Arity::one, "the first address, 0-65535");
+    addArgument(app, inv, "COUNT", Arity::one, "how many");
+    addArgument(app, inv, "VALUES", Arity::any, "COUNT values to write");
+}
+
+void declareReg(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "AREA", Arity::one, "the area's name", "D|V|Z|M|S|X|Y|C|T|VR|TABLE|AD|VR_INT|DA|DT");
+    addArgument(app, inv, "START", Arity::one, "the first element");
+    addArgument(app, inv, "COUNT", Arity::one, "how many elements, 1-65535");
+    addArgument(app, inv, "VALUES", Arity::any, "COUNT values to write; none to read");
+    addNumber(app, "--width", &g_width, 0, 255, "N", "element width in bits where the area has several (C, T, DT)",
+              "--width must be 0-255");
+}
+
+TVX_COMMAND({"modbus", "read and write Modbus coils and holding registers",
              "  read coils START COUNT            COUNT coils (1-2000), printed as digits\n"
              "  read regs START COUNT             COUNT holding registers (1-125)\n"
              "  write coils START COUNT V...      COUNT values of 0 or 1 (at most 1968)\n"
              "  write regs START COUNT V...       COUNT values, 0-65535 or -32768..-1 (at most 123)\n"
              "\n"
              "One coil or register is written with function 5 or 6, more with 15 or 16.\n"
+             "With tvx --json: {\"area\":\"coils\"|\"regs\",\"start\":S,\"values\":[...]}.\n"
              "Example: tvx modbus 127.0.0.21 write regs 0 2 10 20 && tvx modbus 127.0.0.21 read regs 0 2\n",
-             runModbus});
+             true, declareModbus, runModbus});
 
-TVX_COMMAND({"reg", "ADDRESS AREA START COUNT [--width N] [VALUES...]",
-             "read and write the controller's named register areas",
+TVX_COMMAND({"reg", "read and write the controller's named register areas",
              "Areas (exact names): D V Z (16-bit), M S X Y (bits), C T (--width 1, 16 or 32;\n"
              "16 when not given), VR TABLE AD (floats), VR_INT DA (32-bit integers),\n"
              "DT (floats; --width 64 for doubles). X and AD are read only.\n"
              "Without VALUES the elements are read; with COUNT values they are written.\n"
+             "With tvx --json: {\"area\":\"VR\",\"start\":S,\"values\":[...]}.\n"
              "Example: tvx reg 127.0.0.21 VR 0 2 1.5 -3 && tvx reg 127.0.0.21 VR 0 2\n",
-             runReg});
+             true, declareReg, runReg});
 
 const Command& modbusCommand() { return *findCommand("modbus"); }
 const Command& regCommand() { return *findCommand("reg"); }
@@ -112,7 +136,12 @@ int runModbus(const Invocation& inv) {
     else
         r = write ? TVX_Modbus_Set4x(s.handle(), s16, c16, words.data()) : TVX_Modbus_Get4x(s.handle(), s16, c16, words.data());
     if (r != TVX_OK) return reportFailure("modbus " + s.address() + " " + std::string(a[1]) + " " + std::string(a[2]), r);
-    if (coils) {
+    if (inv.global.json) {
+        Json values = Json::array();
+        for (size_t i = 0; i < count; ++i)
+            values.push_back(coils ? Json((bits[i / 8] >> (i % 8)) & 1) : Json(words[i]));
+        std::printf("%s\n", jsonLine({{"area", coils ? "coils" : "regs"}, {"start", start}, {"values", values}}).c_str());
+    } else if (coils) {
         std::printf("%s %s\n", spanLabel("coils", start, count).c_str(), bitsText(bits.data(), count).c_str());
     } else {
         std::printf("%s", spanLabel("regs", start, count).c_str());
@@ -211,21 +240,10 @@ std::string valueText(const AreaForm& f, const uint8_t* data, size_t k) {
 
 int runReg(const Invocation& inv) {
     const Command& self = regCommand();
-    std::vector<std::string_view> rest;
-    std::string_view widthText;
-    bool widthGiven = false;
-    for (size_t i = 0; i < inv.args.size();) {
-        bool missing = false;
-        if (takeOption(inv.args, i, "--width", &widthText, &missing)) {
-            widthGiven = true;
-            continue;
-        }
-        if (missing) return usageError(self, "--width needs a value");
-        rest.push_back(inv.args[i++]);
-    }
+    const std::vector<std::string>& rest = inv.args;
     if (rest.size() < 4) return usageError(self, "needs ADDRESS AREA START COUNT");
-    uint64_t width = 16, start, count;
-    if (widthGiven && !parseUnsigned(widthText, 255, &width)) return usageError(self, "--width must be 0-255");
+    const uint64_t width = g_width;
+    uint64_t start, count;
     if (!parseUnsigned(rest[2], 0xFFFFFFFFull, &start)) return usageError(self, "START must be a 32-bit number");
     if (!parseUnsigned(rest[3], 65535, &count) || count == 0) return usageError(self, "COUNT must be 1-65535");
     const std::string area(rest[1]);
@@ -247,6 +265,13 @@ int runReg(const Invocation& inv) {
     const int32_t r = values ? TVX_RegisterWrite(s.handle(), area.c_str(), w8, s32, c16, data.data())
                              : TVX_RegisterRead(s.handle(), area.c_str(), w8, s32, c16, data.data());
     if (r != TVX_OK) return reportFailure("reg " + s.address() + " " + area, r);
+    if (inv.global.json) {
+        Json shown = Json::array();
+        for (size_t k = 0; k < count; ++k)
+            shown.push_back(jsonNumber(std::strtod(valueText(form, data.data(), k).c_str(), nullptr), 17));
+        std::printf("%s\n", jsonLine({{"area", jsonText(area)}, {"start", start}, {"values", shown}}).c_str());
+        return kExitOk;
+    }
     std::printf("%s", spanLabel(area.c_str(), start, count).c_str());
     for (size_t k = 0; k < count; ++k) std::printf(" %s", valueText(form, data.data(), k).c_str());
     std::printf("\n");

@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -18,25 +19,33 @@
 
 namespace tvx::tool {
 
-void printRunState(TVX_HANDLE h);  // cmd_run.cpp
+void printRunState(TVX_HANDLE h, bool json);  // cmd_run.cpp
 
 namespace {
 
 int runNar(const Invocation& inv);
 
-TVX_COMMAND({"nar", "build PROJECT.npj OUT.nar [--password P] | inspect FILE.nar | run ADDRESS PROJECT.npj|FILE.nar [--ram]",
-             "build, inspect, download and run program archives",
+std::string g_password;
+bool g_ram = false;
+
+void declareNar(CLI::App& app, Invocation& inv) {
+    addArgument(app, inv, "WORDS", Arity::many, "build|inspect and their files, or ADDRESS run and a file", kFileKind);
+    app.add_option("--password", g_password, "the archive's password (build, run)")->type_name("P")->group(kPlainKind);
+    addFlag(app, "--ram", &g_ram, "run: load the project into RAM and run it from there");
+}
+
+TVX_COMMAND({"nar", "build, inspect, download and run program archives",
              "  build PROJECT.npj OUT.nar [--password P]\n"
              "        builds the enciphered archive of a project text file\n"
              "  inspect FILE.nar\n"
              "        lists the archive's header and members (name, type, auto-run task,\n"
              "        slot size, hash) and checks every slot; exit status 1 when damaged\n"
-             "  run ADDRESS PROJECT.npj [--ram] [--password P]\n"
+             "  ADDRESS run PROJECT.npj [--ram] [--password P]\n"
              "        builds the project's archive, downloads it as the controller's project\n"
              "        and starts it; --ram loads it into RAM and runs it from there\n"
-             "  run ADDRESS FILE.nar\n"
+             "  ADDRESS run FILE.nar\n"
              "        downloads an enciphered archive into RAM and runs it\n",
-             runNar});
+             false, declareNar, runNar, {"run"}});
 
 const Command& self() { return *findCommand("nar"); }
 
@@ -76,28 +85,10 @@ int loadProject(const std::string& path, const std::string& action, Project* p) 
     return r == TVX_OK ? kExitOk : reportFailure("nar " + action + " " + path, r);
 }
 
-// Options after the positional arguments: --password P and --ram.
-bool takeOptions(const std::vector<std::string_view>& args, size_t from, std::string* password, bool* ram) {
-    for (size_t i = from; i < args.size();) {
-        std::string_view value;
-        bool missing = false;
-        if (takeOption(args, i, "--password", &value, &missing)) {
-            if (missing) return false;
-            *password = std::string(value);
-        } else if (ram && args[i] == "--ram") {
-            *ram = true;
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 int build(const Invocation& inv) {
-    if (inv.args.size() < 3) return usageError(self(), "build needs PROJECT.npj and OUT.nar");
-    std::string password;
-    if (!takeOptions(inv.args, 3, &password, nullptr)) return usageError(self(), "unknown option after OUT.nar");
+    if (inv.args.size() != 3) return usageError(self(), "build needs PROJECT.npj and OUT.nar");
+    if (g_ram) return usageError(self(), "--ram goes with run");
+    const std::string& password = g_password;
     const std::string project(inv.args[1]), out(inv.args[2]);
     Project p;
     if (int e = loadProject(project, "build", &p)) return e;
@@ -109,7 +100,7 @@ int build(const Invocation& inv) {
 }
 
 int inspect(const Invocation& inv) {
-    if (inv.args.size() != 2) return usageError(self(), "inspect needs FILE.nar");
+    if (inv.args.size() != 2 || g_ram || !g_password.empty()) return usageError(self(), "inspect needs FILE.nar only");
     const std::string path(inv.args[1]);
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return reportFailure("nar inspect " + path, TVX_ERR_FILE_NOT_FOUND);
@@ -157,10 +148,9 @@ int inspect(const Invocation& inv) {
 }
 
 int run(const Invocation& inv) {
-    if (inv.args.size() < 3) return usageError(self(), "run needs ADDRESS and PROJECT.npj or FILE.nar");
-    std::string password;
-    bool ram = false;
-    if (!takeOptions(inv.args, 3, &password, &ram)) return usageError(self(), "unknown option");
+    if (inv.args.size() != 3) return usageError(self(), "run needs ADDRESS and PROJECT.npj or FILE.nar");
+    const std::string& password = g_password;
+    const bool ram = g_ram;
     const std::string source(inv.args[2]);
     const bool archive = endsWith(source, ".nar");
     Project p;
@@ -180,12 +170,14 @@ int run(const Invocation& inv) {
         if (r == TVX_OK) r = TVX_Resume(s.handle());
     }
     if (r != TVX_OK) return reportFailure(what, r);
-    printRunState(s.handle());
+    printRunState(s.handle(), false);
     return kExitOk;
 }
 
-int runNar(const Invocation& inv) {
-    if (inv.args.empty()) return usageError(self(), "missing build, inspect or run");
+int runNar(const Invocation& given) {
+    // "ADDRESS run FILE" is handled below as "run ADDRESS FILE".
+    Invocation inv = given;
+    if (inv.args.size() >= 2 && inv.args[1] == "run") std::swap(inv.args[0], inv.args[1]);
     if (inv.args[0] == "build") return build(inv);
     if (inv.args[0] == "inspect") return inspect(inv);
     if (inv.args[0] == "run") return run(inv);

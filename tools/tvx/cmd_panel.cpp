@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "panel_server.h"
 #include "panel_state.h"
 #include "session.h"
@@ -18,8 +19,29 @@ constexpr uint32_t kBudgetMs = 1000;
 
 int runPanel(const Invocation& inv);
 
-TVX_COMMAND({"panel", "ADDRESS [--listen HOST:PORT] [--allow-remote] [--screen N]",
-             "operate a controller's LCD screen from a browser",
+bool splitListen(std::string_view text, std::string* host, int* port);
+
+std::string g_host = "127.0.0.1";
+int g_port = 8080;
+bool g_allowRemote = false;
+uint64_t g_screen = 0;
+
+void declarePanel(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    app.add_option_function<std::string>(
+           "--listen",
+           [](const std::string& text) {
+               if (!splitListen(text, &g_host, &g_port)) throw BadValue("--listen needs HOST:PORT");
+           },
+           "where the page is served (default 127.0.0.1:8080)")
+        ->type_name("HOST:PORT")
+        ->group(kPlainKind);
+    addFlag(app, "--allow-remote", &g_allowRemote, "allow an address other than a loopback one (the page has no login)");
+    addNumber(app, "--screen", &g_screen, 0, 255, "N", "the controller's screen (default 0)",
+              "--screen needs a number from 0 to 255");
+}
+
+TVX_COMMAND({"panel", "operate a controller's LCD screen from a browser",
              "Serves a page showing the controller's screen N (default 0), refreshed from\n"
              "its changed regions; clicks on it are sent as touches, key presses as keys,\n"
              "in order, and an input not sent within a second is dropped. The page says\n"
@@ -30,7 +52,7 @@ TVX_COMMAND({"panel", "ADDRESS [--listen HOST:PORT] [--allow-remote] [--screen N
              "operate the controller).\n"
              "Stops on Ctrl-C or SIGTERM.\n"
              "Example: tvx panel 127.0.0.21 --listen 127.0.0.1:8081\n",
-             runPanel});
+             false, declarePanel, runPanel});
 
 bool splitListen(std::string_view text, std::string* host, int* port) {
     const size_t colon = text.rfind(':');
@@ -46,26 +68,10 @@ bool isLoopback(const std::string& host) { return host == "localhost" || host.rf
 
 int runPanel(const Invocation& inv) {
     const Command& cmd = *findCommand("panel");
-    std::vector<std::string_view> plain;
-    std::string host = "127.0.0.1";
-    int port = 8080;
-    bool allowRemote = false;
-    uint64_t screen = 0;
-    for (size_t i = 0; i < inv.args.size();) {
-        std::string_view v;
-        bool missing = false;
-        if (takeOption(inv.args, i, "--listen", &v, &missing)) {
-            if (missing || !splitListen(v, &host, &port)) return usageError(cmd, "--listen needs HOST:PORT");
-        } else if (takeOption(inv.args, i, "--screen", &v, &missing)) {
-            if (missing || !parseUnsigned(v, 255, &screen)) return usageError(cmd, "--screen needs a number from 0 to 255");
-        } else if (inv.args[i] == "--allow-remote") {
-            allowRemote = true;
-            ++i;
-        } else {
-            plain.push_back(inv.args[i++]);
-        }
-    }
-    if (plain.size() != 1) return usageError(cmd, "expected one controller ADDRESS");
+    const std::string& host = g_host;
+    const int port = g_port;
+    const bool allowRemote = g_allowRemote;
+    const uint64_t screen = g_screen;
     if (!isLoopback(host) && !allowRemote)
         return usageError(cmd, "listening on " + host + " lets other machines operate the controller: add --allow-remote");
 
@@ -77,7 +83,7 @@ int runPanel(const Invocation& inv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     Session s;
-    if (const int e = s.open(cmd, plain[0], inv.global); e != kExitOk) return e;
+    if (const int e = s.open(cmd, inv.args[0], inv.global); e != kExitOk) return e;
     // A live view must notice a silent controller at once, and an input not
     // sent within a second is dropped anyway: a short transaction budget on
     // Ethernet unless --timeout says otherwise (serial links keep theirs).

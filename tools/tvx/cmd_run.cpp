@@ -3,6 +3,8 @@
 #include <string>
 
 #include "command.h"
+#include "json_text.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 
@@ -11,24 +13,35 @@ namespace {
 
 int runControl(const Invocation& inv);
 
-TVX_COMMAND({"run", "ADDRESS [PROGRAM]", "run the current project, or one of its programs",
+void declareRun(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "PROGRAM", Arity::optional, "a program of the current project");
+}
+void declareControl(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+
+TVX_COMMAND({"run", "run the current project, or one of its programs",
              "Without PROGRAM the controller starts (or resumes) its current project;\n"
              "with it, the named program of that project starts on a free task.\n"
-             "Prints the controller's run state afterwards.\n",
-             runControl});
-TVX_COMMAND({"pause", "ADDRESS", "pause the running programs", "Prints the run state afterwards.\n", runControl});
-TVX_COMMAND({"resume", "ADDRESS", "resume paused programs", "Prints the run state afterwards.\n", runControl});
-TVX_COMMAND({"stop", "ADDRESS", "stop all programs", "Prints the run state afterwards.\n", runControl});
+             "Prints the controller's run state afterwards; with tvx --json\n"
+             "{\"state\":N,\"name\":\"stopped\"|\"running\"|\"paused\"[,\"pausedTask\":T]}.\n",
+             true, declareRun, runControl});
+TVX_COMMAND({"pause", "pause the running programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
+TVX_COMMAND({"resume", "resume paused programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
+TVX_COMMAND({"stop", "stop all programs", "Prints the run state afterwards.\n", true, declareControl, runControl});
 
 }  // namespace
 
 // The run state as the controller reports it (shared with tvx nar run).
-void printRunState(TVX_HANDLE h) {
+void printRunState(TVX_HANDLE h, bool json) {
     uint8_t state = 0;
     uint8_t task = 0;
     if (TVX_GetState(h, &state) != TVX_OK) return;
     const char* name = state == 0 ? "stopped" : state == 1 ? "running" : state == 2 ? "paused" : "state";
-    if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK)
+    if (json) {
+        Json o = {{"state", state}, {"name", name}};
+        if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK) o["pausedTask"] = task;
+        std::printf("%s\n", jsonLine(o).c_str());
+    } else if (state == 2 && TVX_GetStopPauseTaskid(h, &task) == TVX_OK)
         std::printf("%s (%u, first paused task %u)\n", name, state, task);
     else
         std::printf("%s (%u)\n", name, state);
@@ -39,8 +52,6 @@ namespace {
 int runControl(const Invocation& inv) {
     const Command& self = *findCommand(inv.command);
     const bool run = inv.command == "run";
-    if (inv.args.empty()) return usageError(self, "missing ADDRESS");
-    if (inv.args.size() > (run ? 2u : 1u)) return usageError(self, "too many arguments");
     Session s;
     if (int e = s.open(self, inv.args[0], inv.global)) return e;
     int32_t r;
@@ -57,7 +68,7 @@ int runControl(const Invocation& inv) {
         r = TVX_Stop(s.handle());
     }
     if (r != TVX_OK) return reportFailure(what, r);
-    printRunState(s.handle());
+    printRunState(s.handle(), inv.global.json);
     return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "options.h"
 #include "json_text.h"
 #include "session.h"
 #include "tavrix.h"
@@ -20,19 +21,34 @@ constexpr size_t kResultBytes = 16 * 1024;
 
 int runSearch(const Invocation& inv);
 
-TVX_COMMAND({"search", "[--time MS] [--serial FIRST-LAST]", "list the controllers that answer on the local network or serial ports",
+uint64_t g_timeMs = kDefaultSearchMs;
+uint32_t g_firstPort = 0, g_lastPort = 0;
+
+void declareSearch(CLI::App& app, Invocation&) {
+    addNumber(app, "--time", &g_timeMs, 1, kMaxSearchMs, "MS", "how long to collect answers (default 500, at most 60000)",
+              "--time needs milliseconds from 1 to 60000");
+    app.add_option_function<std::string>(
+           "--serial",
+           [](const std::string& text) {
+               if (!parseRange(text, 1024, &g_firstPort, &g_lastPort) || g_firstPort == 0)
+                   throw BadValue("--serial needs ports FIRST-LAST from 1 to 1024");
+           },
+           "serial ports to scan, 1 to 1024 (\"N\" for one port)")
+        ->type_name("FIRST-LAST")
+        ->group(kPlainKind);
+}
+
+TVX_COMMAND({"search", "list the controllers that answer on the local network or serial ports",
              "Broadcasts the discovery probe to UDP port 502 and prints the address of every\n"
              "controller that answers within the time, one per line. With --serial, tries the\n"
              "serial ports COMFIRST to COMLAST in turn instead (about 300 ms each) and prints\n"
              "the first that answers as COMn.\n"
              "\n"
-             "  --time MS             how long to collect answers (default 500, at most 60000)\n"
-             "  --serial FIRST-LAST   ports to scan, 1 to 1024 (\"N\" for one port)\n"
-             "\n"
-             "Exit status 1 when no controller answered.\n",
-             runSearch});
+             "Exit status 1 when no controller answered.\n"
+             "With tvx --json: {\"controllers\":[\"a.b.c.d\",...]}.\n",
+             true, declareSearch, runSearch});
 
-int searchSerial(uint32_t first, uint32_t last) {
+int searchSerial(uint32_t first, uint32_t last, bool json) {
     TVX_HANDLE handle = nullptr;
     uint32_t found = 0;
     const int32_t r = TVX_SearchAndOpenCom(first, last, &found, 0, &handle);
@@ -42,30 +58,17 @@ int searchSerial(uint32_t first, uint32_t last) {
     }
     if (r != TVX_OK) return reportFailure("search", r);
     TVX_Close(handle);
-    std::printf("COM%u\n", found);
+    const std::string port = "COM" + std::to_string(found);
+    if (json)
+        std::printf("%s\n", jsonLine({{"controllers", {port}}}).c_str());
+    else
+        std::printf("%s\n", port.c_str());
     return kExitOk;
 }
 
 int runSearch(const Invocation& inv) {
-    const Command& self = *findCommand("search");
-    uint32_t timeMs = kDefaultSearchMs;
-    uint32_t firstPort = 0, lastPort = 0;
-    for (size_t i = 0; i < inv.args.size();) {
-        std::string_view value;
-        bool missing = false;
-        uint64_t n;
-        if (takeOption(inv.args, i, "--time", &value, &missing)) {
-            if (missing || !parseUnsigned(value, kMaxSearchMs, &n) || n == 0)
-                return usageError(self, "--time needs milliseconds from 1 to 60000");
-            timeMs = static_cast<uint32_t>(n);
-        } else if (takeOption(inv.args, i, "--serial", &value, &missing)) {
-            if (missing || !parseRange(value, 1024, &firstPort, &lastPort) || firstPort == 0)
-                return usageError(self, "--serial needs ports FIRST-LAST from 1 to 1024");
-        } else {
-            return usageError(self, "unexpected argument '" + std::string(inv.args[i]) + "'");
-        }
-    }
-    if (firstPort != 0) return searchSerial(firstPort, lastPort);
+    const uint32_t timeMs = static_cast<uint32_t>(g_timeMs);
+    if (g_firstPort != 0) return searchSerial(g_firstPort, g_lastPort, inv.global.json);
     std::vector<char> buffer(kResultBytes, 0);
     const int32_t r = TVX_SearchEth(buffer.data(), static_cast<uint32_t>(buffer.size()), timeMs);
     if (r != TVX_OK) return reportFailure("search", r);
@@ -83,9 +86,7 @@ int runSearch(const Invocation& inv) {
         pos = blank + 1;
     }
     if (inv.global.json) {
-        JsonArray list;
-        for (const std::string& a : found) list.add(a);
-        std::printf("%s\n", JsonObject().raw("controllers", list.text()).text().c_str());
+        std::printf("%s\n", jsonLine({{"controllers", found}}).c_str());
         return found.empty() ? kExitFailure : kExitOk;
     }
     if (found.empty()) {

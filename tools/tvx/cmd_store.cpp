@@ -8,6 +8,8 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
+#include "options.h"
 #include "local_file.h"
 #include "progress_bar.h"
 #include "progress_text.h"
@@ -25,17 +27,27 @@ constexpr uint32_t kPartBytes = 64 * 1024;
 
 int runStore(const Invocation& inv);
 
-TVX_COMMAND({"store", "ls|put|get|rm|ram ADDRESS ...", "the controller's three-file program store",
-             "  ls ADDRESS                  lists the store's files with their sizes\n"
-             "  put ADDRESS LOCAL [NAME]    copies a local file into the store\n"
-             "  get ADDRESS NAME [LOCAL]    copies a file of the store to LOCAL\n"
-             "  rm ADDRESS NAME... | --all  deletes files of the store, or all of them\n"
-             "  ram ADDRESS LOCAL NUMBER [TASK]\n"
+bool g_all = false;
+
+void declareStore(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "what to do with the store", "ls|put|get|rm|ram");
+    addArgument(app, inv, "ARGS", Arity::any, "the action's arguments", kFileKind);
+    addFlag(app, "--all", &g_all, "rm: delete every file of the store");
+}
+
+TVX_COMMAND({"store", "the controller's three-file program store",
+             "  ADDRESS ls                  lists the store's files with their sizes\n"
+             "  ADDRESS put LOCAL [NAME]    copies a local file into the store\n"
+             "  ADDRESS get NAME [LOCAL]    copies a file of the store to LOCAL\n"
+             "  ADDRESS rm NAME... | --all  deletes files of the store, or all of them\n"
+             "  ADDRESS ram LOCAL NUMBER [TASK]\n"
              "                              downloads LOCAL into RAM in parts as file\n"
              "                              NUMBER (0-65535), then runs it on TASK when given\n"
              "\n"
-             "Example: tvx store put 127.0.0.21 main.bas && tvx store ls 127.0.0.21\n",
-             runStore});
+             "With tvx --json (ls only): {\"files\":[{\"name\",\"size\"},...]}.\n"
+             "Example: tvx store 127.0.0.21 put main.bas && tvx store 127.0.0.21 ls\n",
+             true, declareStore, runStore, {"ls", "put", "get", "rm", "ram"}});
 
 const Command& self() { return *findCommand("store"); }
 
@@ -45,14 +57,23 @@ std::string printable(std::string text) {
     return text;
 }
 
-int list(TVX_HANDLE h, const std::string& address) {
+int list(TVX_HANDLE h, const std::string& address, bool json) {
     std::vector<char> name(kNameRoom);
     uint32_t size = 0;
+    Json files = Json::array();
     int32_t r = TVX_FindFirst3File(h, name.data(), &size);
     for (size_t n = 0; r == TVX_OK && name[0] != '\0' && n < kMaxListing; ++n) {
-        std::printf("%-24s %12u\n", printable(name.data()).c_str(), size);
+        if (json)
+            files.push_back({{"name", jsonText(name.data())}, {"size", size}});
+        else
+            std::printf("%-24s %12u\n", printable(name.data()).c_str(), size);
         name[0] = '\0';
         r = TVX_FindNext3File(h, name.data(), &size);
+    }
+    if (json) {
+        Json o = {{"files", files}};
+        if (r != TVX_OK) o["error"] = jsonError(r);
+        std::printf("%s\n", jsonLine(o).c_str());
     }
     return r == TVX_OK ? kExitOk : reportFailure("store ls " + address, r);
 }
@@ -86,7 +107,7 @@ int get(TVX_HANDLE h, const std::string& address, const std::string& name, const
 }
 
 int remove(TVX_HANDLE h, const std::string& address, const std::vector<std::string_view>& names) {
-    if (names.size() == 1 && names[0] == "--all") {
+    if (g_all) {
         const int32_t r = TVX_RemoveAll3Files(h);
         return r == TVX_OK ? kExitOk : reportFailure("store rm --all " + address, r);
     }
@@ -129,27 +150,29 @@ int ram(TVX_HANDLE h, const std::string& address, const std::string& local, uint
 }
 
 int runStore(const Invocation& inv) {
-    const auto& a = inv.args;
-    if (a.empty()) return usageError(self(), "missing ls, put, get, rm or ram");
+    // The action's words below count from the action: a[0] is the action, a[1] ADDRESS.
+    std::vector<std::string> a = inv.args;
+    std::swap(a[0], a[1]);
     const std::string action(a[0]);
     if (action != "ls" && action != "put" && action != "get" && action != "rm" && action != "ram")
         return usageError(self(), "unknown action '" + action + "'");
-    if (a.size() < 2) return usageError(self(), "missing ADDRESS");
     const size_t n = a.size() - 2;  // arguments after ADDRESS
     uint64_t number = 0, task = 0;
-    if (action == "ls" && n != 0) return usageError(self(), "ls takes ADDRESS only");
+    if (action == "ls" && n != 0) return usageError(self(), "ls takes no arguments");
+    if (inv.global.json && action != "ls") return usageError(self(), "--json goes with ls: " + action + " prints no data");
     if ((action == "put" || action == "get") && (n < 1 || n > 2))
-        return usageError(self(), action + (action == "put" ? " needs ADDRESS LOCAL [NAME]" : " needs ADDRESS NAME [LOCAL]"));
-    if (action == "rm" && n < 1) return usageError(self(), "rm needs NAME... or --all");
+        return usageError(self(), action + (action == "put" ? " needs LOCAL [NAME]" : " needs NAME [LOCAL]"));
+    if (action == "rm" && (n < 1) != g_all) return usageError(self(), "rm needs NAME... or --all");
+    if (g_all && action != "rm") return usageError(self(), "--all goes with rm");
     if (action == "ram") {
-        if (n < 2 || n > 3) return usageError(self(), "ram needs ADDRESS LOCAL NUMBER [TASK]");
+        if (n < 2 || n > 3) return usageError(self(), "ram needs LOCAL NUMBER [TASK]");
         if (!parseUnsigned(a[3], 65535, &number)) return usageError(self(), "NUMBER must be from 0 to 65535");
         if (n == 3 && !parseUnsigned(a[4], 65535, &task)) return usageError(self(), "TASK must be from 0 to 65535");
     }
     Session s;
     if (int e = s.open(self(), a[1], inv.global)) return e;
     TVX_HANDLE h = s.handle();
-    if (action == "ls") return list(h, s.address());
+    if (action == "ls") return list(h, s.address(), inv.global.json);
     if (action == "put") {
         const std::string local(a[2]);
         return put(h, s.address(), local, n == 2 ? std::string(a[3]) : fs::path(local).filename().string());

@@ -10,6 +10,8 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
+#include "options.h"
 #include "session.h"
 #include "tavrix.h"
 #include "terminal.h"
@@ -25,23 +27,40 @@ int runVar(const Invocation& inv);
 int runArray(const Invocation& inv);
 int runLock(const Invocation& inv);
 
-TVX_COMMAND({"var", "ADDRESS NAME[(INDEX)] [= VALUE]", "read or set a variable or array element",
+void declareVar(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "NAME", Arity::many, "NAME or NAME(INDEX), then '= VALUE' to set it");
+}
+void declareArray(CLI::App& app, Invocation& inv) {
+    addAddress(app, inv);
+    addArgument(app, inv, "ACTION", Arity::one, "read or write", "read|write");
+    addArgument(app, inv, "NAME", Arity::one, "the array");
+    addArgument(app, inv, "START", Arity::one, "the first index");
+    addArgument(app, inv, "COUNT", Arity::one, "how many elements, 0-1000000");
+    addArgument(app, inv, "VALUES", Arity::any, "COUNT values to write");
+}
+void declareLock(CLI::App& app, Invocation& inv) { addAddress(app, inv); }
+
+TVX_COMMAND({"var", "read or set a variable or array element",
              "Prints NAME = VALUE. With '= VALUE' the variable (by a command line) or the\n"
              "array element (by an array write) is set first.\n"
+             "With tvx --json: {\"name\":\"VR(3)\",\"value\":2.5}.\n"
              "Example: tvx var 127.0.0.21 VR(3) = 2.5\n",
-             runVar});
-TVX_COMMAND({"array", "read|write ADDRESS NAME START COUNT [VALUES...]", "read or write array elements",
+             true, declareVar, runVar});
+TVX_COMMAND({"array", "read or write array elements",
              "read prints one line NAME(I) = VALUE per element; write takes COUNT values.\n"
              "Long ranges go out in several requests.\n"
-             "Example: tvx array write 127.0.0.21 TABLE 10 3 1 2.5 -4\n",
-             runArray});
-TVX_COMMAND({"lock", "ADDRESS", "lock the controller with a password",
+             "With tvx --json: {\"name\",\"start\",\"values\":[...]} for read,\n"
+             "{\"name\",\"start\",\"written\":COUNT} for write.\n"
+             "Example: tvx array 127.0.0.21 write TABLE 10 3 1 2.5 -4\n",
+             true, declareArray, runArray, {"read", "write"}});
+TVX_COMMAND({"lock", "lock the controller with a password",
              "Reads the password (at most 15 characters) from the first line of standard\n"
              "input and prints the controller's answer, if any. A locked controller\n"
              "refuses file transfers and the debugger until it is unlocked with the same\n"
              "password.\n",
-             runLock});
-TVX_COMMAND({"unlock", "ADDRESS", "unlock the controller", "Reads the password as 'tvx lock' does.\n", runLock});
+             false, declareLock, runLock});
+TVX_COMMAND({"unlock", "unlock the controller", "Reads the password as 'tvx lock' does.\n", false, declareLock, runLock});
 
 // NAME or NAME(INDEX): a name of letters, digits and '_', then an optional
 // non-negative index in parentheses.
@@ -71,7 +90,6 @@ uint32_t chunkFor(TVX_HANDLE h) { return TVX_GetConnectType(h) == TVX_LINK_SERIA
 
 int runVar(const Invocation& inv) {
     const Command& self = *findCommand("var");
-    if (inv.args.size() < 2) return usageError(self, "missing ADDRESS or NAME");
     // "NAME = VALUE", "NAME= VALUE", "NAME =VALUE" and "NAME=VALUE" all set.
     std::string joined;
     for (size_t k = 1; k < inv.args.size(); ++k) joined += inv.args[k];
@@ -108,15 +126,17 @@ int runVar(const Invocation& inv) {
     const int32_t r = element ? TVX_GlobalArrayGet(s.handle(), name.c_str(), index, &v)
                               : TVX_GlobalVarGet(s.handle(), name.c_str(), &v);
     if (r != TVX_OK) return reportFailure(what, r);
-    std::printf("%s = %s\n", targetText.c_str(), valueText(v).c_str());
+    if (inv.global.json)
+        std::printf("%s\n", jsonLine({{"name", jsonText(targetText)}, {"value", jsonNumber(v)}}).c_str());
+    else
+        std::printf("%s = %s\n", targetText.c_str(), valueText(v).c_str());
     return kExitOk;
 }
 
 int runArray(const Invocation& inv) {
     const Command& self = *findCommand("array");
-    if (inv.args.size() < 5) return usageError(self, "needs read|write ADDRESS NAME START COUNT");
-    const bool write = inv.args[0] == "write";
-    if (!write && inv.args[0] != "read") return usageError(self, "the first argument is read or write");
+    const bool write = inv.args[1] == "write";
+    if (!write && inv.args[1] != "read") return usageError(self, "the first argument is read or write");
     const std::string name(inv.args[2]);
     uint64_t start = 0, count = 0;
     if (!parseUnsigned(inv.args[3], 0xFFFFFFFF, &start)) return usageError(self, "START must be a whole number");
@@ -136,15 +156,27 @@ int runArray(const Invocation& inv) {
     values.resize(count);
 
     Session s;
-    if (int e = s.open(self, inv.args[1], inv.global)) return e;
+    if (int e = s.open(self, inv.args[0], inv.global)) return e;
     const uint32_t chunk = chunkFor(s.handle());
     for (uint64_t done = 0; done < count;) {
         const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunk, count - done));
         const uint32_t first = static_cast<uint32_t>(start + done);
         const int32_t r = write ? TVX_ArrayWritef(s.handle(), name.c_str(), first, n, values.data() + done)
                                 : TVX_ArrayReadf(s.handle(), name.c_str(), first, n, values.data() + done);
-        if (r != TVX_OK) return reportFailure("array " + std::string(inv.args[0]) + " " + s.address() + " " + name, r);
+        if (r != TVX_OK) return reportFailure("array " + std::string(inv.args[1]) + " " + s.address() + " " + name, r);
         done += n;
+    }
+    if (inv.global.json) {
+        Json o = {{"name", jsonText(name)}, {"start", start}};
+        if (write) {
+            o["written"] = count;
+        } else {
+            Json shown = Json::array();
+            for (uint64_t k = 0; k < count; ++k) shown.push_back(jsonNumber(values[k]));
+            o["values"] = shown;
+        }
+        std::printf("%s\n", jsonLine(o).c_str());
+        return kExitOk;
     }
     if (!write)
         for (uint64_t k = 0; k < count; ++k)
@@ -156,7 +188,6 @@ int runArray(const Invocation& inv) {
 int runLock(const Invocation& inv) {
     const Command& self = *findCommand(inv.command);
     const bool lock = inv.command == "lock";
-    if (inv.args.size() != 1) return usageError(self, "needs ADDRESS");
     if (isTerminal(0)) std::fputs("password: ", stderr);
     std::string password;
     for (int c; (c = std::getchar()) != EOF && c != '\n';)

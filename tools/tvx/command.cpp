@@ -18,6 +18,8 @@ std::deque<Command>& storage() {
     return s;
 }
 
+std::string (*g_usageSource)(const Command&) = nullptr;
+
 }  // namespace
 
 CommandRegistrar::CommandRegistrar(const Command& command) {
@@ -36,13 +38,14 @@ const Command* findCommand(std::string_view name) {
     return nullptr;
 }
 
-void printCommandHelp(const Command& c) {
-    std::printf("usage: tvx %s %s\n\n%s\n", c.name, c.synopsis, c.summary);
-    if (c.details && *c.details) std::printf("\n%s", c.details);
+void setUsageSource(std::string (*source)(const Command&)) { g_usageSource = source; }
+
+std::string usageLine(const Command& c) {
+    return g_usageSource ? g_usageSource(c) : "usage: tvx " + std::string(c.name) + " ...";
 }
 
 int usageError(const Command& c, const std::string& message) {
-    std::fprintf(stderr, "tvx %s: %s\nusage: tvx %s %s\n", c.name, message.c_str(), c.name, c.synopsis);
+    std::fprintf(stderr, "tvx %s: %s\n%s\n", c.name, message.c_str(), usageLine(c).c_str());
     return kExitUsage;
 }
 

@@ -2,59 +2,36 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tavrix.h"
 
 namespace tvx::tool {
 
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
+Json jsonText(std::string_view text) {
+    std::string utf8;
+    utf8.reserve(text.size());
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        if (b == '"' || b == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b == '\n') {
-            out += "\\n";
-        } else if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\t') {
-            out += "\\t";
-        } else if (b < 0x20 || b >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", b);
-            out += escape;
+        if (b < 0x80) {
+            utf8 += c;
         } else {
-            out += c;
+            utf8 += static_cast<char>(0xC0 | (b >> 6));
+            utf8 += static_cast<char>(0x80 | (b & 0x3F));
         }
     }
-    return out + "\"";
+    return utf8;
 }
 
-JsonObject& JsonObject::add(std::string_view key, double value) {
-    // JSON has no NaN or infinity.
-    if (!std::isfinite(value)) return raw(key, "null");
-    char number[32];
-    std::snprintf(number, sizeof number, "%.9g", value);
-    return raw(key, number);
+Json jsonNumber(double value, int significant) {
+    if (!std::isfinite(value)) return nullptr;
+    char t[40];
+    std::snprintf(t, sizeof t, "%.*g", significant, value);
+    return std::strtod(t, nullptr);
 }
 
-JsonObject& JsonObject::raw(std::string_view key, std::string_view json) {
-    if (!body_.empty()) body_ += ',';
-    body_ += jsonString(key);
-    body_ += ':';
-    body_ += json;
-    return *this;
-}
+Json jsonError(int32_t code) { return {{"code", code}, {"description", jsonText(tvx_describe_result(code))}}; }
 
-JsonArray& JsonArray::raw(std::string_view json) {
-    if (!body_.empty()) body_ += ',';
-    body_ += json;
-    return *this;
-}
-
-std::string jsonError(int32_t code) {
-    return JsonObject().add("code", code).add("description", tvx_describe_result(code)).text();
-}
+std::string jsonLine(const Json& value) { return value.dump(-1, ' ', true); }
 
 }  // namespace tvx::tool
