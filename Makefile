@@ -1,7 +1,9 @@
 # make demo  - install what is missing, build, and show the library talking to
 #              the simulated controller
 # make test  - install what is missing, build, and run the whole suite
-# make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
+# make fuzz  - a fuzzing campaign: rounds over all fuzzers, FUZZ_SLOT_SECONDS
+#              (default 600) per fuzzer a round, until FUZZ_EXECS executions
+#              (default 10^9) are done
 # make seeds - rewrite the fuzzers' seed corpora in fuzz/seeds
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
@@ -27,7 +29,7 @@ demo: build
 	scripts/demo.sh
 
 fuzz: deps
-	scripts/fuzz.sh $${FUZZ_SECONDS:-600}
+	scripts/fuzz.sh --campaign $${FUZZ_EXECS:-1000000000}
 
 seeds: build
 	build/fuzz/tavrix_make_seeds fuzz/seeds
