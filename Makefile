@@ -7,7 +7,9 @@
 # make release - the Release tree build/ with the suite's targets (bench, seeds)
 # make deb   - Debian packages libtavrix1, libtavrix-dev, tavrix-tools (stripped)
 #              and their -dbgsym packages with the debug information, in build-dev/deb
-# make fuzz  - run the fuzzers for FUZZ_SECONDS (default 600)
+# make fuzz  - a fuzzing campaign: rounds over all fuzzers, FUZZ_SLOT_SECONDS
+#              (default 600) per fuzzer a round, until FUZZ_EXECS executions
+#              (default 10^9) are done
 # make seeds - rewrite the fuzzers' seed corpora in fuzz/seeds
 # make bench - build and run the benchmarks
 # make soak  - the longer fault matrix (SOAK_ROUNDS rounds per cell, default 25)
@@ -59,7 +61,7 @@ sandbox: deps-demo
 	scripts/sandbox.sh
 
 fuzz: deps
-	scripts/fuzz.sh $${FUZZ_SECONDS:-600}
+	scripts/fuzz.sh --campaign $${FUZZ_EXECS:-1000000000}
 
 seeds: release
 	build/fuzz/tavrix_make_seeds fuzz/seeds

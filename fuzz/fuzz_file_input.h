@@ -1,29 +1,47 @@
 // Shared by the fuzz targets whose parsers read a path: the input goes into
-// one scratch file per process, rewritten for every run.
+// an in-memory file (memfd) that the library opens by its /proc path, so a
+// run costs no disk write. The file is rewritten in place for every run.
 #pragma once
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace tvx::fuzzing {
 
-// A scratch path ending in `extension`, private to this process.
-inline std::string scratchPath(const char* extension) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/tvx_fuzz_" + std::to_string(::getpid()) + extension;
-}
+class MemoryFile {
+public:
+    // `name` only labels the file in /proc listings.
+    explicit MemoryFile(const char* name) : fd_(::memfd_create(name, MFD_CLOEXEC)) {
+        if (fd_ < 0) std::abort();
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+    ~MemoryFile() { ::close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
 
-// Writes the input to `path`; false when the file cannot be written.
-inline bool writeInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool whole = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && whole;
-}
+    // A path the library's file functions open like any regular file.
+    const std::string& path() const { return path_; }
+
+    // Makes the file hold exactly `size` bytes of `data`; false on failure.
+    bool write(const uint8_t* data, size_t size) {
+        if (::ftruncate(fd_, 0) != 0) return false;
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
 
 }  // namespace tvx::fuzzing

@@ -15,7 +15,7 @@ using namespace tvx;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool keyed = initArchiveCipher() == 0;
-    static const std::string path = fuzzing::scratchPath(".nlb");
+    static fuzzing::MemoryFile input("library.nlb");
     if (!keyed) std::abort();
     if (size < 1) return 0;
     // The first byte picks whether the rest is taken as a plain image
@@ -26,11 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1) std::memcpy(file.data(), data + 1, size - 1);
     if (plain)
         for (size_t at = 0; at + kCipherBlockBytes <= file.size(); at += kCipherBlockBytes) encipherBlock(file.data() + at);
-    if (!fuzzing::writeInput(path, file.data(), file.size())) return 0;
+    if (!input.write(file.data(), file.size())) return 0;
+    const char* path = input.path().c_str();
     uint8_t type = 0;
-    (void)libraryFileType(path.c_str(), &type);
+    (void)libraryFileType(path, &type);
     ByteBuffer image;
-    if (readLibraryFile(path.c_str(), &image, &type) != 0) return 0;
+    if (readLibraryFile(path, &image, &type) != 0) return 0;
     char globals[512];
     libraryGlobals(image, type, globals, sizeof globals);
     if (strnlen(globals, sizeof globals) == sizeof globals) std::abort();  // always terminated

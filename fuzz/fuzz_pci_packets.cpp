@@ -33,7 +33,10 @@ void checkReadPacket(const uint8_t* data, size_t size) {
 
 // Chunks of [u8 base code][u16 length][bytes] become control requests.
 void driveCard(const uint8_t* data, size_t size) {
+    // One controller for every run, returned to its first state so that
+    // each input runs alone.
     static sim::Controller controller;
+    controller.reset();
     sim::PciCard card(controller, 1, static_cast<uint16_t>(16 + (size % 4081)));
     std::unique_ptr<sim::PciChannel> channel = card.open();
     uint8_t out[pci::kMaxPacket];

@@ -1,5 +1,5 @@
 // The reply parsers above the framing: a handle over the in-process link
-// whose controller answers every request with the next fuzzed reply (its
+// whose every request is answered with the next fuzzed reply (its
 // command and sequence made to match, so the channel accepts it). One
 // input drives one family of exports: queries, text answers, listings,
 // upload blocks, or download starts and transfer states (reply_families.h).
@@ -7,7 +7,10 @@
 // Input: byte 0 picks the family; then replies, each a control byte (bit 0:
 // keep the fuzzed length field) and a u16 count of the packet bytes after
 // the 6-byte header. When the input runs out the controller answers with an
-// error status, so every call ends quickly.
+// error status, so every call ends quickly. The library runs on the test
+// clock: a reply the channel refuses costs its timeout in virtual time only,
+// and every exchange takes a virtual millisecond, so that calls polling
+// until a time limit (command text) end after a bounded number of polls.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,10 +18,12 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "channel/crc16.h"
 #include "engine/controller.h"
 #include "engine/inprocess_link.h"
 #include "frame/library_frame.h"
 #include "reply_families.h"
+#include "support/test_clock.h"
 #include "tavrix.h"
 
 namespace {
@@ -31,12 +36,14 @@ struct Replies {
     size_t at = 0;
 };
 Replies g_replies;
+testing::TestClock g_clock;
 
 size_t mbapBytes(Framing f) { return f == Framing::tcp ? 6 : 0; }
 
 // Builds the reply frame for `request` from the next fuzzed reply.
 size_t fuzzedReply(void* context, const uint8_t* request, size_t requestLength, uint8_t* reply, size_t, size_t capacity) {
     const auto& link = *static_cast<sim::InProcessLink*>(context);
+    g_clock.advance(1);
     const size_t hdr = mbapBytes(link.framing);
     const size_t trailer = link.framing == Framing::tcp ? 0 : 2;
     if (requestLength < hdr + 2 + 6 + trailer) return 0;
@@ -74,13 +81,8 @@ size_t fuzzedReply(void* context, const uint8_t* request, size_t requestLength, 
     std::memcpy(out + hdr + 2, packet, n);
     size_t total = hdr + 2 + n;
     if (trailer) {
-        uint16_t crc = 0xFFFF;
-        for (size_t i = 0; i < total; ++i) {
-            crc ^= out[i];
-            for (int b = 0; b < 8; ++b) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-        }
-        out[total++] = static_cast<uint8_t>(crc);
-        out[total++] = static_cast<uint8_t>(crc >> 8);
+        appendCrc16(out, total);
+        total += 2;
     }
     return total;
 }
@@ -93,14 +95,26 @@ struct Fixture {
         link.controller = &controller;
         link.framing = f;
         if (sim::openInProcess(link, &handle, true, 40) != 0) std::abort();
-        link.filterContext = &link;
-        link.filter = fuzzedReply;
+        link.filterContext = this;
+        link.requestFilter = answerInstead;
+    }
+
+    // Answers every request with the next fuzzed reply in place of the
+    // controller, which then never runs: its work (a screen repaint, a
+    // download into its store) would cost more than the parsing under test.
+    static bool answerInstead(void* context, const uint8_t* request, size_t requestLength) {
+        auto& self = *static_cast<Fixture*>(context);
+        uint8_t reply[sim::kFrameCapacity];
+        const size_t n = fuzzedReply(&self.link, request, requestLength, reply, 0, sizeof reply);
+        if (n > 0) sim::feedInProcess(self.handle, reply, n);
+        return false;
     }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const testing::ScopedClock virtualTime(g_clock);
     static const bool loaded = (libraryLoad(), true);
     static Fixture tcp(Framing::tcp);
     static Fixture rtu(Framing::rtu);

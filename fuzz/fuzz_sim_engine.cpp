@@ -31,7 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const uint8_t flags = data[0];
     const Framing framing = flags & kRtu ? Framing::rtu : Framing::tcp;
-    auto controller = std::make_unique<sim::Controller>();
+    // One controller for every run, returned to its first state: building a
+    // new one (its screen, its services) would cost more than the run.
+    static sim::Controller shared;
+    shared.reset();
+    sim::Controller* controller = &shared;
     size_t at = 1;
     while (at < size) {
         size_t n = size - at;

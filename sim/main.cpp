@@ -115,6 +115,7 @@ bool configureController(Controller& controller, const SimOptions& options, std:
         *message = "--files: cannot use directory '" + options.filesDirectory + "'";
         return false;
     }
+    if (options.storeMiB > 0) transfers.files().setCapacity(uint64_t{options.storeMiB} << 20);
     if (options.blockSize >= 0) {
         transfers.settings().largestBlock = static_cast<uint16_t>(options.blockSize);
         transfers.settings().uploadBlock = static_cast<uint16_t>(options.blockSize);

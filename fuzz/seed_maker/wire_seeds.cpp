@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "channel/request_codes.h"
 #include "engine/controller.h"
 #include "engine/inprocess_link.h"
 #include "frame/library_frame.h"
@@ -245,6 +246,41 @@ bool channelSeeds(const Session& s, const std::string& tag) {
     return ok;
 }
 
+// One MBAP request frame to station 1 carrying `packet` (length field first).
+Bytes mbapRequest(uint16_t command, const Bytes& body) {
+    Bytes packet;
+    appendU16(packet, 6 + body.size());
+    appendU16(packet, command);
+    appendU16(packet, 1);
+    append(packet, body);
+    return testing::tcpFrame(1, 72, packet);
+}
+
+// Download starts announcing 4 GiB to every store that takes downloads:
+// the simulator once reserved the announced length and ran out of memory
+// on the first of them.
+bool oversizedDownloadSeeds() {
+    Bytes seed{0};
+    auto add = [&seed](uint16_t command, const Bytes& body) {
+        const Bytes frame = mbapRequest(command, body);
+        appendU16(seed, frame.size());
+        append(seed, frame);
+    };
+    // Block 0, attribute, u32 total, name.
+    const Bytes start{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'B', 'I', 'G', 0};
+    add(req::fileDown, start);
+    add(req::flashTableDown, {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, '1', 0});
+    add(req::archiveRamRun, {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0});
+    add(req::threeFileDown, start);
+    add(req::threeFileRamDown, start);
+    add(req::firmwareDown, start);
+    // Block 0, attribute, file number 7, u32 announced value, name.
+    add(req::threeFileRamPart, {0, 0, 0, 0, 7, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'B', 0});
+    // Block 0, attribute, total, section index 0, attribute, u32 length, name.
+    add(req::firmwareSection, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'S', 0});
+    return writeSeed("fuzz_sim_engine", "oversized_downloads", seed);
+}
+
 }  // namespace
 
 bool makeWireSeeds() {
@@ -269,6 +305,7 @@ bool makeWireSeeds() {
             ok = pciSeeds(s) && ok;
         }
     }
+    ok = oversizedDownloadSeeds() && ok;
     libraryUnload();
     return ok;
 }

@@ -22,6 +22,7 @@ class ArrayService : public Service {
 public:
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = ArrayService{}; }
     void advance(Controller& controller) override;
 
     size_t queuedPoints() const { return points_.size(); }

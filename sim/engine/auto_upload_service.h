@@ -17,6 +17,7 @@ public:
 
     bool serves(uint16_t) const override { return false; }
     void serve(ServiceRequest&) override {}
+    void reset() override { *this = AutoUploadService{}; }
     void takePushes(Controller& c, uint32_t nowMs, std::vector<PushedPacket>& out) override;
     uint32_t msUntilPush(uint32_t nowMs, uint32_t idleMs) const override;
 

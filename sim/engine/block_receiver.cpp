@@ -1,9 +1,12 @@
 #include "engine/block_receiver.h"
 
+#include <algorithm>
+
 #include "base/bytes.h"
 
 namespace tvx::sim {
 namespace {
+inline constexpr uint32_t kMostReserved = 1u << 20;
 uint16_t nextNumber(uint16_t n) { return n >= 0xFFFE ? 1 : static_cast<uint16_t>(n + 1); }
 
 // A block request's arguments.
@@ -23,7 +26,9 @@ void BlockReceiver::start(uint16_t code, uint32_t total, uint32_t tag) {
     active_ = true;
     complete_ = false;
     data_.clear();
-    data_.reserve(total);
+    // An announced length alone reserves little: the data grow as blocks
+    // arrive, and the service has checked the total against its store.
+    data_.reserve(std::min<uint32_t>(total, kMostReserved));
     partStart_ = 0;
     record_ = TransferRecord{};
     record_.total = total;

@@ -58,6 +58,21 @@ uint64_t requestHashOf(uint64_t origin, const uint8_t* p, size_t n) {
 
 }  // namespace
 
+void Controller::reset() {
+    model_ = ControllerModel{};
+    transfers_ = TransferService{};
+    // Copied from a first state kept aside: the variable arrays keep their
+    // memory, where a new console would allocate and clear them again.
+    static const interp::Console firstConsole;
+    console_ = firstConsole;
+    for (auto& s : services_) s->reset();
+    transferData_.clear();
+    for (Remembered& r : recent_) r.used = false;
+    nextSlot_ = 0;
+    consoleOrigin_ = 0;
+    pushSequence_ = 0;
+}
+
 const Controller::Remembered* Controller::recall(uint16_t command, uint16_t sequence, uint64_t requestHash) const {
     for (const Remembered& r : recent_)
         if (r.used && r.command == command && r.sequence == sequence && r.requestHash == requestHash) return &r;

@@ -23,6 +23,10 @@ class Controller {
 public:
     Controller() = default;
 
+    // Returns the controller to the state of a new one, so that a caller
+    // running many independent sessions (a fuzz target) can reuse it.
+    void reset();
+
     ControllerModel& model() { return model_; }
     std::mutex& mutex() { return mutex_; }
     // The command console behind the text requests 2 to 5 (settings and

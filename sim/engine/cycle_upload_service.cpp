@@ -14,6 +14,9 @@ namespace {
 inline constexpr int32_t kStatusBadArgument = 3204;
 inline constexpr int32_t kStatusNotEnabled = 3204;
 inline constexpr size_t kMaxItems = 32;
+// Uploads running at once, over every host and buffer: each costs a
+// pushed packet per cycle.
+inline constexpr size_t kMaxUploads = 64;
 // A block travels in one pushed packet after its header and buffer byte.
 inline constexpr uint32_t kMaxBlock = packet::largestPacket - packet::replyHeaderLength - 1;
 inline constexpr uint8_t kFloat = 0x80;
@@ -134,6 +137,7 @@ int32_t CycleUploadService::enable(ServiceRequest& r) {
     std::vector<ParsedItem> parsed;
     if (!parseItems(std::string(text, strnlen(text, r.n - args::text)), parsed) || parsed.size() > kMaxItems)
         return kStatusBadArgument;
+    if (uploads_.size() >= kMaxUploads) return kStatusBadArgument;
 
     interp::Variables& vars = r.controller.console().interpreter().variables();
     vars.setAxisCount(r.controller.model().axisCount);

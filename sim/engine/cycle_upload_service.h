@@ -25,6 +25,7 @@ class CycleUploadService : public Service {
 public:
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = CycleUploadService{}; }
     void takePushes(Controller& c, uint32_t nowMs, std::vector<PushedPacket>& out) override;
     uint32_t msUntilPush(uint32_t nowMs, uint32_t idleMs) const override;
 

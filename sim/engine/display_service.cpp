@@ -41,6 +41,12 @@ void emptyChunk(ServiceRequest& r, uint32_t position) {
 
 DisplayService::DisplayService() : startTick_(tickMs()) {}
 
+void DisplayService::reset() {
+    static const DisplayService first;
+    *this = first;
+    startTick_ = tickMs();
+}
+
 bool DisplayService::serves(uint16_t c) const {
     return c == req::lcdMouse || c == req::lcdKey || c == req::lcdVirtualKey || c == req::lcdClose ||
            c == req::lcdOpen || c == req::lcdCheck || c == req::lcdData || c == req::visionImage ||

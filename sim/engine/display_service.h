@@ -18,6 +18,9 @@ public:
 
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    // Copies a first state kept aside into this one: the screen and the
+    // camera's test picture keep their memory, rebuilt they cost a lot.
+    void reset() override;
 
     LcdPanel& panel() { return panel_; }
     CameraImages& cameras() { return cameras_; }

@@ -24,19 +24,31 @@ bool FileStore::attachDirectory(const std::string& directory) {
         const std::string name = entry.path().filename().string();
         if (!entry.is_regular_file(ec) || !validName(name)) continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        files_[name] = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        Bytes& slot = files_[name];
+        used_ -= slot.size();
+        slot = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        used_ += slot.size();
     }
     return !ec;
 }
 
+bool FileStore::fits(const std::string& name, uint64_t size) const {
+    const auto it = files_.find(name);
+    const uint64_t replacedBytes = it == files_.end() ? 0 : it->second.size();
+    if (it == files_.end() && files_.size() >= kMaxFiles) return false;
+    const uint64_t others = used_ - replacedBytes;
+    return others <= capacity_ && size <= capacity_ - others;
+}
+
 bool FileStore::put(const std::string& name, Bytes content, Bytes* replaced) {
-    if (!validName(name)) return false;
+    if (!validName(name) || !fits(name, content.size())) return false;
     if (!directory_.empty()) {
         std::ofstream out(fs::path(directory_) / name, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         if (!out) return false;
     }
     Bytes& slot = files_[name];
+    used_ = used_ - slot.size() + content.size();
     if (replaced) std::swap(*replaced, slot);
     slot = std::move(content);
     return true;
@@ -48,7 +60,10 @@ const FileStore::Bytes* FileStore::get(const std::string& name) const {
 }
 
 bool FileStore::remove(const std::string& name) {
-    if (files_.erase(name) == 0) return false;
+    const auto it = files_.find(name);
+    if (it == files_.end()) return false;
+    used_ -= it->second.size();
+    files_.erase(it);
     if (!directory_.empty()) {
         std::error_code ec;
         fs::remove(fs::path(directory_) / name, ec);

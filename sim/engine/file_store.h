@@ -1,5 +1,7 @@
 // The simulated controller's files: kept in memory and, when a directory is
 // given, mirrored to it so a user can see and seed the controller's files.
+// The store has a capacity, as a controller's flash does: a request can
+// make the simulator hold no more than that, whatever length it announces.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +11,18 @@
 
 namespace tvx::sim {
 
+// The controller's answer to a download that does not fit the store meant
+// to keep it: the same status it gives when its RAM area is full.
+inline constexpr int32_t kStatusStoreFull = 3204;
+
 class FileStore {
 public:
     using Bytes = std::vector<uint8_t>;
+
+    // Large enough for the biggest transfers the benchmarks make.
+    static constexpr uint64_t kDefaultCapacity = uint64_t{256} << 20;
+    // Files at most, so that many tiny files cannot fill memory with names.
+    static constexpr size_t kMaxFiles = 4096;
 
     // Mirrors the store to `directory` and loads the files already there;
     // false when the directory cannot be read.
@@ -21,8 +32,17 @@ public:
     // printable characters.
     static bool validName(const std::string& name);
 
+    // Bytes of content the store may hold.
+    void setCapacity(uint64_t bytes) { capacity_ = bytes; }
+    uint64_t capacity() const { return capacity_; }
+    uint64_t used() const { return used_; }
+    // Whether `size` bytes under `name` fit, the file of that name (if any)
+    // being replaced.
+    bool fits(const std::string& name, uint64_t size) const;
+
     // Stores `content` under `name`; a file it replaces goes to `replaced`
-    // when given (its memory can serve the next download).
+    // when given (its memory can serve the next download). False for an
+    // invalid name, content that does not fit, or a mirror write failure.
     bool put(const std::string& name, Bytes content, Bytes* replaced = nullptr);
     const Bytes* get(const std::string& name) const;
     bool remove(const std::string& name);
@@ -32,6 +52,8 @@ public:
 private:
     std::map<std::string, Bytes> files_;
     std::string directory_;
+    uint64_t capacity_ = kDefaultCapacity;
+    uint64_t used_ = 0;
 };
 
 }  // namespace tvx::sim

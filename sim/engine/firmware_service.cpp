@@ -1,5 +1,6 @@
 #include "engine/firmware_service.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/bytes.h"
@@ -86,6 +87,7 @@ int32_t FirmwareService::whole(ServiceRequest& r) {
         if (r.n < kStartName + 1) return kStatusBadRequest;
         const uint32_t total = getU32(r.args + kStartTotal);
         if (total == 0) return kStatusBadRequest;
+        if (total > kImageCapacity) return kStatusStoreFull;
         attribute_ = getU16(r.args + kStartAttribute);
         receiver_.start(r.command, total);
         r.controller.transfers().reportTransfer(&receiver_.record());
@@ -101,8 +103,13 @@ int32_t FirmwareService::whole(ServiceRequest& r) {
     image.payload = receiver_.data();
     // The flashed image is what a firmware upload returns from now on.
     r.controller.transfers().firmwareImage() = image.payload;
-    images_.push_back(std::move(image));
+    keep(std::move(image));
     return 0;
+}
+
+void FirmwareService::keep(Image image) {
+    if (images_.size() >= kKeptImages) images_.erase(images_.begin());
+    images_.push_back(std::move(image));
 }
 
 int32_t FirmwareService::section(ServiceRequest& r) {
@@ -120,6 +127,10 @@ int32_t FirmwareService::section(ServiceRequest& r) {
             nextIndex_ = 0;
         }
         if (length == 0 || (index != kLastSection && index != nextIndex_)) return kStatusBadRequest;
+        uint64_t held = 0;
+        for (const Section& s : pending_.sections) held += s.data.size();
+        if (pending_.sections.size() >= kMaxSections || length > kImageCapacity - std::min<uint64_t>(held, kImageCapacity))
+            return kStatusStoreFull;
         current_ = Section{};
         current_.index = index;
         current_.attribute = getU32(r.args + kSectionAttribute);
@@ -137,7 +148,7 @@ int32_t FirmwareService::section(ServiceRequest& r) {
     current_.checksum = sumOf(current_.data);
     pending_.sections.push_back(std::move(current_));
     if (pending_.sections.back().index == kLastSection) {
-        images_.push_back(std::move(pending_));
+        keep(std::move(pending_));
         pending_ = Image{};
         nextIndex_ = 0;
     } else {

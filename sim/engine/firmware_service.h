@@ -35,8 +35,15 @@ public:
         std::vector<Section> sections;  // sectioned downloads
     };
 
+    // The most an image may hold (payload, or all its sections) and the
+    // most sections it may have; images kept for inspection, newest last.
+    static constexpr uint32_t kImageCapacity = 16u << 20;
+    static constexpr size_t kMaxSections = 64;
+    static constexpr size_t kKeptImages = 8;
+
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = FirmwareService{}; }
 
     // Whether the check request (199) judges headers; when false it answers
     // 3205 and leaves the comparison to the host.
@@ -49,6 +56,7 @@ private:
     int32_t check(ServiceRequest& r);
     int32_t whole(ServiceRequest& r);
     int32_t section(ServiceRequest& r);
+    void keep(Image image);
 
     bool bootLoader_ = false;
     std::vector<Image> images_;

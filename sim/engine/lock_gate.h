@@ -18,6 +18,7 @@ class LockGate : public Service {
 public:
     bool serves(uint16_t) const override { return false; }
     void serve(ServiceRequest&) override {}
+    void reset() override { *this = LockGate{}; }
     int32_t refusal(Controller& controller, uint16_t command) override;
     // True for the requests a locked controller refuses.
     static bool closedWhenLocked(uint16_t command);

@@ -1,6 +1,7 @@
 #include "engine/pixel_image.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tvx::sim {
 namespace {
@@ -61,8 +62,14 @@ void PixelImage::reset(uint32_t width, uint32_t height, uint16_t fill) {
 
 void PixelImage::fill(const PixelRect& r, uint16_t colour) {
     const uint32_t x1 = std::min(r.right(), width_), y1 = std::min(r.bottom(), height_);
-    for (uint32_t y = r.y; y < y1; ++y)
-        for (uint32_t x = r.x; x < x1; ++x) set(x, y, colour);
+    if (r.x >= x1 || r.y >= y1) return;
+    // The first row pixel by pixel, the others copied from it: a whole
+    // screen is filled on every new session.
+    uint16_t* first = pixels_.data() + static_cast<size_t>(r.y) * width_ + r.x;
+    const size_t n = x1 - r.x;
+    std::fill(first, first + n, colour);
+    for (uint32_t y = r.y + 1; y < y1; ++y)
+        std::memcpy(first + static_cast<size_t>(y - r.y) * width_, first, n * sizeof(uint16_t));
 }
 
 void PixelImage::text(uint32_t x, uint32_t y, uint32_t scale, uint16_t colour, std::string_view s) {

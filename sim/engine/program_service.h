@@ -49,6 +49,7 @@ class ProgramService : public Service {
 public:
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = ProgramService{}; }
     void advance(Controller& controller) override;
 
     ProgramSettings& settings() { return settings_; }

@@ -21,11 +21,17 @@ std::string entryName(const uint8_t* entry) {
 
 }  // namespace
 
+std::string ProgramStore::storedName(uint16_t code, const std::string& name) {
+    if (!name.empty()) return name;
+    return code == req::archiveRamRun ? "ram.nar" : "program.nar";
+}
+
 int32_t ProgramStore::accept(uint16_t code, const std::string& name, const Bytes& data, FileStore& files,
                              ControllerModel* model) {
     last_ = checkArchive(data, code != req::archiveNamedDownload);
     if (last_.status != 0) return last_.status;
-    const std::string stored = !name.empty() ? name : code == req::archiveRamRun ? "ram.nar" : "program.nar";
+    const std::string stored = storedName(code, name);
+    if (!files.fits(stored, data.size())) return kStatusStoreFull;
     if (!files.put(stored, data)) return kArchiveRefused;
     if (code == req::archiveNamedDownload) return 0;
     project_ = last_.project;

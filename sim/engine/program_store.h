@@ -27,6 +27,10 @@ public:
         return code == req::run || code == req::pause || code == req::stop;
     }
 
+    // The file an archive download is kept under: its name, or a name of
+    // its code when it came without one.
+    static std::string storedName(uint16_t code, const std::string& name);
+
     // Checks a completed archive download and keeps it: in the file store
     // (under `name`, or a name of its code), as the current project (100,
     // 102), and running (102). Returns the controller status.

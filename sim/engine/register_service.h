@@ -22,6 +22,7 @@ class RegisterService : public Service {
 public:
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = RegisterService{}; }
 
     // One area as the requests see it at one width: its element count and
     // element i as raw bits of that width (set is null for a read-only area).

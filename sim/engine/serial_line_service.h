@@ -15,6 +15,7 @@ class SerialLineService : public Service {
 public:
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = SerialLineService{}; }
 
     uint8_t station = kDefaultSerialStation;
     uint32_t baud = kDefaultSerialBaud;

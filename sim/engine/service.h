@@ -40,6 +40,8 @@ public:
     virtual ~Service() = default;
     virtual bool serves(uint16_t command) const = 0;
     virtual void serve(ServiceRequest& request) = 0;
+    // Returns the service to its first state (the controller is reset).
+    virtual void reset() = 0;
     // Runs before every request the controller acts on (not before resent
     // copies), so that a service moves its own state on: programs run,
     // buffers drain.

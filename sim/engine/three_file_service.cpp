@@ -113,6 +113,7 @@ int32_t ThreeFileService::download(ServiceRequest& r) {
         const uint32_t total = getU32(r.args + kStartTotal);
         downloadName_ = textAt(r.args + kStartName, r.n - kStartName);
         if (total == 0 || downloadName_.empty()) return kStatusBadRequest;
+        if (!fits(r.command, downloadName_, total)) return kStatusStoreFull;
         receiver_.start(r.command, total);
         r.controller.transfers().reportTransfer(&receiver_.record());
         const TransferSettings& t = r.controller.transfers().settings();
@@ -123,11 +124,25 @@ int32_t ThreeFileService::download(ServiceRequest& r) {
     const int32_t s = receiver_.blockRequest(r.command, r.args, r.n);
     if (s != 0 || !receiver_.complete()) return s;
     receiver_.finish();
+    // Another download may have filled the store since this one started.
+    if (!fits(r.command, downloadName_, static_cast<uint32_t>(receiver_.data().size()))) return kStatusStoreFull;
     if (r.command == req::threeFileDown)
         files_[downloadName_] = receiver_.data();
     else
         ramByName_[downloadName_] = receiver_.data();
     return 0;
+}
+
+bool ThreeFileService::fits(uint16_t command, const std::string& name, uint32_t total) const {
+    const bool ram = command == req::threeFileRamDown;
+    const auto& files = ram ? ramByName_ : files_;
+    const auto it = files.find(name);
+    if (it == files.end() && files.size() >= kMaxFiles) return false;
+    const uint64_t replaced = it == files.end() ? 0 : it->second.size();
+    if (ram) return total <= uint64_t{ramLeft()} + replaced;
+    uint64_t used = 0;
+    for (const auto& [n, data] : files_) used += data.size();
+    return used - replaced <= storeCapacity && total <= storeCapacity - (used - replaced);
 }
 
 int32_t ThreeFileService::upload(ServiceRequest& r) {
@@ -169,6 +184,7 @@ int32_t ThreeFileService::ramPart(ServiceRequest& r) {
     const uint16_t file = getU16(r.args + kPartFile);
     if (number == 0) {
         if (r.n < kPartName + 1) return kStatusBadRequest;
+        if (!ramByNumber_.contains(file) && ramByNumber_.size() >= kMaxFiles) return kStatusStoreFull;
         RamFile& f = ramByNumber_[file];
         f = RamFile{};
         f.name = textAt(r.args + kPartName, r.n - kPartName);

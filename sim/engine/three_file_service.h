@@ -32,13 +32,18 @@ public:
 
     bool serves(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
+    void reset() override { *this = ThreeFileService{}; }
 
     std::map<std::string, Bytes>& files() { return files_; }
     std::map<std::string, Bytes>& ramByName() { return ramByName_; }
     std::map<uint16_t, RamFile>& ramByNumber() { return ramByNumber_; }
     const std::vector<RamRun>& runs() const { return runs_; }
-    // RAM the store offers for downloads in parts.
+    // RAM the store offers for downloads in parts and whole RAM downloads.
     uint32_t ramCapacity = 1u << 20;
+    // Bytes the store's program files may hold, and files (or numbered RAM
+    // files) at most.
+    uint32_t storeCapacity = 16u << 20;
+    static constexpr size_t kMaxFiles = 1024;
     // Block size and window the first block of a part is answered with.
     uint16_t partBlockSize = 1024;
     uint16_t partWindow = 100;
@@ -52,6 +57,8 @@ private:
     int32_t upload(ServiceRequest& r);
     int32_t ramPart(ServiceRequest& r);
     int32_t run(ServiceRequest& r);
+    // Whether a whole download of `total` bytes under `name` fits its store.
+    bool fits(uint16_t command, const std::string& name, uint32_t total) const;
 
     std::map<std::string, Bytes> files_;
     std::map<std::string, Bytes> ramByName_;

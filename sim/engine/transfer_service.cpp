@@ -15,6 +15,9 @@ inline constexpr int32_t kBlockRefused = 213;
 inline constexpr int32_t kNoSuchFile = 20014;
 inline constexpr int32_t kBadRequest = 3204;
 inline constexpr uint16_t kLast = 0xFFFF;
+// Memory set aside when a download starts; beyond it the data grows as
+// blocks arrive, so an announced length alone costs nothing.
+inline constexpr uint32_t kMostReserved = 1u << 20;
 
 bool isDownload(uint16_t c) {
     return c == req::flashTableDown || c == req::fileDown || ProgramStore::isArchiveDownload(c);
@@ -90,6 +93,7 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
                         : ProgramStore::isArchiveDownload(command) ? name.empty() || FileStore::validName(name)
                                                                    : FileStore::validName(name);
     if (total == 0 || !nameOk) return kBadRequest;
+    if (!fits(command, name, table, total)) return kStatusStoreFull;
     down_ = Download{};
     down_.data = std::move(spare_);
     down_.data.clear();
@@ -99,10 +103,21 @@ int32_t TransferService::startDownload(uint16_t command, const uint8_t* args, si
     down_.code = command;
     down_.name = name;
     down_.total = total;
-    down_.data.reserve(total);
+    down_.data.reserve(std::min(total, kMostReserved));
     appendU16(data, settings_.largestBlock);
     appendU16(data, settings_.window);
     return 0;
+}
+
+bool TransferService::fits(uint16_t command, const std::string& name, uint16_t table, uint32_t total) const {
+    if (command == req::flashTableDown) {
+        uint64_t others = 0;
+        for (const auto& [number, values] : tables_)
+            if (number != table) others += values.size();
+        return others <= kTableCapacity && total <= kTableCapacity - others;
+    }
+    const std::string stored = ProgramStore::isArchiveDownload(command) ? ProgramStore::storedName(command, name) : name;
+    return files_.fits(stored, total);
 }
 
 int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, size_t n) {
@@ -129,9 +144,11 @@ int32_t TransferService::downloadBlock(uint16_t command, const uint8_t* args, si
 
 int32_t TransferService::finishDownload() {
     down_.active = false;
+    uint16_t table = 0;
+    if (down_.code == req::flashTableDown) tableNumber(down_.name, table);
+    // Another download may have filled the store since this one started.
+    if (!fits(down_.code, down_.name, table, down_.received)) return kStatusStoreFull;
     if (down_.code == req::flashTableDown) {
-        uint16_t table = 0;
-        tableNumber(down_.name, table);
         tables_[table] = std::move(down_.data);
         return 0;
     }

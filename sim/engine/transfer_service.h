@@ -53,6 +53,8 @@ public:
     std::string& log() { return log_; }
     Bytes& firmwareImage() { return firmware_; }
     std::map<uint16_t, Bytes>& flashTables() { return tables_; }
+    // Bytes all flash tables together may hold.
+    static constexpr uint64_t kTableCapacity = uint64_t{4} << 20;
     // Counts of download blocks refused for a gap (a lost block).
     uint32_t refusedBlocks() const { return refused_; }
     // Request 148 reports `record` from now on (null: this service's own
@@ -81,6 +83,8 @@ private:
     int32_t startDownload(uint16_t command, const uint8_t* args, size_t n, std::string& data);
     int32_t downloadBlock(uint16_t command, const uint8_t* args, size_t n);
     int32_t finishDownload();
+    // Whether a download of `total` bytes under `name` fits where it goes.
+    bool fits(uint16_t command, const std::string& name, uint16_t table, uint32_t total) const;
     int32_t startUpload(uint16_t command, const uint8_t* args, size_t n, std::string& data);
     int32_t uploadBlock(uint16_t command, const uint8_t* args, size_t n, size_t room, std::string& data);
     int32_t listing(const uint8_t* args, size_t n, size_t room, std::string& data);

@@ -29,6 +29,7 @@ constexpr OptionDoc kOptionDocs[] = {
     {"--list-settings", "", "list the setting keys and exit"},
     {"--files", "DIR",
      "keep the controller's files in DIR (created if missing; files already there are the controller's files)"},
+    {"--store-mib", "N", "capacity of the controller's file store in MiB, 1-65536 (default 256); a download beyond it is refused"},
     {"--block-size", "N", "largest block of a file transfer, 1-65535 (default 1024)"},
     {"--window", "N", "blocks the host may send before an acknowledgement, 0-65535 (default 100)"},
     {"--camera", "FILE.png",
@@ -270,6 +271,9 @@ ParseOutcome parseSimArguments(int argc, const char* const* argv, SimOptions* o,
         } else if (name == "--files") {
             if (!value(&v) || v.empty()) return bad("--files needs a directory");
             o->filesDirectory = std::string(v);
+        } else if (name == "--store-mib") {
+            if (!value(&v) || !parseInteger(v, 1, 65536, &n)) return bad("--store-mib needs a number from 1 to 65536");
+            o->storeMiB = static_cast<uint32_t>(n);
         } else if (name == "--block-size") {
             if (!value(&v) || !parseInteger(v, 1, 65535, &n)) return bad("--block-size needs a number from 1 to 65535");
             o->blockSize = static_cast<int32_t>(n);

@@ -22,6 +22,7 @@ struct SimOptions {
     std::string configFile;
     std::vector<std::string> settings;  // KEY=VALUE, applied after the file
     std::string filesDirectory;         // backs the controller's file store when set
+    uint32_t storeMiB = 0;              // file store capacity; 0 keeps the default
     int32_t blockSize = -1;             // largest transfer block announced; -1 keeps the default
     int32_t window = -1;                // download window announced; -1 keeps the default
     std::vector<std::string> cameraFiles;  // PNG pictures served as camera images 1, 2, ...

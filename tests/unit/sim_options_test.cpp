@@ -24,7 +24,7 @@ TEST(SimOptions, ParsesAFullCommandLine) {
     ASSERT_EQ(parse({"--address", "127.0.0.21", "--port=1502", "--seed", "99", "--drop-requests", "10%", "--drop-probes", "0.3",
                      "--drop-replies=0.25", "--duplicate", "0.5", "--reorder", "1", "--corrupt", "0", "--noise", "5%",
                      "--delay-ms", "20", "--jitter-ms=7", "--silent", "--trace", "--no-broadcast", "--set", "axes=4",
-                     "--config", "sim.conf"},
+                     "--config", "sim.conf", "--store-mib", "64"},
                     &o, &message),
               ParseOutcome::run)
         << message;
@@ -45,6 +45,7 @@ TEST(SimOptions, ParsesAFullCommandLine) {
     EXPECT_FALSE(o.broadcast);
     EXPECT_EQ(o.settings, std::vector<std::string>{"axes=4"});
     EXPECT_EQ(o.configFile, "sim.conf");
+    EXPECT_EQ(o.storeMiB, 64u);
 }
 
 TEST(SimOptions, RefusesBadCommandLines) {
@@ -61,6 +62,8 @@ TEST(SimOptions, RefusesBadCommandLines) {
         {"--delay-ms", "60001"},
         {"--seed", "-3"},
         {"--set", "axes"},
+        {"--store-mib", "0"},
+        {"--store-mib", "65537"},
         {"--trace=1"},
         {"--bogus"},
     };
