@@ -33,7 +33,7 @@
 namespace tavrix {
 
 /* Text for any result code (never null). */
-inline const char* describe(int32_t code) { return tvx_describe_result(code); }
+inline const char* describe(int32_t code) { return TVX_DescribeResult(code); }
 
 /* A failed call: the result code and its description. */
 class Error : public std::runtime_error {

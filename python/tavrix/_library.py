@@ -100,6 +100,7 @@ PROTOTYPES = {
     # Library
     "TVX_GetDllVersion": (i32, [ctypes.c_char_p]),
     "TVX_GetErrcodeDescription": (str_, [i32]),
+    "TVX_DescribeResult": (str_, [i32]),
     "TVX_CalStringHash": (i32, [ctypes.c_char_p, u32, ptr(i32)]),
     "TVX_HmiFileEncode": (i32, [ctypes.c_char_p, u32]),
     "TVX_HmiFileDecode": (i32, [ctypes.c_char_p, u32]),

@@ -54,7 +54,7 @@ JsonArray& JsonArray::raw(std::string_view json) {
 }
 
 std::string jsonError(int32_t code) {
-    return JsonObject().add("code", code).add("description", tvx_describe_result(code)).text();
+    return JsonObject().add("code", code).add("description", TVX_DescribeResult(code)).text();
 }
 
 }  // namespace tvx::tool
