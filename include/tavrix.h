@@ -12,6 +12,10 @@
  *  - Out-parameters are written only when the call succeeds. Optional
  *    out-parameters may be NULL and are then skipped; a required pointer that
  *    is NULL gives TVX_ERR_BAD_ARGUMENT (20002).
+ *  - A refused call names its reason in a debug line ("TVX_GetState:
+ *    refused with 20002: stateOut is NULL"): see it on the debugger output
+ *    (on Linux standard error with TAVRIX_DEBUG set) or through a trace
+ *    callback installed with a debug level (TVX_SetTraceCallback).
  *  - Threading: any number of threads may use one handle at the same time;
  *    the library serialises their transactions per handle. Callbacks run on
  *    the library's own receive threads: a callback must not call the library

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "packaging/path_text.h"
 #include "packaging/profile_file.h"
@@ -25,10 +26,10 @@ int32_t copyDirectory(const char* path, char* directoryOut) {
 
 // Checks shared by both builders: directory, name length, extension.
 int32_t checkSourcePath(const char* path, char* directoryOut) {
-    if (path == nullptr) return rc::badArgument;
+    if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     const int32_t r = copyDirectory(path, directoryOut);
     if (r != rc::ok) return r;
-    if (*path == 0) return rc::badArgument;
+    if (*path == 0) return refuse(rc::badArgument, "path is empty");
     if (std::strlen(fileNameOf(path)) >= kEntryNameField) return rc::nameTooLong;
     return rc::ok;
 }
@@ -38,7 +39,7 @@ int32_t checkSourcePath(const char* path, char* directoryOut) {
 extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryOut, const char* filePath) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     const int32_t r = checkSourcePath(filePath, directoryOut);
     if (r != rc::ok) return r;
     const bool basic = endsWithNoCase(filePath, ".bas");
@@ -49,7 +50,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryO
 }
 
 TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* directoryOut, const char* projectPath) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     int32_t r = checkSourcePath(projectPath, directoryOut);
     if (r != rc::ok) return r;
     if (!endsWithNoCase(projectPath, ".npj")) return rc::fileError;

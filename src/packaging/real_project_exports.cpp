@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "packaging/member_content.h"
 #include "packaging/path_text.h"
@@ -14,7 +15,7 @@ using namespace tvx;
 namespace {
 
 int32_t fillRecord(const char* directory, uint8_t* record) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     if (!hasProjectMagic(record)) return rc::fileError;
     const uint16_t count = getU16(record + projectField::count);
     for (uint32_t i = 0; i < count; ++i) {
@@ -45,7 +46,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeRealNpj(const char* projectPath, uint8_t* bu
     if (r != rc::ok) return r;
     r = fillRecord(project.directory, project.record.data());
     if (r != rc::ok) return r;
-    if (buffer == nullptr) return rc::badArgument;
+    if (buffer == nullptr) return refuse(rc::badArgument, "buffer is NULL");
     if (bufferSize < project.record.size()) return rc::bufferTooSmall;
     std::memcpy(buffer, project.record.data(), project.record.size());
     return rc::ok;
