@@ -43,6 +43,17 @@ for program in "$tmp"/cmake-build/consumer_*; do
     "$program" "$version"
 done
 
+echo "== C++17 refused with a clear message"
+cmake -S "$here/cxx17" -B "$tmp/cxx17-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_COMPILER="$cxx" >"$tmp/configure17.log" || { cat "$tmp/configure17.log"; exit 1; }
+if cmake --build "$tmp/cxx17-build" >"$tmp/build17.log" 2>&1; then
+    echo "a C++17 consumer of tavrix.hpp built" >&2
+    exit 1
+fi
+grep -q 'tavrix.hpp needs C++20' "$tmp/build17.log" || { echo "C++17 build failed without the message:" >&2; cat "$tmp/build17.log" >&2; exit 1; }
+# The message comes first, before any error of the header's own code.
+grep -m 1 'error' "$tmp/build17.log" | grep -q 'needs C++20' || { echo "the first error is not the message:" >&2; cat "$tmp/build17.log" >&2; exit 1; }
+
 echo "== pkg-config"
 PKG_CONFIG_PATH=$libdir/pkgconfig
 export PKG_CONFIG_PATH
