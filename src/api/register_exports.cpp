@@ -84,7 +84,7 @@ int32_t prepare(const ControllerHandle& h, const char* name, uint8_t asked, uint
         return refuse(rc::badArgument, "widthBits does not fit the area, the area is read-only, or data is NULL");
     const uint32_t bytes = (static_cast<uint32_t>(width) * count + 7) / 8;
     const uint32_t limit = h.channel.linkKind == TVX_LINK_SERIAL ? kSerialLimit : kOtherLinkLimit;
-    if (bytes > limit) return rc::overLimit;
+    if (bytes > limit) return refuse(rc::overLimit, "count exceeds the bytes one request carries");
     *out = Access{area->code, width, bytes};
     return rc::ok;
 }

@@ -91,7 +91,7 @@ int32_t enable(ControllerHandle& h, int32_t number, uint32_t cycleValue, const c
         std::memset(b->data, 0, sizeof b->data);
     }
     const size_t length = strnlen(text, kMaxItemText + 1);
-    if (length > kMaxItemText) return rc::overLimit;
+    if (length > kMaxItemText) return refuse(rc::overLimit, "itemText is longer than 2025 characters");
 
     ItemText items[kCycleItems];
     uint32_t count = 0;

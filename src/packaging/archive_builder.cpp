@@ -36,7 +36,8 @@ int32_t fileLength(const char* path, uint64_t* length) {
 // The member's path, with the checks both passes rely on.
 int32_t memberPath(const char* directory, const uint8_t* entry, char path[kMaxPath]) {
     const char* name = reinterpret_cast<const char*>(entry);
-    if (strnlen(name, kEntryNameField) == kEntryNameField) return rc::nameTooLong;
+    if (strnlen(name, kEntryNameField) == kEntryNameField)
+        return refuse(rc::nameTooLong, "an entry name fills its field");
     return joinPath(directory, name, path);
 }
 

@@ -13,7 +13,7 @@ namespace tvx {
 int32_t readProjectFile(const char* path, ProjectFile* out) {
     if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     const size_t directory = directoryLength(path);
-    if (directory >= kMaxPath) return rc::nameTooLong;
+    if (directory >= kMaxPath) return refuse(rc::nameTooLong, "the directory is longer than 259 characters");
     ByteBuffer file;
     const int32_t r = readWholeFile(path, &file);
     if (r != rc::ok) return r;

@@ -17,7 +17,7 @@ namespace {
 // bytes (when given); 20013 when it would not fit.
 int32_t copyDirectory(const char* path, char* directoryOut) {
     const size_t n = directoryLength(path);
-    if (n >= kMaxPath) return rc::nameTooLong;
+    if (n >= kMaxPath) return refuse(rc::nameTooLong, "the directory is longer than 259 characters");
     if (directoryOut == nullptr) return rc::ok;
     std::memcpy(directoryOut, path, n);
     directoryOut[n] = 0;
@@ -30,7 +30,8 @@ int32_t checkSourcePath(const char* path, char* directoryOut) {
     const int32_t r = copyDirectory(path, directoryOut);
     if (r != rc::ok) return r;
     if (*path == 0) return refuse(rc::badArgument, "path is empty");
-    if (std::strlen(fileNameOf(path)) >= kEntryNameField) return rc::nameTooLong;
+    if (std::strlen(fileNameOf(path)) >= kEntryNameField)
+        return refuse(rc::nameTooLong, "the file name has 26 characters or more");
     return rc::ok;
 }
 
@@ -78,7 +79,8 @@ TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* director
             writeProjectEntry(entry, "", fileType::unknown, autoRun);
             continue;
         }
-        if (std::strlen(text) >= kEntryNameField) return rc::nameTooLong;
+        if (std::strlen(text) >= kEntryNameField)
+            return refuse(rc::nameTooLong, "an entry name has 26 characters or more");
         char path[kMaxPath];
         r = joinPath(directory, text, path);
         if (r != rc::ok) return r;

@@ -21,7 +21,8 @@ int32_t fillRecord(const char* directory, uint8_t* record) {
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t* entry = projectEntry(record, i);
         const char* name = reinterpret_cast<const char*>(entry);
-        if (strnlen(name, kEntryNameField) == kEntryNameField) return rc::nameTooLong;
+        if (strnlen(name, kEntryNameField) == kEntryNameField)
+            return refuse(rc::nameTooLong, "an entry name fills its field");
         char path[kMaxPath];
         int32_t r = joinPath(directory, name, path);
         if (r != rc::ok) return r;

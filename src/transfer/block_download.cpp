@@ -111,7 +111,8 @@ int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& 
 int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, const void* data, uint32_t length,
                        const char* name) {
     if (!data || length == 0) return refuse(rc::badArgument, "data is NULL or length is 0");
-    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
+    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName)
+        return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     ProgressReset progress(h);
     BlockPlan plan;
     const int32_t r = sendStart(h, code, attribute, length, name, plan);

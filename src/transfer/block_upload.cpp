@@ -30,7 +30,8 @@ int32_t writeLocalFile(const char* path, const uint8_t* data, size_t n) {
 
 int32_t uploadBegin(ControllerHandle& h, uint16_t code, uint32_t* fileLength, const char* name) {
     if (!fileLength) return refuse(rc::badArgument, "fileLength is NULL");
-    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
+    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName)
+        return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     const size_t nameLength = name ? std::strlen(name) : 0;
     PacketArea p(code, static_cast<uint32_t>(xfer::uploadName + nameLength + 1));
     if (nameLength) std::memcpy(p.args() + xfer::uploadName, name, nameLength);

@@ -70,7 +70,7 @@ int32_t composeRamName(const char* name, int32_t number, char (&out)[kRamNameByt
 
 int32_t ramDownBegin(ControllerHandle& h, uint16_t fileNumber, uint32_t announced, const char* name, uint32_t* out) {
     const size_t nameLength = name ? strnlen(name, kMaxTransferName + 1) : 0;
-    if (nameLength > kMaxTransferName) return rc::nameTooLong;
+    if (nameLength > kMaxTransferName) return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     PacketArea p(req::threeFileRamPart, static_cast<uint32_t>(ramPacket::startName + nameLength + 1));
     putU16(p.args() + ramPacket::fileNumber, fileNumber);
     putU32(p.args() + ramPacket::announced, announced);

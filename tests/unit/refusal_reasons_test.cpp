@@ -43,6 +43,7 @@ TEST_F(RefusalReasons, EachRefusalNamesTheExportTheCodeAndTheArgument) {
     const std::string longText(2100, 'A');
     char answer[16];
     uint32_t words[2] = {0, 0};
+    const std::vector<float> floats(249, 1.0f);
     uint8_t state = 0;
     TVX_HANDLE closed = nullptr;
     {
@@ -67,6 +68,8 @@ TEST_F(RefusalReasons, EachRefusalNamesTheExportTheCodeAndTheArgument) {
          "TVX_DirectCommand: refused with 20002 in exchangeData: more request data than a packet carries\r\n"},
         {"refused in an export's helper", [&] { return TVX_Modbus_Set0x(c.handle, 0, 1, nullptr); }, 20002,
          "TVX_Modbus_Set0x: refused with 20002 in setCoils: bits is NULL\r\n"},
+        {"over the per-request limit", [&] { return TVX_ArrayWritef(c.handle, "TABLE", 0, 249, floats.data()); },
+         20035, "TVX_ArrayWritef: refused with 20035: count exceeds the values one request carries\r\n"},
         {"unknown register area", [&] { return TVX_RegisterRead(c.handle, "NOPE", 16, 0, 2, words); }, 20002,
          "TVX_RegisterRead: refused with 20002 in prepare: areaName names no register area\r\n"},
     };
