@@ -12,7 +12,7 @@
 #include <tavrix.h>
 
 static int failed(const char* what, int32_t code) {
-    fprintf(stderr, "%s: %s (%d)\n", what, tvx_describe_result(code), (int)code);
+    fprintf(stderr, "%s: %s (%d)\n", what, TVX_DescribeResult(code), (int)code);
     return 1;
 }
 

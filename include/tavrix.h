@@ -12,6 +12,10 @@
  *  - Out-parameters are written only when the call succeeds. Optional
  *    out-parameters may be NULL and are then skipped; a required pointer that
  *    is NULL gives TVX_ERR_BAD_ARGUMENT (20002).
+ *  - A refused call names its reason in a debug line ("TVX_GetState:
+ *    refused with 20002: stateOut is NULL"): see it on the debugger output
+ *    (on Linux standard error with TAVRIX_DEBUG set) or through a trace
+ *    callback installed with a debug level (TVX_SetTraceCallback).
  *  - Threading: any number of threads may use one handle at the same time;
  *    the library serialises their transactions per handle. Callbacks run on
  *    the library's own receive threads: a callback must not call the library
@@ -66,6 +70,8 @@ typedef struct TVX_Controller* TVX_HANDLE;
  * Result codes
  * ------------------------------------------------------------------------- */
 
+/* Result-code constants, written by scripts/gen_result_codes.py from
+ * src/base/result_codes.def; change codes and texts there. */
 #define TVX_OK 0
 
 /* Internal checks of the library. */
@@ -113,19 +119,20 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_ERR_FIRMWARE_MISMATCH 20020 /* firmware and controller mismatch */
 #define TVX_ERR_UNSUPPORTED 20021       /* not supported by this build or link */
 #define TVX_ERR_PCI_FIRST 20024         /* 20024..20029: PCI link failures */
+#define TVX_ERR_PCI_LAST 20029
 #define TVX_ERR_PCI_OPEN 20024          /* the card's device cannot be opened */
 #define TVX_ERR_PCI_DEVICE_SET 20025    /* the cards of the class cannot be listed */
 #define TVX_ERR_PCI_NO_INTERFACE 20026  /* no device interface with that index */
 #define TVX_ERR_PCI_DRIVER 20027        /* a driver request failed, or a packet size out of range */
 #define TVX_ERR_PCI_NO_CARD 20028       /* card number beyond the cards present */
 #define TVX_ERR_PCI_CHANNEL 20029       /* the driver reported no channel */
-#define TVX_ERR_PCI_LAST 20029
 #define TVX_ERR_BUFFER_TOO_SMALL 20030  /* the caller's buffer is too small for the data */
 #define TVX_ERR_LOCKED 20031            /* controller is locked */
 #define TVX_ERR_OVER_LIMIT 20035        /* amount exceeds the per-request limit */
 #define TVX_ERR_CYCLE_FIRST 20037       /* 20037..20039: cycle-upload errors */
 #define TVX_ERR_CYCLE_LAST 20039
 #define TVX_ERR_REPLY_LENGTH 20100      /* reply data length does not fit or match */
+/* End of the result-code constants. */
 
 /* ---------------------------------------------------------------------------
  * Records
@@ -493,52 +500,30 @@ TVX_API int32_t TVX_STDCALL TVX_RegisterWrite(TVX_HANDLE handle, const char* are
 /* Fixed English text of a result code, or NULL for a code without one (the
  * channel codes 34xx among them). The text is static and stays valid while
  * the library is loaded; do not modify or free it. Safe from any thread.
- * Uses the C calling convention. */
+ * Uses the C calling convention. TVX_DescribeResult gives a text for every
+ * code. */
 TVX_API const char* TVX_CDECL TVX_GetErrcodeDescription(int32_t code);
 
-/* A text for ANY result code, for showing to people: the library's own
- * codes with their meaning here, then the texts of
- * TVX_GetErrcodeDescription, then a text naming the code's family. Never
- * NULL; static text. Defined in this header, not exported. */
-static inline const char* tvx_describe_result(int32_t code) {
-    const char* text;
-    switch (code) {
-        case TVX_CH_CANNOT_FRAME: return "Request cannot be framed for the link.";
-        case TVX_CH_NO_REPLY: return "No reply from the controller within the time budget.";
-        case TVX_CH_MISMATCH: return "Reply does not match the request.";
-        case TVX_CH_BAD_FRAME: return "Received frame discarded: wrong station or CRC mismatch.";
-        case TVX_CH_FRAME_TOO_LONG: return "Received frame longer than its announced length.";
-        case TVX_CH_WRONG_FUNCTION: return "Reply carries another function code than the request.";
-        case TVX_CH_ILLEGAL_FUNCTION: return "Modbus exception: illegal function.";
-        case TVX_CH_ILLEGAL_ADDRESS: return "Modbus exception: illegal data address.";
-        case TVX_CH_ILLEGAL_VALUE: return "Modbus exception: illegal data value.";
-        case TVX_CH_DEVICE_FAILURE: return "Modbus exception: device failure.";
-        case TVX_ERR_DISCOVERY_ARGUMENT: return "Missing buffer or address for discovery.";
-        case TVX_ERR_CIPHER_KEY: return "Archive cipher key error.";
-        case TVX_ERR_NOT_OPEN: return "Link is not open.";
-        case TVX_ERR_BAD_ARGUMENT: return "Invalid argument.";
-        case TVX_ERR_TIME_LIMIT: return "Time limit of the text command passed.";
-        case TVX_ERR_INVALID_HANDLE: return "Invalid or closed handle.";
-        case TVX_ERR_LINK_WRITE: return "Sending on the link failed.";
-        case TVX_ERR_FILE_16: return "File is not usable.";
-        case TVX_ERR_FIRMWARE_IMAGE: return "Invalid firmware image.";
-        case TVX_ERR_BUFFER_TOO_SMALL: return "Buffer too small for the data.";
-        case TVX_ERR_OVER_LIMIT: return "Amount exceeds the per-request limit.";
-        case TVX_ERR_REPLY_LENGTH: return "Reply data length does not fit or does not match the request.";
-        default: break;
-    }
-    text = TVX_GetErrcodeDescription(code);
-    if (text) return text;
-    if (code >= TVX_ERR_CYCLE_SPEC_FIRST && code <= TVX_ERR_CYCLE_SPEC_LAST)
-        return "Cycle-upload item text error.";
-    if (code > TVX_CH_EXCEPTION_BASE && code <= TVX_CH_EXCEPTION_BASE + 255)
-        return "Modbus exception reply from the controller.";
-    if (code >= TVX_ERR_PCI_FIRST && code <= TVX_ERR_PCI_LAST) return "PCI link could not be opened.";
-    if (code >= TVX_ERR_CYCLE_FIRST && code <= TVX_ERR_CYCLE_LAST) return "Cycle-upload error.";
-    if (code >= 20001 && code <= 20999) return "Library error.";
-    if (code < 0) return "Operating-system failure.";
-    return "Error reported by the controller.";
-}
+/* ---------------------------------------------------------------------------
+ * Extension: a text for every result code
+ *
+ * Not part of the controller family's classic interface: an addition of
+ * this library, exported on every platform.
+ * ------------------------------------------------------------------------- */
+
+/* A text for ANY result code, for showing to people; never NULL. The
+ * library's own codes get their meaning here (20001 is "Link is not open."
+ * where the classic table says "Unknown error."), other codes the text of
+ * TVX_GetErrcodeDescription, and codes without either a text naming their
+ * family (a Modbus exception, a PCI link failure, a library error, an
+ * operating-system failure, or else a status reported by the controller).
+ * The text is static and stays valid while the library is loaded; do not
+ * modify or free it. Safe from any thread. */
+TVX_API const char* TVX_STDCALL TVX_DescribeResult(int32_t code);
+
+/* The same as TVX_DescribeResult; kept for programs written against
+ * earlier versions of this header. */
+static inline const char* tvx_describe_result(int32_t code) { return TVX_DescribeResult(code); }
 
 /* ---------------------------------------------------------------------------
  * Archive cipher, HMI file transforms and string hash

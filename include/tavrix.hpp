@@ -11,13 +11,27 @@
  * closed when destroyed. Texts go in as std::string_view, buffers as
  * std::span. The threading rules of tavrix.h apply unchanged.
  *
+ * Controller::open infers the link kind from the address as tvx does:
+ * "COM<n>" a serial port, "PCI<n>" or "PCIE<n>" a card, anything else
+ * Ethernet. Every capability a host program calls has a member here; the
+ * exports left to the C interface are listed, with the reason, in
+ * tests/bindings/unbound_exports.txt of the source tree.
+ *
  * Adding a wrapper for a new export: one member calling it through call()
  * or query<T>() below.
+ *
+ * Needs C++20 (std::span, std::bit_cast); the CMake target tavrix::tavrix
+ * asks for it.
  */
 #ifndef TAVRIX_HPP
 #define TAVRIX_HPP
 
+#if (defined(_MSVC_LANG) ? _MSVC_LANG : __cplusplus) < 202002L
+#error "tavrix.hpp needs C++20 (-std=c++20, or link the CMake target tavrix::tavrix, which asks for it); C programs include tavrix.h"
+#else
+
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +39,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,8 +47,8 @@
 
 namespace tavrix {
 
-/* Text for any result code (never null). */
-inline const char* describe(int32_t code) { return tvx_describe_result(code); }
+/* Text for any result code (never null): TVX_DescribeResult. */
+inline const char* describe(int32_t code) { return TVX_DescribeResult(code); }
 
 /* A failed call: the result code and its description. */
 class Error : public std::runtime_error {
@@ -70,14 +85,18 @@ public:
         if (!ok()) throw Error(code_);
         return value_;
     }
-    T&& value() && {
+    /* From a temporary the value is moved out and returned by value, so
+     * `for (auto& f : ctl.files().value())` iterates a live vector. */
+    T value() && {
         if (!ok()) throw Error(code_);
         return std::move(value_);
     }
     T value_or(T fallback) const& { return ok() ? value_ : std::move(fallback); }
-    /* Unchecked access, for after a test of ok(). */
+    T value_or(T fallback) && { return ok() ? std::move(value_) : std::move(fallback); }
+    /* Unchecked access, for after a test of ok(); by value from a temporary. */
     T& operator*() & noexcept { return value_; }
     const T& operator*() const& noexcept { return value_; }
+    T operator*() && noexcept { return std::move(value_); }
     T* operator->() noexcept { return &value_; }
     const T* operator->() const noexcept { return &value_; }
 
@@ -130,7 +149,76 @@ std::string fieldText(const std::array<char, N>& field) {
 inline uint32_t size32(size_t n) {
     return n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
 }
+inline char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline bool digits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+/* `text` starts with `prefix` in any letter case. */
+inline bool startsWith(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (upper(text[i]) != prefix[i]) return false;
+    return true;
+}
+/* A 0-terminated text in a buffer, up to its first 0 byte. */
+inline std::string untilNul(const std::vector<char>& buffer) {
+    size_t n = 0;
+    while (n < buffer.size() && buffer[n] != '\0') ++n;
+    return std::string(buffer.data(), n);
+}
 }  // namespace detail
+
+/* The link kind an address names, as tvx reads it: "COM<n>" (blanks
+ * allowed before n) a serial port, "PCI<n>" or "PCIE<n>" a card (any
+ * letter case), anything else an Ethernet address. */
+inline int32_t linkKindOf(std::string_view address) {
+    if (detail::startsWith(address, "COM")) {
+        std::string_view rest = address.substr(3);
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        if (detail::digits(rest)) return TVX_LINK_SERIAL;
+    }
+    if (detail::startsWith(address, "PCIE") && detail::digits(address.substr(4))) return TVX_LINK_PCI;
+    if (detail::startsWith(address, "PCI") && detail::digits(address.substr(3))) return TVX_LINK_PCI;
+    return TVX_LINK_ETHERNET;
+}
+
+/* Cards present behind the PCI driver (both classes). */
+inline int32_t pciCards() { return TVX_GetMaxPciCards(); }
+
+/* Line settings and station address of later serial opens. */
+inline Result<void> setSerialDefaults(uint32_t baud, uint32_t dataBits = 8, uint32_t parity = 0,
+                                      uint32_t stopBits = 0) {
+    return TVX_SetComDefaultBaud(baud, dataBits, parity, stopBits);
+}
+inline Result<void> setSerialDefaultStation(uint8_t station) { return TVX_SetComDefaultID(station); }
+/* The connection identifier that every later open sends with its system query. */
+inline Result<void> setConnectSecureId(uint32_t id) { return TVX_SetConnectSecureID(id); }
+
+/* Installs the process-wide protocol trace callback (nullptr removes it). */
+inline Result<void> setTraceCallback(TVX_TraceCallback callback, void* context = nullptr, uint32_t debugLevel = 0) {
+    return TVX_SetTraceCallback(callback, context, debugLevel);
+}
+
+/* HMI file transforms, in place (each undoes the other). */
+inline Result<void> hmiEncode(std::span<uint8_t> data) { return TVX_HmiFileEncode(data.data(), detail::size32(data.size())); }
+inline Result<void> hmiDecode(std::span<uint8_t> data) { return TVX_HmiFileDecode(data.data(), detail::size32(data.size())); }
+
+/* Library files (.nlb): build one from a .bas source or a compiled .plc
+ * program; its type (2 BASIC, 3 PLC); its global declarations. */
+inline Result<void> makeLibrary(std::string_view sourcePath, std::string_view libraryPath) {
+    return TVX_MakeNlib(detail::cstr(sourcePath).c_str(), detail::cstr(libraryPath).c_str());
+}
+inline Result<int32_t> libraryType(std::string_view libraryPath) {
+    int32_t type = 0;
+    if (int32_t r = TVX_GetNlibFileType(detail::cstr(libraryPath).c_str(), &type)) return Result<int32_t>::failure(r);
+    return type;
+}
+inline Result<std::string> libraryGlobals(std::string_view libraryPath, size_t capacity = 65536) {
+    std::vector<char> text(capacity + 1, '\0');
+    if (int32_t r = TVX_GetNlibGlobalDefine(detail::cstr(libraryPath).c_str(), text.data(), detail::size32(text.size())))
+        return Result<std::string>::failure(r);
+    return detail::untilNul(text);
+}
 
 /* The library's version, "major.minor.patch.tweak". */
 inline Result<std::string> version() {
@@ -179,12 +267,46 @@ inline Result<Project> loadProject(std::string_view npjPath) {
     return p;
 }
 
+/* A one-entry project of a single .bas or .plc program file. */
+inline Result<Project> oneFileProject(std::string_view programPath) {
+    Project p;
+    if (int32_t r = TVX_MakeOneFileNpj(p.record.data(), p.directory.data(), detail::cstr(programPath).c_str()))
+        return Result<Project>::failure(r);
+    return p;
+}
+
+/* Fills each entry's slot size and hash from the files of the project's
+ * directory, in place. */
+inline Result<void> completeProject(Project& p) { return TVX_MakeRealNpjMem(p.directory.data(), p.record.data()); }
+
+/* The completed record of a project text file (.npj). */
+inline Result<std::vector<uint8_t>> completedProjectRecord(std::string_view npjPath) {
+    std::vector<uint8_t> record(TVX_PROJECT_RECORD_MAX_BYTES);
+    if (int32_t r = TVX_MakeRealNpj(detail::cstr(npjPath).c_str(), record.data(), detail::size32(record.size())))
+        return Result<std::vector<uint8_t>>::failure(r);
+    return record;
+}
+
 /* Builds a program archive file from a project text file (.npj). */
 inline Result<void> makeNar(std::string_view npjPath, std::string_view archivePath, std::string_view password = {},
                             uint32_t word = 0) {
     Result<Project> p = loadProject(npjPath);
     if (!p) return p.code();
     return TVX_MakeNar2(p->record.data(), p->directory.data(), detail::cstr(archivePath).c_str(),
+                        detail::Password(password).get(), word);
+}
+/* The same from a stored project record file (.prj, the record as written
+ * by a programming tool), its member files beside it. */
+inline Result<void> makeNarFromRecordFile(std::string_view prjPath, std::string_view archivePath,
+                                          std::string_view password = {}, uint32_t word = 0) {
+    return TVX_MakeNar(detail::cstr(prjPath).c_str(), detail::cstr(archivePath).c_str(),
+                       detail::Password(password).get(), word);
+}
+/* The same from a loaded project (its slot sizes are overwritten with the
+ * builder's estimates). */
+inline Result<void> makeNar(Project& p, std::string_view archivePath, std::string_view password = {},
+                            uint32_t word = 0) {
+    return TVX_MakeNar2(p.record.data(), p.directory.data(), detail::cstr(archivePath).c_str(),
                         detail::Password(password).get(), word);
 }
 
@@ -215,6 +337,40 @@ struct Image {
     std::vector<uint16_t> pixels;
 };
 
+/* One stack level of a task. */
+struct StackState {
+    uint8_t byte = 0;
+    int32_t value = 0;
+    std::string text;
+};
+
+/* A local variable of a program stopped in the debugger. */
+struct LocalVariable {
+    int32_t value = 0;
+    std::array<uint8_t, 8> extra{};
+    std::string name;
+};
+
+/* What a name denotes on the controller. */
+struct NameType {
+    uint16_t type = 0;
+    int32_t second = 0;
+    std::array<uint8_t, 8> third{};
+};
+
+/* Regions of a screen that changed, and the check's state values. */
+struct LcdChanges {
+    TVX_LcdRegionList regions{};
+    TVX_LcdCheckInfo info{};
+};
+
+/* One LCD chunk as it came, and the position to ask next. */
+struct LcdChunk {
+    uint32_t next = 0;
+    int32_t kind = 0;
+    std::vector<uint8_t> data;
+};
+
 /* Answer text waiting now, and whether the command has finished. */
 struct Received {
     std::string text;
@@ -240,18 +396,43 @@ public:
     Controller& operator=(const Controller&) = delete;
     ~Controller() { reset(); }
 
-    static Result<Controller> open(std::string_view address, int32_t kind = TVX_LINK_ETHERNET) {
-        TVX_HANDLE h = nullptr;
-        if (int32_t r = TVX_Open(kind, detail::cstr(address).c_str(), &h)) return Result<Controller>::failure(r);
-        return Controller(h);
+    /* Opens the link the address names (see linkKindOf), or the given kind. */
+    static Result<Controller> open(std::string_view address) { return open(address, linkKindOf(address)); }
+    static Result<Controller> open(std::string_view address, int32_t kind) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_Open(kind, detail::cstr(address).c_str(), h); });
     }
     /* Without the transfer probe, with `timeoutMs` as the budget from the start. */
-    static Result<Controller> fastOpen(std::string_view address, uint32_t timeoutMs,
-                                       int32_t kind = TVX_LINK_ETHERNET) {
-        TVX_HANDLE h = nullptr;
-        if (int32_t r = TVX_FastOpen(kind, detail::cstr(address).c_str(), timeoutMs, &h))
-            return Result<Controller>::failure(r);
-        return Controller(h);
+    static Result<Controller> fastOpen(std::string_view address, uint32_t timeoutMs) {
+        return fastOpen(address, timeoutMs, linkKindOf(address));
+    }
+    static Result<Controller> fastOpen(std::string_view address, uint32_t timeoutMs, int32_t kind) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_FastOpen(kind, detail::cstr(address).c_str(), timeoutMs, h); });
+    }
+    /* Ethernet after a probe of 100 ms, or of `timeMs` (20008 when nothing
+     * answers); the address also as a 32-bit value in network byte order. */
+    static Result<Controller> openEthernet(std::string_view ip) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_OpenEth(detail::cstr(ip).c_str(), h); });
+    }
+    static Result<Controller> searchAndOpen(std::string_view ip, uint32_t timeMs) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_SearchAndOpenEth(detail::cstr(ip).c_str(), timeMs, h); });
+    }
+    static Result<Controller> openEthernet(uint32_t ipNetworkOrder) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_OpenEth2(ipNetworkOrder, h); });
+    }
+    /* Serial port `port` (COM<port>); with a budget, as TVX_PeakCom. */
+    static Result<Controller> openSerial(uint32_t port) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_OpenCom(port, h); });
+    }
+    static Result<Controller> openSerial(uint32_t port, uint32_t timeoutMs) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_PeakCom(port, timeoutMs, h); });
+    }
+    /* The first of ports first..last that answers; its number through `found`. */
+    static Result<Controller> findSerial(uint32_t first, uint32_t last, uint32_t* found = nullptr) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_SearchAndOpenCom(first, last, found, 0, h); });
+    }
+    /* Card `card`, counted from 0 over all cards. */
+    static Result<Controller> openPci(uint32_t card) {
+        return adopt([&](TVX_HANDLE* h) { return TVX_OpenPci(card, h); });
     }
 
     /* The raw handle, for exports without a wrapper; null once closed. */
@@ -386,19 +567,26 @@ public:
         data.resize(*n);
         return data;
     }
-    Result<std::vector<FileEntry>> files() {
-        std::vector<char> name(2035, '\0');
-        uint32_t size = 0;
-        std::vector<FileEntry> entries;
-        int32_t r = TVX_FindFirstFile(handle_, name.data(), &size);
-        // The bound keeps a listing that never ends from looping forever.
-        while (r == TVX_OK && name[0] != '\0' && entries.size() < 100000) {
-            entries.push_back({std::string(name.data()), size});
-            name[0] = '\0';
-            r = TVX_FindNextFile(handle_, name.data(), &size);
-        }
-        if (r != TVX_OK) return Result<std::vector<FileEntry>>::failure(r);
-        return entries;
+    Result<std::vector<FileEntry>> files() { return listing(TVX_FindFirstFile, TVX_FindNextFile); }
+    /* The state text of file slot `selector` (26 characters at most). */
+    Result<std::string> fileState(uint16_t selector) const {
+        std::array<char, 26> text{};
+        if (int32_t r = TVX_GetFileState(handle_, selector, text.data())) return Result<std::string>::failure(r);
+        return detail::fieldText(text);
+    }
+    /* The controller's log, into a local file or into memory. */
+    Result<void> getLog(std::string_view localPath) { return TVX_UpLog(handle_, detail::cstr(localPath).c_str()); }
+    Result<std::vector<uint8_t>> getLogBytes(size_t capacity = size_t{4} << 20) {
+        return upload(capacity, [&](void* b, uint32_t n, uint32_t* got) { return TVX_UpLogToMem(handle_, b, n, got); });
+    }
+    /* A firmware file of the controller, into a local file or into memory. */
+    Result<void> getFirmwareFile(std::string_view name, std::string_view localPath) {
+        return TVX_UpFirmFile(handle_, detail::cstr(localPath).c_str(), detail::cstr(name).c_str());
+    }
+    Result<std::vector<uint8_t>> getFirmwareBytes(std::string_view name, size_t capacity = size_t{4} << 20) {
+        return upload(capacity, [&](void* b, uint32_t n, uint32_t* got) {
+            return TVX_UpFirmToMem(handle_, b, n, detail::cstr(name).c_str(), got);
+        });
     }
     Result<void> remove(std::string_view name) { return TVX_DeleteFile(handle_, detail::cstr(name).c_str()); }
     Result<void> flashWrite(uint16_t table, std::span<const float> values) {
@@ -418,22 +606,46 @@ public:
     Result<void> runProject(std::string_view npjPath, std::string_view password = {}, uint32_t word = 0) {
         Result<Project> p = loadProject(npjPath);
         if (!p) return p.code();
-        return TVX_MakeNarAndRamRun2(handle_, p->record.data(), p->directory.data(), detail::Password(password).get(),
+        return runProject(*p, password, word);
+    }
+    Result<void> runProject(Project& p, std::string_view password = {}, uint32_t word = 0) {
+        return TVX_MakeNarAndRamRun2(handle_, p.record.data(), p.directory.data(), detail::Password(password).get(),
                                      word);
     }
     /* The same, stored on the controller as its current project. */
     Result<void> storeProject(std::string_view npjPath, std::string_view password = {}, uint32_t word = 0) {
         Result<Project> p = loadProject(npjPath);
         if (!p) return p.code();
-        return TVX_MakeNarAndDown2(handle_, p->record.data(), p->directory.data(), detail::Password(password).get(),
+        return storeProject(*p, password, word);
+    }
+    Result<void> storeProject(Project& p, std::string_view password = {}, uint32_t word = 0) {
+        return TVX_MakeNarAndDown2(handle_, p.record.data(), p.directory.data(), detail::Password(password).get(),
                                    word);
+    }
+    /* From a stored project record file (.prj) and its member files. */
+    Result<void> runRecordFile(std::string_view prjPath, std::string_view password = {}, uint32_t word = 0) {
+        return TVX_MakeNarAndRamRun(handle_, detail::cstr(prjPath).c_str(), detail::Password(password).get(), word);
+    }
+    Result<void> storeRecordFile(std::string_view prjPath, std::string_view password = {}, uint32_t word = 0) {
+        return TVX_MakeNarAndDown(handle_, detail::cstr(prjPath).c_str(), detail::Password(password).get(), word);
+    }
+    /* The controller's current project record. */
+    Result<std::vector<uint8_t>> currentProject() {
+        return upload(TVX_PROJECT_RECORD_MAX_BYTES,
+                      [&](void* b, uint32_t n, uint32_t* got) { return TVX_UpCurNpjToMem(handle_, b, n, got); });
     }
     Result<void> downNar(std::string_view archivePath, std::string_view name) {
         return TVX_DownNar(handle_, detail::cstr(archivePath).c_str(), detail::cstr(name).c_str());
     }
-    /* Downloads an archive file to RAM and runs it. */
+    Result<void> downNar(std::span<const uint8_t> archive, std::string_view name) {
+        return TVX_DownMemNar(handle_, archive.data(), detail::size32(archive.size()), detail::cstr(name).c_str());
+    }
+    /* Downloads an archive file, or one in memory, to RAM and runs it. */
     Result<void> runNar(std::string_view archivePath) {
         return TVX_DownNarToRamAndRun(handle_, detail::cstr(archivePath).c_str());
+    }
+    Result<void> runNar(std::span<const uint8_t> archive) {
+        return TVX_DownMemNarToRamAndRun(handle_, archive.data(), detail::size32(archive.size()));
     }
     /* Runs one stored program. */
     Result<void> run(std::string_view program) { return TVX_RunNarFile(handle_, detail::cstr(program).c_str()); }
@@ -479,9 +691,380 @@ public:
         return image;
     }
 
+
+    // Maintenance
+    Result<StackState> taskStackState(uint32_t task, uint32_t level) const {
+        StackState s;
+        std::array<char, 23> text{};
+        if (int32_t r = TVX_GetTaskStackState(handle_, task, level, &s.byte, &s.value, text.data()))
+            return Result<StackState>::failure(r);
+        s.text = detail::fieldText(text);
+        return s;
+    }
+    Result<void> lowFormatNand(int32_t value) { return TVX_LowFormatNand(handle_, value); }
+    Result<void> returnDefault(int32_t value) { return TVX_ReturnDefault(handle_, value); }
+    Result<void> resetController() { return TVX_ResetController(handle_); }
+    Result<void> clearLog() { return TVX_ClearLog(handle_); }
+    Result<void> setMac(std::string_view text) { return TVX_SetMac(handle_, detail::cstr(text).c_str()); }
+
+    // Serial link settings
+    /* Station address of this handle's frames (0 means 254). */
+    Result<void> setStation(uint8_t station) { return TVX_SetComCurID(handle_, station); }
+    /* Moves the controller's and the local port's line to `baud` until closed. */
+    Result<void> changeBaud(uint32_t baud) { return TVX_TempModBaud(handle_, baud); }
+
+    /* Free bytes of the controller's command buffer (0 when the request fails). */
+    Result<uint32_t> commandBufferSpace() const {
+        if (!handle_) return Result<uint32_t>::failure(TVX_ERR_INVALID_HANDLE);
+        return TVX_ExecuteGetRemainBuffSpace(handle_);
+    }
+
+    // Modbus coils and holding registers
+    Result<std::vector<bool>> readCoils(uint16_t start, uint16_t count) const {
+        std::vector<uint8_t> packed((count + 7u) / 8u);
+        if (int32_t r = TVX_Modbus_Get0x(handle_, start, count, packed.data()))
+            return Result<std::vector<bool>>::failure(r);
+        std::vector<bool> bits(count);
+        for (size_t i = 0; i < count; ++i) bits[i] = (packed[i / 8] >> (i % 8)) & 1u;
+        return bits;
+    }
+    Result<void> writeCoils(uint16_t start, const std::vector<bool>& bits) {
+        if (bits.size() > UINT16_MAX) return TVX_ERR_BAD_ARGUMENT;
+        std::vector<uint8_t> packed((bits.size() + 7) / 8);
+        for (size_t i = 0; i < bits.size(); ++i)
+            if (bits[i]) packed[i / 8] = static_cast<uint8_t>(packed[i / 8] | (1u << (i % 8)));
+        return TVX_Modbus_Set0x(handle_, start, static_cast<uint16_t>(bits.size()), packed.data());
+    }
+    Result<std::vector<uint16_t>> readRegisters(uint16_t start, uint16_t count) const {
+        std::vector<uint16_t> words(count);
+        if (int32_t r = TVX_Modbus_Get4x(handle_, start, count, words.data()))
+            return Result<std::vector<uint16_t>>::failure(r);
+        return words;
+    }
+    Result<void> writeRegisters(uint16_t start, std::span<const uint16_t> words) {
+        if (words.size() > UINT16_MAX) return TVX_ERR_BAD_ARGUMENT;
+        return TVX_Modbus_Set4x(handle_, start, static_cast<uint16_t>(words.size()), words.data());
+    }
+    /* 32-bit values as two registers each, low word first. */
+    Result<std::vector<uint32_t>> readLongs(uint16_t start, uint16_t count) const {
+        std::vector<uint32_t> values(count);
+        if (int32_t r = TVX_Modbus_GetLong(handle_, start, count, values.data()))
+            return Result<std::vector<uint32_t>>::failure(r);
+        return values;
+    }
+    Result<void> writeLongs(uint16_t start, std::span<const uint32_t> values) {
+        if (values.size() > UINT16_MAX) return TVX_ERR_BAD_ARGUMENT;
+        return TVX_Modbus_SetLong(handle_, start, static_cast<uint16_t>(values.size()), values.data());
+    }
+    Result<std::vector<float>> readFloats(uint16_t start, uint16_t count) const {
+        std::vector<uint32_t> raw(count);
+        if (int32_t r = TVX_Modbus_GetIEEE(handle_, start, count, raw.data()))
+            return Result<std::vector<float>>::failure(r);
+        std::vector<float> values(count);
+        for (size_t i = 0; i < count; ++i) values[i] = std::bit_cast<float>(raw[i]);
+        return values;
+    }
+    Result<void> writeFloats(uint16_t start, std::span<const float> values) {
+        if (values.size() > UINT16_MAX) return TVX_ERR_BAD_ARGUMENT;
+        std::vector<uint32_t> raw(values.size());
+        for (size_t i = 0; i < values.size(); ++i) raw[i] = std::bit_cast<uint32_t>(values[i]);
+        return TVX_Modbus_SetIEEE(handle_, start, static_cast<uint16_t>(values.size()), raw.data());
+    }
+    /* A named register area ("MODBUS_REG", "VR", "TABLE", "X", ...): `count`
+     * elements of `widthBits` packed as the controller stores them,
+     * (count x widthBits + 7) / 8 bytes. */
+    Result<std::vector<uint8_t>> readArea(std::string_view area, uint8_t widthBits, uint32_t start,
+                                          uint16_t count) const {
+        std::vector<uint8_t> data(areaBytes(widthBits, count));
+        if (int32_t r = TVX_RegisterRead(handle_, detail::cstr(area).c_str(), widthBits, start, count, data.data()))
+            return Result<std::vector<uint8_t>>::failure(r);
+        return data;
+    }
+    Result<void> writeArea(std::string_view area, uint8_t widthBits, uint32_t start, uint16_t count,
+                           std::span<const uint8_t> data) {
+        if (data.size() < areaBytes(widthBits, count)) return TVX_ERR_BAD_ARGUMENT;
+        return TVX_RegisterWrite(handle_, detail::cstr(area).c_str(), widthBits, start, count, data.data());
+    }
+
+    // Arrays, variables and line moves
+    Result<std::vector<float>> readArray(std::string_view name, uint32_t start, uint32_t count) const {
+        std::vector<float> values(count);
+        if (int32_t r = TVX_ArrayReadf(handle_, detail::cstr(name).c_str(), start, count, values.data()))
+            return Result<std::vector<float>>::failure(r);
+        return values;
+    }
+    Result<void> writeArray(std::string_view name, uint32_t start, std::span<const float> values) {
+        return TVX_ArrayWritef(handle_, detail::cstr(name).c_str(), start, detail::size32(values.size()),
+                               values.data());
+    }
+    Result<float> variable(std::string_view name) const {
+        float value = 0;
+        if (int32_t r = TVX_GlobalVarGet(handle_, detail::cstr(name).c_str(), &value)) return Result<float>::failure(r);
+        return value;
+    }
+    Result<float> arrayElement(std::string_view name, int32_t index) const {
+        float value = 0;
+        if (int32_t r = TVX_GlobalArrayGet(handle_, detail::cstr(name).c_str(), index, &value))
+            return Result<float>::failure(r);
+        return value;
+    }
+    /* Feeds `lineCount` points over `axes`; `values` holds lineCount x
+     * axes.size() floats, point by point. The controller's remaining count. */
+    Result<int32_t> moveLines(int32_t mode, int32_t flags, uint32_t lineCount, std::span<const int32_t> axes,
+                              std::span<const float> values) {
+        if (values.size() < static_cast<size_t>(lineCount) * axes.size()) return Result<int32_t>::failure(TVX_ERR_BAD_ARGUMENT);
+        int32_t remaining = 0;
+        if (int32_t r = TVX_MultiLineN(handle_, mode, flags, lineCount, detail::size32(axes.size()),
+                                       axes.empty() ? nullptr : axes.data(), values.data(), &remaining))
+            return Result<int32_t>::failure(r);
+        return remaining;
+    }
+
+    // Debugger and locks
+    Result<LocalVariable> localVariable(int32_t selector, uint32_t subSelector, uint32_t index) const {
+        LocalVariable v;
+        std::vector<char> name(2023, '\0');
+        if (int32_t r = TVX_EnumLocal(handle_, selector, subSelector, index, &v.value, v.extra.data(), name.data()))
+            return Result<LocalVariable>::failure(r);
+        v.name = detail::untilNul(name);
+        return v;
+    }
+    Result<void> addBreakpoint(std::string_view file, uint32_t line, uint32_t option = 0) {
+        return TVX_BreakAdd(handle_, detail::cstr(file).c_str(), line, option);
+    }
+    Result<void> removeBreakpoint(std::string_view file, uint32_t line) {
+        return TVX_BreakDel(handle_, detail::cstr(file).c_str(), line);
+    }
+    Result<void> clearBreakpoints() { return TVX_BreakClear(handle_); }
+    Result<void> step(uint32_t first, uint32_t second, uint32_t third, uint32_t fourth, int32_t fifth) {
+        return TVX_StepRun(handle_, first, second, third, fourth, fifth);
+    }
+    /* Leaves online debugging. */
+    Result<void> cancelOnline() { return TVX_CancelOnline(handle_); }
+    Result<NameType> nameType(std::string_view name, uint32_t selector = 0) const {
+        NameType n;
+        if (int32_t r = TVX_GetStringType(handle_, detail::cstr(name).c_str(), selector, &n.type, &n.second,
+                                          n.third.data()))
+            return Result<NameType>::failure(r);
+        return n;
+    }
+    /* Drains the controller's print output (at most `capacity` bytes now). */
+    Result<std::string> readMessages(size_t capacity = 65536) {
+        std::string text(capacity, '\0');
+        uint32_t received = 0;
+        if (int32_t r = TVX_ReadMessage(handle_, text.data(), detail::size32(capacity), &received))
+            return Result<std::string>::failure(r);
+        text.resize(received);
+        return text;
+    }
+    /* The controller's user lock (password at most 15 characters). */
+    Result<void> lock(std::string_view password) { return TVX_Lock(handle_, detail::cstr(password).c_str()); }
+    Result<void> unlock(std::string_view password) { return TVX_UnLock(handle_, detail::cstr(password).c_str()); }
+    /* The host-side lock of the handle for threads that share it; the text
+     * command calls take it too. Prefer the HostLock guard below. */
+    Result<void> acquireHostLock() { return TVX_Signal_BasicP(handle_); }
+    Result<void> releaseHostLock() { return TVX_Signal_BasicV(handle_); }
+
+    // Firmware
+    Result<void> checkFirmware(std::string_view imagePath) {
+        return TVX_CheckFirmWare(handle_, detail::cstr(imagePath).c_str());
+    }
+    Result<void> downloadFirmware(std::string_view imagePath) {
+        return TVX_DownFirmWare(handle_, detail::cstr(imagePath).c_str());
+    }
+    Result<void> startHardwareTest() { return TVX_StartHardwareTest(handle_); }
+    /* Starts the application firmware / enters the boot loader. */
+    Result<void> jumpToApplication() { return TVX_JumpApp(handle_); }
+    Result<void> jumpToBootLoader() { return TVX_JumpNbios(handle_); }
+
+    // The three-file store
+    /* The controller's value for `name`, or nullopt when it is missing. */
+    Result<std::optional<uint32_t>> storeCheck(std::string_view name) const {
+        uint8_t exists = 0;
+        uint32_t value = 0;
+        if (int32_t r = TVX_Check3File(handle_, detail::cstr(name).c_str(), &exists, &value))
+            return Result<std::optional<uint32_t>>::failure(r);
+        return exists ? std::optional<uint32_t>(value) : std::nullopt;
+    }
+    Result<std::vector<FileEntry>> storeFiles() { return listing(TVX_FindFirst3File, TVX_FindNext3File); }
+    Result<FileEntry> storeCurrent() const {
+        std::vector<char> name(2035, '\0');
+        uint32_t size = 0;
+        if (int32_t r = TVX_GetCur3File(handle_, name.data(), &size)) return Result<FileEntry>::failure(r);
+        return FileEntry{detail::untilNul(name), size};
+    }
+    Result<void> storeRemove(std::string_view name) { return TVX_Delete3File(handle_, detail::cstr(name).c_str()); }
+    Result<void> storeClear() { return TVX_RemoveAll3Files(handle_); }
+    Result<void> storePut(std::string_view localPath, std::string_view name) {
+        return TVX_Down3File(handle_, detail::cstr(localPath).c_str(), detail::cstr(name).c_str());
+    }
+    Result<void> storePut(std::span<const uint8_t> data, std::string_view name) {
+        return TVX_DownMem3File(handle_, data.data(), detail::size32(data.size()), detail::cstr(name).c_str());
+    }
+    Result<void> storeGet(std::string_view name, std::string_view localPath) {
+        return TVX_Up3File(handle_, detail::cstr(localPath).c_str(), detail::cstr(name).c_str());
+    }
+    Result<std::vector<uint8_t>> storeGetBytes(std::string_view name, size_t capacity = size_t{4} << 20) {
+        return upload(capacity, [&](void* b, uint32_t n, uint32_t* got) {
+            return TVX_Up3FileToMem(handle_, b, n, detail::cstr(name).c_str(), got);
+        });
+    }
+    /* RAM download: whole files, or begin / parts / end; then run. */
+    Result<void> ramPut(std::string_view localPath, std::string_view name, int32_t number) {
+        return TVX_Down3FileRam(handle_, detail::cstr(localPath).c_str(), detail::cstr(name).c_str(), number);
+    }
+    Result<void> ramPut(std::span<const uint8_t> data, std::string_view name, int32_t number) {
+        return TVX_DownMem3FileRam(handle_, data.data(), detail::size32(data.size()), detail::cstr(name).c_str(),
+                                   number);
+    }
+    Result<uint32_t> ramSpace(uint16_t value = 0) const { return query<uint32_t>(TVX_3FileRamGetRemainSpace, value); }
+    Result<uint32_t> ramBegin(uint16_t fileNumber, uint32_t announced, std::string_view name = {}) {
+        uint32_t answer = 0;
+        const std::string text(name);
+        if (int32_t r = TVX_3FileRamDownBegin(handle_, fileNumber, announced, name.empty() ? nullptr : text.c_str(),
+                                              &answer))
+            return Result<uint32_t>::failure(r);
+        return answer;
+    }
+    Result<uint32_t> ramPart(uint16_t fileNumber, std::span<const uint8_t> data) {
+        uint32_t answer = 0;
+        if (int32_t r = TVX_3FileRamDownPart(handle_, fileNumber, data.data(), detail::size32(data.size()), &answer))
+            return Result<uint32_t>::failure(r);
+        return answer;
+    }
+    Result<void> ramEnd(uint16_t fileNumber) { return TVX_3FileRamDownEnd(handle_, fileNumber); }
+    Result<void> ramRun(uint16_t first, uint16_t second) { return TVX_Run3FileRam(handle_, first, second); }
+
+    // Cycle upload and auto-upload
+    /* Starts upload `buffer` (0..255) of the items of `items` ("VR(0), DPOS(0)"),
+     * pushed every `cycleMs`. */
+    Result<void> cycleEnable(int32_t buffer, uint32_t cycleMs, std::string_view items) {
+        return TVX_CycleUpEnable(handle_, buffer, cycleMs, detail::cstr(items).c_str());
+    }
+    /* -1: every buffer. */
+    Result<void> cycleDisable(int32_t buffer) { return TVX_CycleUpDisable(handle_, buffer); }
+    Result<void> cycleForce(int32_t buffer) { return TVX_CycleUpForceOnce(handle_, buffer); }
+    /* Blocks received since the buffer was enabled (0 when not active). */
+    Result<uint32_t> cycleBlocks(int32_t buffer) const {
+        if (!handle_) return Result<uint32_t>::failure(TVX_ERR_INVALID_HANDLE);
+        return TVX_CycleUpGetRecvTimes(handle_, buffer);
+    }
+    Result<double> cycleValue(int32_t buffer, std::string_view item, uint32_t index = 0) const {
+        double value = 0;
+        if (int32_t r = TVX_CycleUpReadBuff(handle_, buffer, detail::cstr(item).c_str(), index, &value))
+            return Result<double>::failure(r);
+        return value;
+    }
+    Result<int32_t> cycleInt(int32_t buffer, std::string_view item, uint32_t index = 0) const {
+        int32_t value = 0;
+        if (int32_t r = TVX_CycleUpReadBuffInt(handle_, buffer, detail::cstr(item).c_str(), index, &value))
+            return Result<int32_t>::failure(r);
+        return value;
+    }
+    /* Text the controller pushes (a running program's output) goes to
+     * `callback` on the link's receive thread; nullptr stops it. */
+    Result<void> setAutoUpload(TVX_AutoUpCallback callback) { return TVX_SetAutoUpCallBack(handle_, callback); }
+
+    // Remote LCD, piece by piece (lcdScreen above fetches a whole screen)
+    Result<void> lcdSetFeatures(uint16_t a, uint16_t b, uint16_t c) { return TVX_ELcdSetFeature(handle_, a, b, c); }
+    Result<TVX_LcdScreenInfo> lcdOpen(uint32_t lcd) { return query<TVX_LcdScreenInfo>(TVX_ELcdOpen, lcd); }
+    Result<void> lcdClose(uint32_t lcd) { return TVX_ELcdClose(handle_, lcd); }
+    Result<LcdChanges> lcdCheck(uint32_t lcd) {
+        LcdChanges changes;
+        if (int32_t r = TVX_ELcdDataCheck(handle_, lcd, &changes.regions, &changes.info))
+            return Result<LcdChanges>::failure(r);
+        return changes;
+    }
+    /* One chunk as it came. */
+    Result<LcdChunk> lcdFetchRaw(uint32_t lcd, uint32_t region, uint32_t position) {
+        LcdChunk chunk;
+        TVX_LcdRawChunk raw{};
+        if (int32_t r = TVX_ELcdDataGet(handle_, lcd, region, position, &chunk.next, &raw, nullptr, nullptr))
+            return Result<LcdChunk>::failure(r);
+        chunk.kind = raw.kind;
+        const size_t n = raw.length > 0 ? static_cast<size_t>(raw.length) : 0;
+        chunk.data.assign(raw.data, raw.data + (n < sizeof raw.data ? n : sizeof raw.data));
+        return chunk;
+    }
+    /* One chunk painted into `pixels` (width x height of `screen`); the
+     * position to ask next. */
+    Result<uint32_t> lcdFetch(uint32_t lcd, uint32_t region, uint32_t position, const TVX_LcdScreen& screen,
+                              std::span<uint16_t> pixels, bool rgb565 = false) {
+        if (!fits(screen, pixels)) return Result<uint32_t>::failure(TVX_ERR_BAD_ARGUMENT);
+        uint32_t next = 0;
+        const int32_t r = rgb565 ? TVX_ELcdDataGet2(handle_, lcd, region, position, &next, nullptr, &screen, pixels.data())
+                                 : TVX_ELcdDataGet(handle_, lcd, region, position, &next, nullptr, &screen, pixels.data());
+        if (r != TVX_OK) return Result<uint32_t>::failure(r);
+        return next;
+    }
+    Result<void> lcdEnd(uint32_t lcd) { return TVX_ELcdDataGetEnd(handle_, lcd); }
+    /* Checks which regions changed (stored in `screen`) and fetches them. */
+    Result<void> lcdRefresh(uint32_t lcd, TVX_LcdScreen& screen, std::span<uint16_t> pixels, bool rgb565 = false) {
+        if (!fits(screen, pixels)) return TVX_ERR_BAD_ARGUMENT;
+        return rgb565 ? TVX_ELcdDataCheckAndGetAll2(handle_, lcd, &screen, pixels.data())
+                      : TVX_ELcdDataCheckAndGetAll(handle_, lcd, &screen, pixels.data());
+    }
+    /* Fetches every region of `screen`; `onProgress` before every `every`-th
+     * continuation fetch. */
+    Result<void> lcdFetchAll(uint32_t lcd, const TVX_LcdScreen& screen, std::span<uint16_t> pixels,
+                             bool rgb565 = false, int32_t every = 0, TVX_LcdProgressCallback onProgress = nullptr) {
+        if (!fits(screen, pixels)) return TVX_ERR_BAD_ARGUMENT;
+        return rgb565 ? TVX_ELcdDataGetAll2WithEvents(handle_, lcd, &screen, pixels.data(), every, onProgress)
+                      : TVX_ELcdDataGetAllWithEvents(handle_, lcd, &screen, pixels.data(), every, onProgress);
+    }
+    Result<void> lcdTouch(uint32_t lcd, int32_t action, uint16_t x, uint16_t y) {
+        return TVX_ELcdMouseSet(handle_, lcd, action, x, y);
+    }
+    Result<void> lcdTouch(uint32_t lcd, int32_t action, uint16_t x, uint16_t y, uint16_t extra) {
+        return TVX_ELcdMouseSet2(handle_, lcd, action, x, y, extra);
+    }
+    Result<void> lcdKey(uint32_t lcd, uint16_t key, int32_t state) { return TVX_ELcdKeySet(handle_, lcd, key, state); }
+    Result<void> lcdVirtualKey(uint32_t lcd, uint16_t key, int32_t state) {
+        return TVX_ELcdVKeySet(handle_, lcd, key, state);
+    }
+    Result<void> lcdEncoder(uint16_t a, uint16_t b, int32_t c, int32_t d) { return TVX_ELcdCoderSet(handle_, a, b, c, d); }
+
 private:
     void reset() noexcept {
         if (handle_) TVX_Close(std::exchange(handle_, nullptr));
+    }
+    template <class Open>
+    static Result<Controller> adopt(Open open) {
+        TVX_HANDLE h = nullptr;
+        if (int32_t r = open(&h)) return Result<Controller>::failure(r);
+        return Controller(h);
+    }
+    static size_t areaBytes(uint8_t widthBits, uint16_t count) {
+        return (static_cast<size_t>(count) * widthBits + 7) / 8;
+    }
+    static bool fits(const TVX_LcdScreen& screen, std::span<const uint16_t> pixels) {
+        const TVX_LcdScreenInfo& i = screen.info;
+        return i.width > 0 && i.height > 0 &&
+               pixels.size() >= static_cast<size_t>(i.width) * static_cast<size_t>(i.height);
+    }
+    template <class First, class Next>
+    Result<std::vector<FileEntry>> listing(First first, Next next) {
+        std::vector<char> name(2035, '\0');
+        uint32_t size = 0;
+        std::vector<FileEntry> entries;
+        int32_t r = first(handle_, name.data(), &size);
+        // The bound keeps a listing that never ends from looping forever.
+        while (r == TVX_OK && name[0] != '\0' && entries.size() < 100000) {
+            entries.push_back({detail::untilNul(name), size});
+            name[0] = '\0';
+            r = next(handle_, name.data(), &size);
+        }
+        if (r != TVX_OK) return Result<std::vector<FileEntry>>::failure(r);
+        return entries;
+    }
+    template <class Up>
+    Result<std::vector<uint8_t>> upload(size_t capacity, Up up) {
+        std::vector<uint8_t> data(capacity);
+        uint32_t received = 0;
+        if (int32_t r = up(data.data(), detail::size32(data.size()), &received))
+            return Result<std::vector<uint8_t>>::failure(r);
+        data.resize(received);
+        return data;
     }
     template <class T, class F, class... A>
     Result<T> query(F function, A... args) const {
@@ -511,6 +1094,21 @@ private:
     TVX_HANDLE handle_ = nullptr;
 };
 
+/* Holds a controller's host-side lock for its lifetime (TVX_Signal_BasicP
+ * and BasicV): other threads' text commands on the handle wait meanwhile.
+ * Release it before closing the controller. */
+class HostLock {
+public:
+    explicit HostLock(Controller& controller) : controller_(controller) { controller_.acquireHostLock().value(); }
+    ~HostLock() { (void)controller_.releaseHostLock(); }
+    HostLock(const HostLock&) = delete;
+    HostLock& operator=(const HostLock&) = delete;
+
+private:
+    Controller& controller_;
+};
+
 }  // namespace tavrix
 
+#endif /* C++20 */
 #endif /* TAVRIX_HPP */

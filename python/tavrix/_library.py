@@ -138,7 +138,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "TVX_SearchEth": (i32, [buf, u32, u32]),
     # Library
     "TVX_GetDllVersion": (i32, [buf]),
-    "TVX_GetErrcodeDescription": (str_, [i32]),
+    "TVX_DescribeResult": (str_, [i32]),
     "TVX_CalStringHash": (i32, [buf, u32, ptr(i32)]),
     "TVX_HmiFileEncode": (i32, [buf, u32]),
     "TVX_HmiFileDecode": (i32, [buf, u32]),
@@ -273,7 +273,6 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
 }
 
 # Exports that use the C convention where the others use stdcall (32-bit Windows).
-CDECL = {"TVX_GetErrcodeDescription"}
 
 # The low 32 bits of TVX_CycleUpGetRecvTimes and TVX_ExecuteGetRemainBuffSpace
 # when the handle is refused (20009 returned as a value).

@@ -6,71 +6,8 @@ from typing import Dict, Optional
 
 from ._library import library
 
-OK = 0
-ERR_CONTROLLER_STATE = 3204
-ERR_NOT_SUPPORTED = 3205
-ERR_DISCOVERY_ARGUMENT = 3206
-ERR_CIPHER_KEY = 3212
-CH_CANNOT_FRAME = 3401
-CH_NO_REPLY = 3402
-CH_MISMATCH = 3403
-CH_BAD_FRAME = 3404
-CH_FRAME_TOO_LONG = 3405
-CH_WRONG_FUNCTION = 3407
-CH_EXCEPTION_BASE = 3420
-CH_ILLEGAL_FUNCTION = 3421
-CH_ILLEGAL_ADDRESS = 3422
-CH_ILLEGAL_VALUE = 3423
-CH_DEVICE_FAILURE = 3424
-ERR_NOT_OPEN = 20001
-ERR_BAD_ARGUMENT = 20002
-ERR_TIME_LIMIT = 20003
-ERR_NO_HANDLE = 20005
-ERR_OS = 20006
-ERR_SERIAL = 20007
-ERR_ETHERNET = 20008
-ERR_INVALID_HANDLE = 20009
-ERR_LINK_WRITE = 20010
-ERR_FILE = 20011
-ERR_FILE_LENGTH = 20012
-ERR_NAME_TOO_LONG = 20013
-ERR_FILE_NOT_FOUND = 20014
-ERR_LIBRARY_FILE = 20015
-ERR_FILE_16 = 20016
-ERR_FIRMWARE_IMAGE = 20018
-ERR_FIRMWARE_MISMATCH = 20020
-ERR_UNSUPPORTED = 20021
-ERR_BUFFER_TOO_SMALL = 20030
-ERR_LOCKED = 20031
-ERR_OVER_LIMIT = 20035
-ERR_REPLY_LENGTH = 20100
-
-# The library's own wording for the codes the exported table leaves without a
-# text, as the C header's tvx_describe_result gives them to tvx.
-_OWN_TEXTS: Dict[int, str] = {
-    CH_CANNOT_FRAME: "Request cannot be framed for the link.",
-    CH_NO_REPLY: "No reply from the controller within the time budget.",
-    CH_MISMATCH: "Reply does not match the request.",
-    CH_BAD_FRAME: "Received frame discarded: wrong station or CRC mismatch.",
-    CH_FRAME_TOO_LONG: "Received frame longer than its announced length.",
-    CH_WRONG_FUNCTION: "Reply carries another function code than the request.",
-    CH_ILLEGAL_FUNCTION: "Modbus exception: illegal function.",
-    CH_ILLEGAL_ADDRESS: "Modbus exception: illegal data address.",
-    CH_ILLEGAL_VALUE: "Modbus exception: illegal data value.",
-    CH_DEVICE_FAILURE: "Modbus exception: device failure.",
-    ERR_DISCOVERY_ARGUMENT: "Missing buffer or address for discovery.",
-    ERR_CIPHER_KEY: "Archive cipher key error.",
-    ERR_NOT_OPEN: "Link is not open.",
-    ERR_BAD_ARGUMENT: "Invalid argument.",
-    ERR_TIME_LIMIT: "Time limit of the text command passed.",
-    ERR_INVALID_HANDLE: "Invalid or closed handle.",
-    ERR_LINK_WRITE: "Sending on the link failed.",
-    ERR_FILE_16: "File is not usable.",
-    ERR_FIRMWARE_IMAGE: "Invalid firmware image.",
-    ERR_BUFFER_TOO_SMALL: "Buffer too small for the data.",
-    ERR_OVER_LIMIT: "Amount exceeds the per-request limit.",
-    ERR_REPLY_LENGTH: "Reply data length does not fit or does not match the request.",
-}
+from ._codes import *  # noqa: F401,F403 (the result-code names)
+from ._codes import OK
 
 
 def describe(code: int) -> str:
@@ -78,24 +15,7 @@ def describe(code: int) -> str:
 
         print(tavrix.describe(20009))  # Invalid or closed handle.
     """
-    if code in _OWN_TEXTS:
-        return _OWN_TEXTS[code]
-    text = library().TVX_GetErrcodeDescription(code)
-    if text:
-        return str(text.decode("latin-1"))
-    if 3201 <= code <= 3203:
-        return "Cycle-upload item text error."
-    if CH_EXCEPTION_BASE < code <= CH_EXCEPTION_BASE + 255:
-        return "Modbus exception reply from the controller."
-    if 20024 <= code <= 20029:
-        return "PCI link could not be opened."
-    if 20037 <= code <= 20039:
-        return "Cycle-upload error."
-    if 20001 <= code <= 20999:
-        return "Library error."
-    if code < 0:
-        return "Operating-system failure."
-    return "Error reported by the controller."
+    return str(library().TVX_DescribeResult(code).decode("latin-1"))
 
 
 class TavrixError(Exception):

@@ -1,6 +1,9 @@
 // Coils and holding registers through the standard Modbus functions, one
 // locked channel call each.
+#include <source_location>
+
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "channel/channel.h"
 
@@ -13,23 +16,25 @@ inline constexpr uint32_t kMaxReplyRegisters = 127;
 // The register count field of a request is 16 bits wide.
 inline constexpr uint32_t kMaxRegisterField = 0xFFFF;
 
-int32_t setCoils(TVX_HANDLE api, uint16_t start, uint16_t count, const uint8_t* bits) {
+int32_t setCoils(TVX_HANDLE api, uint16_t start, uint16_t count, const uint8_t* bits,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!bits) return rc::badArgument;
+        if (!bits) return refuse(rc::badArgument, "bits is NULL");
         return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t budget) {
             return writeCoils(ch, start, count, bits, budget);
         });
-    });
+    }, where);
 }
 
 // 32-bit values travel as two registers each, low half first. The count
 // of registers is worked out in 32 bits so that a large count is refused
 // rather than wrapped to a small one.
-int32_t setLongs(TVX_HANDLE api, uint16_t start, uint16_t count, const uint32_t* values) {
+int32_t setLongs(TVX_HANDLE api, uint16_t start, uint16_t count, const uint32_t* values,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!values) return rc::badArgument;
+        if (!values) return refuse(rc::badArgument, "values is NULL");
         const uint32_t registers = 2u * count;
         if (registers > kMaxWriteRegisters) return rc::cannotFrame;
         uint16_t words[kMaxWriteRegisters];
@@ -40,13 +45,14 @@ int32_t setLongs(TVX_HANDLE api, uint16_t start, uint16_t count, const uint32_t*
         return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t budget) {
             return writeRegisters(ch, start, registers, words, budget);
         });
-    });
+    }, where);
 }
 
-int32_t getLongs(TVX_HANDLE api, uint16_t start, uint16_t count, uint32_t* valuesOut) {
+int32_t getLongs(TVX_HANDLE api, uint16_t start, uint16_t count, uint32_t* valuesOut,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!valuesOut) return rc::badArgument;
+        if (!valuesOut) return refuse(rc::badArgument, "valuesOut is NULL");
         const uint32_t registers = 2u * count;
         if (registers > kMaxRegisterField) return rc::cannotFrame;
         // A read writes only from a reply that carries exactly the requested
@@ -60,7 +66,7 @@ int32_t getLongs(TVX_HANDLE api, uint16_t start, uint16_t count, uint32_t* value
         for (uint32_t k = 0; k < count; ++k)
             valuesOut[k] = static_cast<uint32_t>(words[2 * k]) | (static_cast<uint32_t>(words[2 * k + 1]) << 16);
         return rc::ok;
-    });
+    }, where);
 }
 
 }  // namespace
@@ -77,7 +83,7 @@ TVX_API int32_t TVX_STDCALL TVX_Modbus_Set0x(TVX_HANDLE handle, uint16_t start, 
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get0x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint8_t* bitsOut) {
     return withHandle(handle, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!bitsOut) return rc::badArgument;
+        if (!bitsOut) return refuse(rc::badArgument, "bitsOut is NULL");
         return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t budget) {
             return readCoils(ch, start, count, bitsOut, budget);
         });
@@ -87,7 +93,7 @@ TVX_API int32_t TVX_STDCALL TVX_Modbus_Get0x(TVX_HANDLE handle, uint16_t start, 
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Set4x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint16_t* words) {
     return withHandle(handle, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!words) return rc::badArgument;
+        if (!words) return refuse(rc::badArgument, "words is NULL");
         return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t budget) {
             return writeRegisters(ch, start, count, words, budget);
         });
@@ -97,7 +103,7 @@ TVX_API int32_t TVX_STDCALL TVX_Modbus_Set4x(TVX_HANDLE handle, uint16_t start, 
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get4x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint16_t* wordsOut) {
     return withHandle(handle, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
-        if (!wordsOut) return rc::badArgument;
+        if (!wordsOut) return refuse(rc::badArgument, "wordsOut is NULL");
         return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t budget) {
             return readHoldingRegisters(ch, start, count, wordsOut, budget);
         });

@@ -1,8 +1,10 @@
 // Controller queries, I/O and axis commands.
 #include <cstring>
+#include <source_location>
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/text.h"
 #include "channel/request_codes.h"
 #include "link/open_close.h"
@@ -47,57 +49,67 @@ inline constexpr size_t byteCount = 5;
 // An I/O number or channel as the 16-bit field the controller reads.
 uint16_t wireNumber(uint32_t n) { return static_cast<uint16_t>(n); }
 
-int32_t sendIoWord(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t value) {
+int32_t sendIoWord(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t value,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea x(command, 3);
         putU16(x.args(), wireNumber(number));
         x.args()[2] = value;
         return lockedTransact(h, x);
-    });
+    }, where);
 }
 
-int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* out) {
+int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* out,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!out) return rc::badArgument;
+        if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 2);
         putU16(x.args(), wireNumber(number));
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = x.data()[0];
         return r;
-    });
+    }, where);
 }
 
-int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t last, int32_t* out) {
+int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t last, int32_t* out,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!out) return rc::badArgument;
+        if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 4);
         putU16(x.args(), wireNumber(first));
         putU16(x.args() + 2, wireNumber(last));
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = getI32(x.data());
         return r;
-    });
+    }, where);
 }
 
-int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumber, float* out) {
+int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumber, float* out,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!out) return rc::badArgument;
+        if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 2);
         putU16(x.args(), wireNumber(channelNumber));
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) *out = getF32(x.data());
         return r;
-    });
+    }, where);
 }
 
-int32_t requiredInt(TVX_HANDLE api, uint16_t command, int32_t* out) {
-    return withHandle(api, [&](ControllerHandle& h) { return out ? queryInt(h, command, out) : rc::badArgument; });
+int32_t requiredInt(TVX_HANDLE api, uint16_t command, int32_t* out,
+            std::source_location where = std::source_location::current()) {
+    return withHandle(
+        api,
+        [&](ControllerHandle& h) {
+            return out ? queryInt(h, command, out) : refuse(rc::badArgument, "the out-parameter is NULL");
+        },
+        where);
 }
 
 }  // namespace
 
 int32_t querySysSpecification(ControllerHandle& h, TVX_SysSpecification* record) {
-    if (!record) return rc::badArgument;
+    if (!record) return refuse(rc::badArgument, "record is NULL");
     PacketArea x;
     const int32_t r = queryResult(querySystemRecord(h, x), x);
     if (r != rc::ok) return r;
@@ -133,13 +145,13 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_GetState(TVX_HANDLE api, uint8_t* stateOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        return stateOut ? queryByte(h, cmd::state, stateOut) : rc::badArgument;
+        return stateOut ? queryByte(h, cmd::state, stateOut) : refuse(rc::badArgument, "stateOut is NULL");
     });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetStopPauseTaskid(TVX_HANDLE api, uint8_t* taskOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!taskOut) return rc::badArgument;
+        if (!taskOut) return refuse(rc::badArgument, "taskOut is NULL");
         uint16_t word = 0;
         const int32_t r = queryWord(h, cmd::state, &word);
         if (r == rc::ok) *taskOut = static_cast<uint8_t>(word >> 8);
@@ -226,7 +238,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetAIn(TVX_HANDLE h, uint32_t channelNumber, flo
 
 TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uint8_t* statesOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!statesOut) return rc::badArgument;
+        if (!statesOut) return refuse(rc::badArgument, "statesOut is NULL");
         PacketArea x(cmd::axisStates, 1);
         x.args()[0] = static_cast<uint8_t>(axis);
         const int32_t r = queryResult(lockedTransact(h, x), x);
@@ -237,7 +249,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uin
 
 TVX_API int32_t TVX_STDCALL TVX_GetAxisFeatures(TVX_HANDLE api, uint32_t axis, int32_t* featuresOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!featuresOut) return rc::badArgument;
+        if (!featuresOut) return refuse(rc::badArgument, "featuresOut is NULL");
         return queryIntWithByte(h, cmd::axisFeatures, static_cast<uint8_t>(axis), featuresOut);
     });
 }
@@ -281,7 +293,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE api, uint32_t task,
 
 TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE api, uint32_t index, TVX_ChildCard* recordOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!recordOut) return rc::badArgument;
+        if (!recordOut) return refuse(rc::badArgument, "recordOut is NULL");
         PacketArea x(cmd::childCard, 2);
         putU16(x.args(), wireNumber(index));
         const int32_t r = queryResult(lockedTransact(h, x), x);
@@ -312,9 +324,9 @@ TVX_API int32_t TVX_STDCALL TVX_ClearLog(TVX_HANDLE api) {
 
 TVX_API int32_t TVX_STDCALL TVX_SetMac(TVX_HANDLE api, const char* text) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!text) return rc::badArgument;
+        if (!text) return refuse(rc::badArgument, "text is NULL");
         const size_t n = std::strlen(text) + 1;  // the terminator goes too
-        if (n > packet::largestPacket) return rc::badArgument;
+        if (n > packet::largestPacket) return refuse(rc::badArgument, "the text is longer than a packet carries");
         return requestWithData(h, cmd::setMac, text, static_cast<uint32_t>(n));
     });
 }

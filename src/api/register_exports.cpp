@@ -5,6 +5,7 @@
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 
 namespace tvx {
@@ -75,14 +76,15 @@ struct Access {
 
 int32_t prepare(const ControllerHandle& h, const char* name, uint8_t asked, uint16_t count, const void* data,
                 bool write, Access* out) {
-    if (!name) return rc::badArgument;
+    if (!name) return refuse(rc::badArgument, "name is NULL");
     const Area* area = findArea(name);
-    if (!area) return rc::badArgument;
+    if (!area) return refuse(rc::badArgument, "areaName names no register area");
     const uint8_t width = widthFor(*area, asked);
-    if (width == 0 || (write && !area->writable) || !data) return rc::badArgument;
+    if (width == 0 || (write && !area->writable) || !data)
+        return refuse(rc::badArgument, "widthBits does not fit the area, the area is read-only, or data is NULL");
     const uint32_t bytes = (static_cast<uint32_t>(width) * count + 7) / 8;
     const uint32_t limit = h.channel.linkKind == TVX_LINK_SERIAL ? kSerialLimit : kOtherLinkLimit;
-    if (bytes > limit) return rc::overLimit;
+    if (bytes > limit) return refuse(rc::overLimit, "count exceeds the bytes one request carries");
     *out = Access{area->code, width, bytes};
     return rc::ok;
 }

@@ -2,6 +2,7 @@
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 
 namespace tvx {
@@ -35,7 +36,8 @@ int32_t requestWithInt(ControllerHandle& h, uint16_t command, int32_t value) {
 }
 
 int32_t requestWithData(ControllerHandle& h, uint16_t command, const void* data, uint32_t n) {
-    if (n > kMaxRequestData || (n > 0 && !data)) return rc::badArgument;
+    if (n > kMaxRequestData) return refuse(rc::badArgument, "more request data than a packet carries");
+    if (n > 0 && !data) return refuse(rc::badArgument, "data is NULL with a length");
     PacketArea a(command, 0);
     if (n) std::memcpy(a.args(), data, n);
     a.setArgumentBytes(n);
@@ -80,7 +82,7 @@ int32_t queryIntWithByte(ControllerHandle& h, uint16_t command, uint8_t byte, in
 }
 
 int32_t queryData(ControllerHandle& h, uint16_t command, void* out, uint32_t capacity, uint16_t* outLength) {
-    if (!out) return rc::badArgument;
+    if (!out) return refuse(rc::badArgument, "out is NULL");
     PacketArea a(command, 0);
     const int32_t r = queryResult(lockedTransact(h, a), a);
     return r == rc::ok ? deliverData(a, out, capacity, outLength) : r;
@@ -88,7 +90,9 @@ int32_t queryData(ControllerHandle& h, uint16_t command, void* out, uint32_t cap
 
 int32_t exchangeData(ControllerHandle& h, uint16_t command, const void* data, uint32_t n, void* out,
                      uint32_t capacity, uint16_t* outLength) {
-    if (n > kMaxExchangeData || (n > 0 && !data) || (capacity != 0 && !out)) return rc::badArgument;
+    if (n > kMaxExchangeData) return refuse(rc::badArgument, "more request data than a packet carries");
+    if (n > 0 && !data) return refuse(rc::badArgument, "data is NULL with a length");
+    if (capacity != 0 && !out) return refuse(rc::badArgument, "out is NULL with a capacity");
     PacketArea a(command, 0);
     if (n) std::memcpy(a.args(), data, n);
     a.setArgumentBytes(n);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <source_location>
 
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "channel/packet_area.h"
 #include "link/handle.h"
@@ -16,10 +18,13 @@ namespace tvx {
 
 // The one handle check of an export: resolves the caller's handle and runs
 // `body` on the open record, or answers 20009.
+// A refusal deeper in `body` is named as one of the export's.
 template <class Body>
-inline int32_t withHandle(TVX_HANDLE api, Body&& body) {
-    ControllerHandle* h = validHandle(api);
-    return h ? body(*h) : rc::invalidHandle;
+inline int32_t withHandle(TVX_HANDLE api, Body&& body, std::source_location where = std::source_location::current()) {
+    ControllerHandle* h = validHandle(api, where);
+    if (!h) return rc::invalidHandle;
+    RefusalContext context(where);
+    return body(*h);
 }
 
 // The result of a query that reads fields of its reply: a reply that

@@ -6,6 +6,7 @@
 
 #include "api/requests.h"
 #include "api/text_commands.h"
+#include "base/debug_output.h"
 #include "platform/clock.h"
 
 namespace tvx {
@@ -42,7 +43,8 @@ TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandTe
                                         char* response, uint32_t responseCapacity) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return rc::invalidHandle;
-    if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
+    if (!commandText || missingBuffer(response, responseCapacity))
+        return refuse(rc::badArgument, "commandText is NULL, or response is NULL with a capacity");
     const uint32_t enteredAt = tickMs();
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
@@ -72,7 +74,7 @@ TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandTe
 TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return rc::invalidHandle;
-    if (!commandText) return rc::badArgument;
+    if (!commandText) return refuse(rc::badArgument, "commandText is NULL");
     const uint32_t enteredAt = tickMs();
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
@@ -91,7 +93,8 @@ TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* respo
                                                   uint32_t* lengthOut, uint8_t* doneOut) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return rc::invalidHandle;
-    if (!lengthOut || missingBuffer(response, responseCapacity)) return rc::badArgument;
+    if (!lengthOut || missingBuffer(response, responseCapacity))
+        return refuse(rc::badArgument, "lengthOut is NULL, or response is NULL with a capacity");
     UserLockGuard lock(*h);
     if (!lock.usable()) return rc::invalidHandle;
     uint32_t count = 0;
@@ -116,7 +119,8 @@ TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle) {
 TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* commandText, char* response,
                                               uint32_t responseCapacity) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!commandText || missingBuffer(response, responseCapacity)) return rc::badArgument;
+        if (!commandText || missingBuffer(response, responseCapacity))
+            return refuse(rc::badArgument, "commandText is NULL, or response is NULL with a capacity");
         // The text always travels with its 0 byte. The scan stops just past
         // the largest text a request carries: exchangeData refuses a longer
         // one with 20002, and the channel one its link cannot frame with 3401.

@@ -1,6 +1,7 @@
 // The steps of a text conversation with the controller's interpreter:
 // polling answer pieces, waiting for the down state, sending in chunks.
 #include "api/text_commands.h"
+#include "base/debug_output.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,9 +49,9 @@ uint32_t textPayloadLimit(const ControllerHandle& h) {
 }
 
 int32_t checkEmbeddedText(const char* text) {
-    if (!text) return rc::badArgument;
+    if (!text) return refuse(rc::badArgument, "text is NULL");
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        if (*p < 0x20) return rc::badArgument;
+        if (*p < 0x20) return refuse(rc::badArgument, "the text holds a control character");
     return rc::ok;
 }
 

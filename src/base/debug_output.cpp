@@ -51,4 +51,36 @@ void debugPrint(const char* format, ...) {
     }
 }
 
+NameSpan functionName(const char* signature) {
+    // The name ends at the parameter list: the first '(' that does not open
+    // a "(anonymous namespace)" or "(anonymous class)" of clang.
+    const char* open = signature;
+    while ((open = std::strchr(open, '(')) != nullptr && std::strncmp(open, "(anonymous", 10) == 0) ++open;
+    if (!open) return {signature, static_cast<int>(std::strlen(signature))};
+    const char* begin = open;
+    while (begin != signature && std::strchr(" *&:", begin[-1]) == nullptr) --begin;
+    return {begin, static_cast<int>(open - begin)};
+}
+
+namespace {
+thread_local const char* t_exportSignature = nullptr;
+}  // namespace
+
+RefusalContext::RefusalContext(std::source_location where) : previous_(t_exportSignature) {
+    t_exportSignature = where.function_name();
+}
+
+RefusalContext::~RefusalContext() { t_exportSignature = previous_; }
+
+int32_t refuse(int32_t code, const char* reason, std::source_location where) {
+    const NameSpan name = functionName(where.function_name());
+    const NameSpan outer = functionName(t_exportSignature ? t_exportSignature : where.function_name());
+    if (outer.length == name.length && std::strncmp(outer.begin, name.begin, name.length) == 0)
+        debugPrint("%.*s: refused with %d: %s\r\n", name.length, name.begin, static_cast<int>(code), reason);
+    else
+        debugPrint("%.*s: refused with %d in %.*s: %s\r\n", outer.length, outer.begin, static_cast<int>(code),
+                   name.length, name.begin, reason);
+    return code;
+}
+
 }  // namespace tvx

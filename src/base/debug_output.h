@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <source_location>
 
 namespace tvx {
 
@@ -20,6 +21,31 @@ uint8_t debugLevel();
 // Formats one line (cut to 127 characters) and writes it when the level is
 // not 0. Each call formats into its own buffer: safe from any thread.
 void debugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Refuses a call: writes "<function>: refused with <code>: <reason>" as a
+// debug line (so to the debug output and the trace hook) and returns `code`.
+// A caller who gets 20002 switches on the debug output and reads which
+// argument was wrong. `where` defaults to the refusing function.
+int32_t refuse(int32_t code, const char* reason, std::source_location where = std::source_location::current());
+// The bare function name of a compiler's function signature text: "TVX_GetState"
+// of "int32_t TVX_GetState(TVX_HANDLE, uint8_t*)" or of a lambda inside it.
+struct NameSpan {
+    const char* begin;
+    int length;
+};
+NameSpan functionName(const char* signature);
+// While one lives, refusals on its thread also name the export it was made
+// for, so that a refusal in a shared request function says whose it is.
+class RefusalContext {
+public:
+    explicit RefusalContext(std::source_location where);
+    ~RefusalContext();
+    RefusalContext(const RefusalContext&) = delete;
+    RefusalContext& operator=(const RefusalContext&) = delete;
+
+private:
+    const char* previous_;
+};
 
 namespace platform {
 // Writes one line to the operating system's debugger output (Windows:

@@ -1,6 +1,9 @@
 // The remote LCD exports: session open and close, changed regions and their
 // pixels, touch, key and encoder input.
+#include <source_location>
+
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 #include "display/display_packets.h"
 #include "display/display_state.h"
@@ -13,7 +16,8 @@ namespace {
 uint8_t low8(uint32_t v) { return static_cast<uint8_t>(v); }
 
 int32_t getChunk(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex, uint32_t position, uint32_t* next,
-                 TVX_LcdRawChunk* raw, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555) {
+                 TVX_LcdRawChunk* raw, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         ChunkSink sink;
         sink.next = next;
@@ -22,17 +26,19 @@ int32_t getChunk(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex, uint3
         sink.pixels = pixels;
         sink.convert555 = convert555;
         return fetchLcdChunk(h, low8(lcdNumber), low8(regionIndex), regionIndex, position, sink);
-    });
+    }, where);
 }
 
 int32_t getAll(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555,
-               int32_t every, TVX_LcdProgressCallback onProgress) {
+               int32_t every, TVX_LcdProgressCallback onProgress,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         return fetchAllRegions(h, low8(lcdNumber), screen, pixels, convert555, FetchProgress{every, onProgress, api});
-    });
+    }, where);
 }
 
-int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t key, int32_t state) {
+int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t key, int32_t state,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea a(command, lcdInputField::keyBytes);
         a.args()[lcdInputField::screen] = low8(lcdNumber);
@@ -40,10 +46,11 @@ int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t k
         putU16(a.args() + lcdInputField::key, key);
         a.args()[lcdInputField::keyState] = static_cast<uint8_t>(state);
         return lockedTransact(h, a);
-    });
+    }, where);
 }
 
-int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x, uint16_t y, const uint16_t* extra) {
+int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x, uint16_t y, const uint16_t* extra,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea a(req::lcdMouse, extra ? lcdInputField::mouse2Bytes : lcdInputField::mouseBytes);
         a.args()[lcdInputField::screen] = low8(lcdNumber);
@@ -52,7 +59,7 @@ int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x
         putU16(a.args() + lcdInputField::y, y);
         if (extra) putU16(a.args() + lcdInputField::extra, *extra);
         return lockedTransact(h, a);
-    });
+    }, where);
 }
 
 }  // namespace
@@ -67,7 +74,7 @@ TVX_API int32_t TVX_STDCALL TVX_ELcdSetFeature(TVX_HANDLE api, uint16_t featureA
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ELcdOpen(TVX_HANDLE api, uint32_t lcdNumber, TVX_LcdScreenInfo* info) {
-    if (!info) return rc::badArgument;
+    if (!info) return refuse(rc::badArgument, "info is NULL");
     return withHandle(api, [&](ControllerHandle& h) {
         uint16_t features[kLcdFeatureCount];
         lcdFeatures(h, features);

@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "display/lcd_fetch.h"
 
 #include <cstring>
@@ -29,7 +30,7 @@ int32_t paintFetchedChunk(const PacketArea& a, uint32_t regionSlot, uint32_t pos
     if (s.info.bitsPerPixel != 16) return rc::pixelDepth;
     if (regionSlot >= TVX_LCD_MAX_REGIONS || s.regions.count > TVX_LCD_MAX_REGIONS || s.info.width <= 0 ||
         s.info.height <= 0)
-        return rc::badArgument;
+        return refuse(rc::badArgument, "the screen record's regions or sizes are out of range");
     uint32_t length = 0;
     if (const int32_t r = chunkLength(a, &length); r != rc::ok) return r;
     if (length == 0) return rc::ok;
@@ -44,7 +45,7 @@ int32_t paintFetchedChunk(const PacketArea& a, uint32_t regionSlot, uint32_t pos
 }  // namespace
 
 int32_t checkLcdRegions(ControllerHandle& h, uint8_t screen, TVX_LcdRegionList* regions, TVX_LcdCheckInfo* info) {
-    if (!regions && !info) return rc::badArgument;
+    if (!regions && !info) return refuse(rc::badArgument, "regions and info are both NULL");
     PacketArea a(req::lcdCheck, lcdCheckField::argumentBytes);
     a.args()[0] = screen;
     const int32_t r = lockedTransact(h, a);
@@ -69,7 +70,7 @@ int32_t checkLcdRegions(ControllerHandle& h, uint8_t screen, TVX_LcdRegionList* 
 
 int32_t fetchLcdChunk(ControllerHandle& h, uint8_t screen, uint8_t regionIndex, uint32_t regionSlot,
                       uint32_t position, const ChunkSink& sink) {
-    if (!sink.raw && !sink.pixels) return rc::badArgument;
+    if (!sink.raw && !sink.pixels) return refuse(rc::badArgument, "neither a raw nor a pixel buffer was given");
     PacketArea a(req::lcdData, lcdDataField::argumentBytes);
     a.args()[lcdDataField::screen] = screen;
     a.args()[lcdDataField::region] = regionIndex;
@@ -85,16 +86,16 @@ int32_t fetchLcdChunk(ControllerHandle& h, uint8_t screen, uint8_t regionIndex, 
         std::memcpy(sink.raw->data, a.data() + chunkField::encoded, length);
     }
     if (!sink.pixels) return rc::ok;
-    if (!sink.screen) return rc::badArgument;
+    if (!sink.screen) return refuse(rc::badArgument, "sink.screen is NULL");
     return paintFetchedChunk(a, regionSlot, position, sink);
 }
 
 int32_t fetchAllRegions(ControllerHandle& h, uint8_t screen, const TVX_LcdScreen* target, uint16_t* pixels,
                         bool convert555, const FetchProgress& progress) {
-    if (!target) return rc::badArgument;
+    if (!target) return refuse(rc::badArgument, "target is NULL");
     const int32_t count = target->regions.count;
     if (count <= 0) return rc::ok;
-    if (count > TVX_LCD_MAX_REGIONS) return rc::badArgument;
+    if (count > TVX_LCD_MAX_REGIONS) return refuse(rc::badArgument, "more regions than TVX_LCD_MAX_REGIONS");
     // A region never needs more chunks than the buffer has pixels: a
     // controller that keeps answering with further positions is refused.
     const uint64_t chunkLimit =
@@ -128,7 +129,7 @@ int32_t fetchAllRegions(ControllerHandle& h, uint8_t screen, const TVX_LcdScreen
 
 int32_t checkAndFetchAll(ControllerHandle& h, uint8_t screen, TVX_LcdScreen* target, uint16_t* pixels,
                          bool convert555) {
-    if (!target) return rc::badArgument;
+    if (!target) return refuse(rc::badArgument, "target is NULL");
     TVX_LcdRegionList changed{};
     const int32_t r = checkLcdRegions(h, screen, &changed, nullptr);
     if (r != rc::ok) return r;

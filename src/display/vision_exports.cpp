@@ -1,6 +1,9 @@
 // Camera images of the controller's vision module: description and whole
 // image fetch into the caller's buffer.
+#include <source_location>
+
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 #include "display/display_packets.h"
 #include "display/pixel_runs.h"
@@ -53,7 +56,8 @@ int32_t fetchImageChunk(ControllerHandle& h, uint16_t image, const ImageSize& si
 }
 
 int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* heightOut, int32_t* bitsOut,
-                   uint16_t* pixels, int32_t bufferSize, bool convert555) {
+                   uint16_t* pixels, int32_t bufferSize, bool convert555,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         ImageSize size;
         int32_t r = describeImage(h, image, &size);
@@ -65,7 +69,7 @@ int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* h
         if (size.bits != 16) return rc::pixelDepth;
         if (static_cast<int64_t>(size.width) * size.height * 2 > static_cast<int64_t>(bufferSize))
             return rc::bufferTooSmall;
-        if (!pixels) return rc::badArgument;
+        if (!pixels) return refuse(rc::badArgument, "pixels is NULL");
         // Each chunk must move the position on; an image never needs more
         // chunks than it has pixels.
         const uint64_t chunkLimit = static_cast<uint64_t>(size.width) * size.height + 1;
@@ -78,7 +82,7 @@ int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* h
             if (next <= position) return rc::ok;
             position = next;
         }
-    });
+    }, where);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ void formatFileVersion(uint32_t mostSignificant, uint32_t leastSignificant, char
 extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_GetDllVersion(char* out) {
-    if (out == nullptr) return tvx::rc::badArgument;
+    if (out == nullptr) return tvx::refuse(tvx::rc::badArgument, "out is NULL");
     uint32_t most = 0;
     uint32_t least = 0;
     if (!tvx::platform::moduleFileVersion(&most, &least)) return tvx::rc::osError;

@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "link/ethernet_link.h"
 
 #include <atomic>
@@ -6,8 +7,8 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/request_codes.h"
-#include "link/locked_transact.h"
 #include "link/handle.h"
+#include "link/locked_transact.h"
 
 namespace tvx {
 namespace {
@@ -137,11 +138,12 @@ const LinkDriver& ethernetDriver() { return kEthernetDriver; }
 
 int32_t parseEthernetAddress(const char* address, char* ipOut, size_t ipCapacity, uint16_t* portOut) {
     const size_t total = strnlen(address, kMaxAddressLength + 1);
-    if (total > kMaxAddressLength) return rc::badArgument;
+    if (total > kMaxAddressLength) return refuse(rc::badArgument, "address is longer than its limit");
     const char* colon = std::strchr(address, ':');
     const size_t ipLength = colon ? static_cast<size_t>(colon - address) : total;
-    if (colon && std::strlen(colon + 1) > kMaxPortTextLength) return rc::badArgument;
-    if (ipLength >= ipCapacity) return rc::badArgument;
+    if (colon && std::strlen(colon + 1) > kMaxPortTextLength)
+        return refuse(rc::badArgument, "the port after ':' is too long");
+    if (ipLength >= ipCapacity) return refuse(rc::badArgument, "the IPv4 part of the address is too long");
     std::memcpy(ipOut, address, ipLength);
     ipOut[ipLength] = 0;
     *portOut = (colon && colon[1] != 0) ? portFromText(colon + 1) : kControllerPort;

@@ -1,4 +1,5 @@
 // Open, close and the handle's accessors.
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "link/handle.h"
 #include "link/handle_table.h"
@@ -42,7 +43,7 @@ TVX_API int32_t TVX_STDCALL TVX_SetTimeOut(TVX_HANDLE handle, uint32_t ms) {
 TVX_API int32_t TVX_STDCALL TVX_GetTimeOut(TVX_HANDLE handle, uint32_t* ms) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return rc::invalidHandle;
-    if (!ms) return rc::badArgument;
+    if (!ms) return refuse(rc::badArgument, "ms is NULL");
     *ms = static_cast<uint32_t>(h->timeoutMs.load(std::memory_order_relaxed));
     return rc::ok;
 }

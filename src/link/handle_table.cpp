@@ -4,6 +4,8 @@
 #include <mutex>
 #include <new>
 
+#include "base/debug_output.h"
+#include "base/result_codes.h"
 #include "link/link_driver.h"
 #include "platform/clock.h"
 
@@ -166,9 +168,11 @@ ControllerHandle* fromApi(TVX_HANDLE api) {
     return h && h->generation == generation ? h : nullptr;
 }
 
-ControllerHandle* validHandle(TVX_HANDLE api) {
+ControllerHandle* validHandle(TVX_HANDLE api, std::source_location where) {
     ControllerHandle* h = fromApi(api);
-    return h && h->isOpen() ? h : nullptr;
+    if (h && h->isOpen()) return h;
+    refuse(rc::invalidHandle, api ? "the handle is closed or not one of this library's" : "the handle is NULL", where);
+    return nullptr;
 }
 
 void setSlotGenerationForTests(int slot, uintptr_t generation) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <source_location>
 
 #include "link/handle.h"
 
@@ -21,8 +22,9 @@ void releaseHandle(ControllerHandle* h);
 // True while `p` is one of the table's records, open or not.
 bool inHandleTable(const void* p);
 // The validity test of every export: resolves the caller's token to its
-// open record, or null. Constant time: one slot is looked at.
-ControllerHandle* validHandle(TVX_HANDLE h);
+// open record, or null. Constant time: one slot is looked at. A refusal is
+// named in the debug output as the refusal of the function at `where`.
+ControllerHandle* validHandle(TVX_HANDLE h, std::source_location where = std::source_location::current());
 
 // Tokens: the slot number in the low bits, the slot's generation above.
 // Each placement of a record in a slot takes the slot's next generation;

@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "link/open_close.h"
 
 #include <cstring>
@@ -87,9 +88,9 @@ bool answersTransferState(ControllerHandle& h) {
 int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
     // A library whose load was refused opens nothing.
     if (const int32_t load = loadResult(); load != rc::ok) return load;
-    if (!options.address || !out) return rc::badArgument;
+    if (!options.address || !out) return refuse(rc::badArgument, "options.address or out is NULL");
     const LinkDriver* driver = options.driver ? options.driver : driverForKind(options.kind);
-    if (!driver) return rc::badArgument;
+    if (!driver) return refuse(rc::badArgument, "driver is NULL");
 
     ControllerHandle* h = allocateHandle();
     if (!h) return rc::noHandle;

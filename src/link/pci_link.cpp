@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "link/pci_link.h"
 
 #include <algorithm>
@@ -77,7 +78,7 @@ int32_t preparePci(ControllerHandle& h, const char* address) {
     h.channel.baseWaitMs = kDefaultTimeoutMs;
     // Texts the resolution refuses anyway are refused before asking the driver.
     if (strnlen(address, kMaxAddressLength + 1) > kMaxAddressLength || !startsWithNoCase(address, "PCI"))
-        return rc::badArgument;
+        return refuse(rc::badArgument, "address is not \"PCI<n>\" or \"PCIE<n>\"");
     const int pci = platform::countCardInterfaces(platform::CardClass::pci, pci::kMaxCardsPerClass);
     const int pcie = platform::countCardInterfaces(platform::CardClass::pcie, pci::kMaxCardsPerClass);
     CardChoice card;
@@ -97,7 +98,7 @@ void closeDevice(PciLink& link) {
 
 int32_t connectPci(ControllerHandle& h) {
     PciLink* link = linkOf(h);
-    if (!link) return rc::badArgument;
+    if (!link) return refuse(rc::badArgument, "link is NULL");
     if (h.running.load()) stopReceiver(h, *link);
     if (h.threadsOutstanding.load()) return rc::osError;
     closeDevice(*link);
@@ -238,7 +239,8 @@ const LinkDriver kPciDriver = {TVX_LINK_PCI, Framing::rtu, preparePci, connectPc
 const LinkDriver& pciDriver() { return kPciDriver; }
 
 int32_t resolveCardAddress(const char* address, int pciCount, int pcieCount, CardChoice* out) {
-    if (!address || strnlen(address, kMaxAddressLength + 1) > kMaxAddressLength) return rc::badArgument;
+    if (!address || strnlen(address, kMaxAddressLength + 1) > kMaxAddressLength)
+        return refuse(rc::badArgument, "address is NULL or longer than its limit");
     char prefix[5] = {};
     for (size_t i = 0; i < 4 && address[i]; ++i)
         prefix[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
@@ -251,7 +253,7 @@ int32_t resolveCardAddress(const char* address, int pciCount, int pcieCount, Car
         c.cardIndex = pciCount + c.classIndex;
     } else {
         prefix[3] = 0;
-        if (std::strcmp(prefix, "PCI") != 0) return rc::badArgument;
+        if (std::strcmp(prefix, "PCI") != 0) return refuse(rc::badArgument, "address is not \"PCI<n>\" or \"PCIE<n>\"");
         const int64_t n = cardNumber(address + 3);
         if (n < 1 || n > int64_t{pciCount} + pcieCount) return rc::pciNoCard;
         c.cardIndex = static_cast<int32_t>(n - 1);

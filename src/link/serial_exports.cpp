@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "channel/request_codes.h"
 #include "link/handle.h"
@@ -38,7 +39,7 @@ TVX_API int32_t TVX_STDCALL TVX_PeakCom(uint32_t port, uint32_t timeoutMs, TVX_H
 
 TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenCom(uint32_t first, uint32_t last, uint32_t* found, uint32_t,
                                                  TVX_HANDLE* out) {
-    if (!out) return rc::badArgument;
+    if (!out) return refuse(rc::badArgument, "out is NULL");
     // Ports above the last one never open: stopping there keeps a last of
     // 0xFFFFFFFF from looping for ever.
     if (last > platform::kLastSerialPort) last = platform::kLastSerialPort;
@@ -71,7 +72,7 @@ TVX_API int32_t TVX_STDCALL TVX_SetComCurID(TVX_HANDLE handle, uint8_t station) 
 TVX_API int32_t TVX_STDCALL TVX_TempModBaud(TVX_HANDLE handle, uint32_t baud) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return rc::invalidHandle;
-    if (h->channel.linkKind != TVX_LINK_SERIAL) return rc::badArgument;
+    if (h->channel.linkKind != TVX_LINK_SERIAL) return refuse(rc::badArgument, "the handle is not a serial link");
     PacketArea area(req::serialBaud, 4);
     putU32(area.args(), baud);
     const int32_t r = lockedTransact(*h, area);

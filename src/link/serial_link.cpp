@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "link/serial_link.h"
 
 #include <atomic>
@@ -45,7 +46,7 @@ void dropPort(ControllerHandle& h) {
 }
 
 int32_t prepareSerial(ControllerHandle& h, const char* address) {
-    if (!parseComAddress(address, &h.comPort)) return rc::badArgument;
+    if (!parseComAddress(address, &h.comPort)) return refuse(rc::badArgument, "address is not \"COM<n>\"");
     h.channel.attempts = 2;
     h.channel.baseWaitMs = kDefaultTimeoutMs;
     return rc::ok;

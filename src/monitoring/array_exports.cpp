@@ -4,6 +4,7 @@
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 
 namespace tvx {
@@ -54,12 +55,12 @@ extern "C" {
 TVX_API int32_t TVX_STDCALL TVX_ArrayWritef(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
                                             uint32_t count, const float* values) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!values || !arrayName) return rc::badArgument;
-        if (count > valuesPerRequest(h)) return rc::overLimit;
+        if (!values || !arrayName) return refuse(rc::badArgument, "values or arrayName is NULL");
+        if (count > valuesPerRequest(h)) return refuse(rc::overLimit, "count exceeds the values one request carries");
         const size_t valueBytes = size_t{count} * 4;
         const int64_t nameLength =
             nameFitting(arrayName, packet::headerLength + array_request::fixedBytes + valueBytes);
-        if (nameLength < 0) return rc::badArgument;
+        if (nameLength < 0) return refuse(rc::badArgument, "arrayName does not fit the request");
         PacketArea a(req::arrayWrite, static_cast<uint32_t>(array_request::fixedBytes + valueBytes + nameLength + 1));
         putU32(a.args() + array_request::start, startIndex);
         putU32(a.args() + array_request::count, count);
@@ -73,10 +74,10 @@ TVX_API int32_t TVX_STDCALL TVX_ArrayWritef(TVX_HANDLE handle, const char* array
 TVX_API int32_t TVX_STDCALL TVX_ArrayReadf(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
                                            uint32_t count, float* values) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!values || !arrayName) return rc::badArgument;
-        if (count > valuesPerRequest(h)) return rc::overLimit;
+        if (!values || !arrayName) return refuse(rc::badArgument, "values or arrayName is NULL");
+        if (count > valuesPerRequest(h)) return refuse(rc::overLimit, "count exceeds the values one request carries");
         const int64_t nameLength = nameFitting(arrayName, packet::headerLength + array_request::fixedBytes);
-        if (nameLength < 0) return rc::badArgument;
+        if (nameLength < 0) return refuse(rc::badArgument, "arrayName does not fit the request");
         PacketArea a(req::arrayRead, static_cast<uint32_t>(array_request::fixedBytes + nameLength + 1));
         putU32(a.args() + array_request::start, startIndex);
         putU32(a.args() + array_request::count, count);
@@ -96,10 +97,13 @@ TVX_API int32_t TVX_STDCALL TVX_MultiLineN(TVX_HANDLE handle, int32_t mode, int3
                                            uint32_t axisCount, const int32_t* axisList, const float* values,
                                            int32_t* remaining) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!values || (axisCount > 0 && !axisList)) return rc::badArgument;
-        if (lineCount > kMaxLineField || axisCount > kMaxLineField) return rc::badArgument;
+        if (!values || (axisCount > 0 && !axisList))
+            return refuse(rc::badArgument, "values is NULL, or axisList is NULL with axes");
+        if (lineCount > kMaxLineField || axisCount > kMaxLineField)
+            return refuse(rc::badArgument, "lineCount or axisCount above its field");
         const uint64_t valueCount = uint64_t{lineCount} * axisCount;
-        if (valueCount > valuesPerRequest(h)) return rc::overLimit;
+        if (valueCount > valuesPerRequest(h))
+            return refuse(rc::overLimit, "lineCount x axisCount exceeds the values one request carries");
         // The axis bytes fill whole 32-bit words, at least one.
         const size_t axisArea = axisCount == 0 ? 4 : 4 * ((axisCount - 1) / 4 + 1);
         const size_t valueBytes = static_cast<size_t>(valueCount) * 4;

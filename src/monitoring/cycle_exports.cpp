@@ -5,9 +5,10 @@
 #include "api/requests.h"
 #include "base/ascii.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
+#include "channel/request_codes.h"
 #include "monitoring/cycle_buffer.h"
 #include "monitoring/cycle_layout.h"
-#include "channel/request_codes.h"
 
 namespace tvx {
 namespace {
@@ -90,7 +91,7 @@ int32_t enable(ControllerHandle& h, int32_t number, uint32_t cycleValue, const c
         std::memset(b->data, 0, sizeof b->data);
     }
     const size_t length = strnlen(text, kMaxItemText + 1);
-    if (length > kMaxItemText) return rc::overLimit;
+    if (length > kMaxItemText) return refuse(rc::overLimit, "itemText is longer than 2025 characters");
 
     ItemText items[kCycleItems];
     uint32_t count = 0;
@@ -153,10 +154,11 @@ int32_t readFrom(CycleUploadBuffer& b, int32_t number, const char* name, int32_t
 
 int32_t readValue(ControllerHandle& h, int32_t number, const char* name, int32_t index, CycleValue* value) {
     CycleUploads* uploads = existingCycleUploads(h);
-    if (!uploads) return rc::badArgument;
+    if (!uploads) return refuse(rc::badArgument, "uploads is NULL");
     if (number != kEveryBuffer) {
         CycleUploadBuffer* b = findActive(*uploads, number);
-        return b ? readFrom(*b, number, name, index, value) : rc::badArgument;
+        return b ? readFrom(*b, number, name, index, value)
+                 : refuse(rc::badArgument, "no active cycle buffer has that number");
     }
     int32_t r = rc::badArgument;  // no buffer active
     for (CycleUploadBuffer& b : uploads->buffers) {
@@ -164,7 +166,7 @@ int32_t readValue(ControllerHandle& h, int32_t number, const char* name, int32_t
         r = readFrom(b, number, name, index, value);
         if (r == rc::ok) return r;
     }
-    return r;
+    return r == rc::badArgument ? refuse(r, "no active cycle buffer holds the item") : r;
 }
 
 }  // namespace
@@ -177,7 +179,7 @@ extern "C" {
 TVX_API int32_t TVX_STDCALL TVX_CycleUpEnable(TVX_HANDLE handle, int32_t bufferNumber, uint32_t cycleValue,
                                               const char* itemText) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!itemText) return rc::badArgument;
+        if (!itemText) return refuse(rc::badArgument, "itemText is NULL");
         return enable(h, bufferNumber, cycleValue, itemText);
     });
 }
@@ -190,8 +192,9 @@ TVX_API int32_t TVX_STDCALL TVX_CycleUpForceOnce(TVX_HANDLE handle, int32_t buff
     return withHandle(handle, [&](ControllerHandle& h) {
         CycleUploads* uploads = existingCycleUploads(h);
         if (bufferNumber != kEveryBuffer)
-            return uploads && findActive(*uploads, bufferNumber) ? forceOnce(h, *uploads, bufferNumber)
-                                                                 : rc::badArgument;
+            return uploads && findActive(*uploads, bufferNumber)
+                       ? forceOnce(h, *uploads, bufferNumber)
+                       : refuse(rc::badArgument, "no active cycle buffer has that number");
         int32_t first = rc::ok;
         if (!uploads) return first;
         for (CycleUploadBuffer& b : uploads->buffers) {
@@ -214,7 +217,7 @@ TVX_API uint32_t TVX_STDCALL TVX_CycleUpGetRecvTimes(TVX_HANDLE handle, int32_t 
 TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuff(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
                                                 uint32_t index, double* valueOut) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!itemName || !valueOut) return rc::badArgument;
+        if (!itemName || !valueOut) return refuse(rc::badArgument, "itemName or valueOut is NULL");
         CycleValue v;
         const int32_t r = readValue(h, bufferNumber, itemName, static_cast<int32_t>(index), &v);
         if (r == rc::ok) *valueOut = v.asDouble;
@@ -225,7 +228,7 @@ TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuff(TVX_HANDLE handle, int32_t buffe
 TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuffInt(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
                                                    uint32_t index, int32_t* valueOut) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!itemName || !valueOut) return rc::badArgument;
+        if (!itemName || !valueOut) return refuse(rc::badArgument, "itemName or valueOut is NULL");
         CycleValue v;
         const int32_t r = readValue(h, bufferNumber, itemName, static_cast<int32_t>(index), &v);
         if (r == rc::ok) *valueOut = v.asInt;

@@ -4,6 +4,7 @@
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 
 namespace tvx {
@@ -63,10 +64,10 @@ inline constexpr uint64_t kMessagePiece = 2048;
 // with its 0 byte. A request beyond the largest packet is refused.
 int32_t breakRequest(ControllerHandle& h, uint16_t command, const char* fileName, size_t nameOffset,
                      uint32_t line, const uint8_t* option) {
-    if (!fileName) return rc::badArgument;
+    if (!fileName) return refuse(rc::badArgument, "fileName is NULL");
     const size_t room = packet::largestPacket - packet::headerLength - nameOffset - 1;
     const size_t n = strnlen(fileName, room + 1);
-    if (n > room) return rc::badArgument;
+    if (n > room) return refuse(rc::badArgument, "fileName is longer than its field");
     PacketArea a(command, static_cast<uint32_t>(nameOffset + n + 1));
     putU32(a.args() + break_request::line, line);
     if (option) a.args()[break_request::option] = *option;
@@ -152,9 +153,9 @@ TVX_API int32_t TVX_STDCALL TVX_CancelOnline(TVX_HANDLE handle) {
 TVX_API int32_t TVX_STDCALL TVX_GetStringType(TVX_HANDLE handle, const char* name, uint32_t selector,
                                               uint16_t* typeOut, int32_t* secondOut, uint8_t* thirdOut) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!name || !typeOut) return rc::badArgument;
+        if (!name || !typeOut) return refuse(rc::badArgument, "name or typeOut is NULL");
         const size_t n = strnlen(name, kTypeNameLimit + 1);
-        if (n > kTypeNameLimit) return rc::badArgument;
+        if (n > kTypeNameLimit) return refuse(rc::badArgument, "name is longer than its field");
         PacketArea a(req::stringType, static_cast<uint32_t>(type_request::name + n + 1));
         putU16(a.args() + type_request::selector, static_cast<uint16_t>(selector));
         std::memcpy(a.args() + type_request::name, name, n);
@@ -172,7 +173,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetStringType(TVX_HANDLE handle, const char* nam
 TVX_API int32_t TVX_STDCALL TVX_ReadMessage(TVX_HANDLE handle, char* buffer, uint32_t bufferSize,
                                             uint32_t* received) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!buffer || !received) return rc::badArgument;
+        if (!buffer || !received) return refuse(rc::badArgument, "buffer or received is NULL");
         uint32_t total = 0;
         for (;;) {
             PacketArea a(req::readMessage, 0);

@@ -2,9 +2,11 @@
 // (Lock/UnLock texts) and the host-side lock of a handle.
 #include <cstdio>
 #include <cstring>
+#include <source_location>
 
 #include "api/requests.h"
 #include "api/text_commands.h"
+#include "base/debug_output.h"
 #include "channel/request_codes.h"
 #include "monitoring/variable_text.h"
 
@@ -38,19 +40,22 @@ int32_t queryNumber(ControllerHandle& h, const char* query, size_t length, float
 template <class... Args>
 int32_t formatQuery(char (&area)[kQueryArea], size_t* length, const char* format, Args... args) {
     const int n = std::snprintf(area, sizeof area, format, args...);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof area) return rc::badArgument;
+    if (n < 0 || static_cast<size_t>(n) >= sizeof area)
+        return refuse(rc::badArgument, "the formatted text does not fit its area");
     *length = static_cast<size_t>(n);
     return rc::ok;
 }
 
-int32_t sendLockText(TVX_HANDLE api, const char* format, const char* password) {
+int32_t sendLockText(TVX_HANDLE api, const char* format, const char* password,
+            std::source_location where = std::source_location::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!password || strnlen(password, kPasswordLimit + 1) > kPasswordLimit) return rc::badArgument;
-        if (checkEmbeddedText(password) != rc::ok) return rc::badArgument;
+        if (!password || strnlen(password, kPasswordLimit + 1) > kPasswordLimit)
+            return refuse(rc::badArgument, "password is NULL or longer than 15 characters");
+        if (checkEmbeddedText(password) != rc::ok) return refuse(rc::badArgument, "password holds a control character");
         char text[kLockTextArea];
         std::snprintf(text, sizeof text, format, password);
         return TVX_ExecuteNoAck(api, text, static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed)));
-    });
+    }, where);
 }
 
 }  // namespace
@@ -62,10 +67,12 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_GlobalVarGet(TVX_HANDLE handle, const char* varName, float* value) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!value || checkEmbeddedText(varName) != rc::ok) return rc::badArgument;
+        if (!value || checkEmbeddedText(varName) != rc::ok)
+            return refuse(rc::badArgument, "value is NULL, or varName is NULL or holds a control character");
         char query[kQueryArea];
         size_t length = 0;
-        if (formatQuery(query, &length, "?%s\n", varName) != rc::ok) return rc::badArgument;
+        if (formatQuery(query, &length, "?%s\n", varName) != rc::ok)
+            return refuse(rc::badArgument, "varName does not fit the query");
         return queryNumber(h, query, length, value);
     });
 }
@@ -73,11 +80,12 @@ TVX_API int32_t TVX_STDCALL TVX_GlobalVarGet(TVX_HANDLE handle, const char* varN
 TVX_API int32_t TVX_STDCALL TVX_GlobalArrayGet(TVX_HANDLE handle, const char* arrayName, int32_t index,
                                                float* value) {
     return withHandle(handle, [&](ControllerHandle& h) {
-        if (!value || checkEmbeddedText(arrayName) != rc::ok) return rc::badArgument;
+        if (!value || checkEmbeddedText(arrayName) != rc::ok)
+            return refuse(rc::badArgument, "value is NULL, or arrayName is NULL or holds a control character");
         char query[kQueryArea];
         size_t length = 0;
         if (formatQuery(query, &length, "?%s(%d)\n", arrayName, static_cast<int>(index)) != rc::ok)
-            return rc::badArgument;
+            return refuse(rc::badArgument, "arrayName does not fit the query");
         return queryNumber(h, query, length, value);
     });
 }

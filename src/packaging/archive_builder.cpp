@@ -1,13 +1,14 @@
+#include "base/debug_output.h"
 #include "packaging/archive_builder.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "base/archive_cipher.h"
 #include "base/ascii.h"
+#include "base/byte_transforms.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "base/archive_cipher.h"
-#include "base/byte_transforms.h"
 #include "packaging/library_file.h"
 #include "packaging/member_content.h"
 #include "packaging/path_text.h"
@@ -35,7 +36,8 @@ int32_t fileLength(const char* path, uint64_t* length) {
 // The member's path, with the checks both passes rely on.
 int32_t memberPath(const char* directory, const uint8_t* entry, char path[kMaxPath]) {
     const char* name = reinterpret_cast<const char*>(entry);
-    if (strnlen(name, kEntryNameField) == kEntryNameField) return rc::nameTooLong;
+    if (strnlen(name, kEntryNameField) == kEntryNameField)
+        return refuse(rc::nameTooLong, "an entry name fills its field");
     return joinPath(directory, name, path);
 }
 
@@ -56,7 +58,7 @@ int32_t writePassword(const char* password, uint8_t* header) {
 
 int32_t buildArchive(const ArchiveSource& source, ArchiveForm form, ByteBuffer* archive) {
     uint8_t* record = source.record;
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     if (!hasProjectMagic(record)) return rc::fileError;
     if (!archiveCipherReady()) return rc::cipherKey;
     const bool enciphered = form == ArchiveForm::enciphered;

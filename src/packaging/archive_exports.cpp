@@ -3,16 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/result_codes.h"
 #include "api/requests.h"
-#include "packaging/archive_builder.h"
 #include "base/archive_cipher.h"
 #include "base/byte_transforms.h"
-#include "packaging/project_file.h"
+#include "base/debug_output.h"
+#include "base/result_codes.h"
 #include "base/whole_file.h"
+#include "channel/request_codes.h"
+#include "packaging/archive_builder.h"
+#include "packaging/project_file.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
-#include "channel/request_codes.h"
 
 using namespace tvx;
 
@@ -20,7 +21,7 @@ namespace {
 
 
 int32_t writeArchive(const char* path, const ByteBuffer& archive) {
-    if (path == nullptr) return rc::badArgument;
+    if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) return rc::fileError;  // the output cannot be created
     const bool whole = std::fwrite(archive.data(), 1, archive.size(), f) == archive.size();
@@ -151,7 +152,7 @@ TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE api, const char* a
 
 TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE api, const void* archive, uint32_t length) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (archive == nullptr) return rc::badArgument;
+        if (archive == nullptr) return refuse(rc::badArgument, "archive is NULL");
         if (!archiveCipherReady()) return rc::cipherKey;
         const uint8_t* bytes = static_cast<const uint8_t*>(archive);
         // Under one block it cannot be enciphered: it goes as it is (and an

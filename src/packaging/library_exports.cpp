@@ -1,6 +1,7 @@
 // The library-file exports: make a library, ask its kind, list its globals.
 #include <cstdio>
 
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "packaging/library_file.h"
 #include "tavrix.h"
@@ -22,7 +23,8 @@ int32_t writeImage(const char* path, const ByteBuffer& image) {
 extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_MakeNlib(const char* sourcePath, const char* libraryPath) {
-    if (sourcePath == nullptr || libraryPath == nullptr) return rc::badArgument;
+    if (sourcePath == nullptr || libraryPath == nullptr)
+        return refuse(rc::badArgument, "sourcePath or libraryPath is NULL");
     // The whole image is built before the file is created: a failure leaves
     // no partial library behind.
     ByteBuffer image;
@@ -32,7 +34,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeNlib(const char* sourcePath, const char* lib
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t* typeOut) {
-    if (typeOut == nullptr) return rc::badArgument;
+    if (typeOut == nullptr) return refuse(rc::badArgument, "typeOut is NULL");
     uint8_t type = 0;
     const int32_t r = libraryFileType(libraryPath, &type);
     if (r == rc::ok) *typeOut = type;
@@ -40,7 +42,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetNlibGlobalDefine(const char* libraryPath, char* textOut, uint32_t textSize) {
-    if (textOut == nullptr) return rc::badArgument;
+    if (textOut == nullptr) return refuse(rc::badArgument, "textOut is NULL");
     ByteBuffer plain;
     uint8_t type = 0;
     const int32_t r = readLibraryFile(libraryPath, &plain, &type);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 
 namespace tvx {
@@ -42,7 +43,8 @@ int32_t joinPath(const char* directory, const char* name, char out[kMaxPath]) {
     const size_t d = std::strlen(dir);
     const size_t n = std::strlen(name);
     const bool addSeparator = d > 0 && !isSeparator(dir[d - 1]);
-    if (d + (addSeparator ? 1 : 0) + n + 1 > kMaxPath) return rc::nameTooLong;
+    if (d + (addSeparator ? 1 : 0) + n + 1 > kMaxPath)
+        return refuse(rc::nameTooLong, "the path is longer than 259 characters");
     std::memcpy(out, dir, d);
     size_t at = d;
     if (addSeparator) out[at++] = kSeparator;

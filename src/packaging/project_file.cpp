@@ -1,18 +1,19 @@
+#include "base/debug_output.h"
 #include "packaging/project_file.h"
 
 #include <cstring>
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
-#include "packaging/project_record.h"
 #include "base/whole_file.h"
+#include "packaging/project_record.h"
 
 namespace tvx {
 
 int32_t readProjectFile(const char* path, ProjectFile* out) {
-    if (path == nullptr) return rc::badArgument;
+    if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     const size_t directory = directoryLength(path);
-    if (directory >= kMaxPath) return rc::nameTooLong;
+    if (directory >= kMaxPath) return refuse(rc::nameTooLong, "the directory is longer than 259 characters");
     ByteBuffer file;
     const int32_t r = readWholeFile(path, &file);
     if (r != rc::ok) return r;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "packaging/path_text.h"
 #include "packaging/profile_file.h"
@@ -16,7 +17,7 @@ namespace {
 // bytes (when given); 20013 when it would not fit.
 int32_t copyDirectory(const char* path, char* directoryOut) {
     const size_t n = directoryLength(path);
-    if (n >= kMaxPath) return rc::nameTooLong;
+    if (n >= kMaxPath) return refuse(rc::nameTooLong, "the directory is longer than 259 characters");
     if (directoryOut == nullptr) return rc::ok;
     std::memcpy(directoryOut, path, n);
     directoryOut[n] = 0;
@@ -25,11 +26,12 @@ int32_t copyDirectory(const char* path, char* directoryOut) {
 
 // Checks shared by both builders: directory, name length, extension.
 int32_t checkSourcePath(const char* path, char* directoryOut) {
-    if (path == nullptr) return rc::badArgument;
+    if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     const int32_t r = copyDirectory(path, directoryOut);
     if (r != rc::ok) return r;
-    if (*path == 0) return rc::badArgument;
-    if (std::strlen(fileNameOf(path)) >= kEntryNameField) return rc::nameTooLong;
+    if (*path == 0) return refuse(rc::badArgument, "path is empty");
+    if (std::strlen(fileNameOf(path)) >= kEntryNameField)
+        return refuse(rc::nameTooLong, "the file name has 26 characters or more");
     return rc::ok;
 }
 
@@ -38,7 +40,7 @@ int32_t checkSourcePath(const char* path, char* directoryOut) {
 extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryOut, const char* filePath) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     const int32_t r = checkSourcePath(filePath, directoryOut);
     if (r != rc::ok) return r;
     const bool basic = endsWithNoCase(filePath, ".bas");
@@ -49,7 +51,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryO
 }
 
 TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* directoryOut, const char* projectPath) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     int32_t r = checkSourcePath(projectPath, directoryOut);
     if (r != rc::ok) return r;
     if (!endsWithNoCase(projectPath, ".npj")) return rc::fileError;
@@ -77,7 +79,8 @@ TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* director
             writeProjectEntry(entry, "", fileType::unknown, autoRun);
             continue;
         }
-        if (std::strlen(text) >= kEntryNameField) return rc::nameTooLong;
+        if (std::strlen(text) >= kEntryNameField)
+            return refuse(rc::nameTooLong, "an entry name has 26 characters or more");
         char path[kMaxPath];
         r = joinPath(directory, text, path);
         if (r != rc::ok) return r;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "packaging/member_content.h"
 #include "packaging/path_text.h"
@@ -14,13 +15,14 @@ using namespace tvx;
 namespace {
 
 int32_t fillRecord(const char* directory, uint8_t* record) {
-    if (record == nullptr) return rc::badArgument;
+    if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     if (!hasProjectMagic(record)) return rc::fileError;
     const uint16_t count = getU16(record + projectField::count);
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t* entry = projectEntry(record, i);
         const char* name = reinterpret_cast<const char*>(entry);
-        if (strnlen(name, kEntryNameField) == kEntryNameField) return rc::nameTooLong;
+        if (strnlen(name, kEntryNameField) == kEntryNameField)
+            return refuse(rc::nameTooLong, "an entry name fills its field");
         char path[kMaxPath];
         int32_t r = joinPath(directory, name, path);
         if (r != rc::ok) return r;
@@ -45,7 +47,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeRealNpj(const char* projectPath, uint8_t* bu
     if (r != rc::ok) return r;
     r = fillRecord(project.directory, project.record.data());
     if (r != rc::ok) return r;
-    if (buffer == nullptr) return rc::badArgument;
+    if (buffer == nullptr) return refuse(rc::badArgument, "buffer is NULL");
     if (bufferSize < project.record.size()) return rc::bufferTooSmall;
     std::memcpy(buffer, project.record.data(), project.record.size());
     return rc::ok;

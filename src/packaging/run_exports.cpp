@@ -1,12 +1,13 @@
 // Run, pause, resume and stop requests, the current project's upload, and
 // the archive uploads this library does not offer.
 #include <cstring>
+#include <source_location>
 
-#include "base/result_codes.h"
 #include "api/requests.h"
+#include "base/result_codes.h"
+#include "channel/request_codes.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
-#include "channel/request_codes.h"
 
 using namespace tvx;
 
@@ -14,8 +15,9 @@ namespace {
 
 namespace runCode = req;
 
-int32_t simple(TVX_HANDLE api, uint16_t command) {
-    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, command); });
+int32_t simple(TVX_HANDLE api, uint16_t command,
+            std::source_location where = std::source_location::current()) {
+    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, command); }, where);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "packaging/source_hashes.h"
 
 #include "base/result_codes.h"
@@ -86,7 +87,8 @@ size_t compactBasicText(uint8_t* text, size_t length) {
 extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_CalStringHash(const uint8_t* data, uint32_t length, int32_t* hashOut) {
-    if (hashOut == nullptr || (data == nullptr && length > 0)) return tvx::rc::badArgument;
+    if (hashOut == nullptr || (data == nullptr && length > 0))
+        return tvx::refuse(tvx::rc::badArgument, "hashOut is NULL, or data is NULL with a length");
     *hashOut = static_cast<int32_t>(tvx::stringHash(data, length));
     return tvx::rc::ok;
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "base/whole_file.h"
 #include "transfer/block_transfer.h"
 #include "transfer/transfer_packets.h"
@@ -109,8 +110,9 @@ int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& 
 
 int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, const void* data, uint32_t length,
                        const char* name) {
-    if (!data || length == 0) return rc::badArgument;
-    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
+    if (!data || length == 0) return refuse(rc::badArgument, "data is NULL or length is 0");
+    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName)
+        return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     ProgressReset progress(h);
     BlockPlan plan;
     const int32_t r = sendStart(h, code, attribute, length, name, plan);
@@ -119,7 +121,7 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
 }
 
 int32_t downloadFile(ControllerHandle& h, uint16_t code, const char* localPath, const char* name) {
-    if (!localPath) return rc::badArgument;
+    if (!localPath) return refuse(rc::badArgument, "localPath is NULL");
     ByteBuffer file;
     const int32_t r = readWholeFile(localPath, &file);
     if (r != rc::ok) return r;

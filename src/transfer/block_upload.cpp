@@ -4,6 +4,7 @@
 
 #include "api/requests.h"
 #include "base/byte_buffer.h"
+#include "base/debug_output.h"
 #include "transfer/block_transfer.h"
 #include "transfer/transfer_packets.h"
 
@@ -28,8 +29,9 @@ int32_t writeLocalFile(const char* path, const uint8_t* data, size_t n) {
 }  // namespace
 
 int32_t uploadBegin(ControllerHandle& h, uint16_t code, uint32_t* fileLength, const char* name) {
-    if (!fileLength) return rc::badArgument;
-    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName) return rc::nameTooLong;
+    if (!fileLength) return refuse(rc::badArgument, "fileLength is NULL");
+    if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName)
+        return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     const size_t nameLength = name ? std::strlen(name) : 0;
     PacketArea p(code, static_cast<uint32_t>(xfer::uploadName + nameLength + 1));
     if (nameLength) std::memcpy(p.args() + xfer::uploadName, name, nameLength);
@@ -41,7 +43,7 @@ int32_t uploadBegin(ControllerHandle& h, uint16_t code, uint32_t* fileLength, co
 
 int32_t uploadBlocks(ControllerHandle& h, uint16_t code, void* buffer, uint32_t capacity, uint32_t* received,
                      uint32_t expected) {
-    if (!buffer || capacity == 0) return rc::badArgument;
+    if (!buffer || capacity == 0) return refuse(rc::badArgument, "buffer is NULL or capacity is 0");
     ProgressReset progress(h);
     auto* out = static_cast<uint8_t*>(buffer);
     PacketArea p;
@@ -89,7 +91,7 @@ int32_t uploadBlocks(ControllerHandle& h, uint16_t code, void* buffer, uint32_t 
 }
 
 int32_t uploadToFile(ControllerHandle& h, uint16_t code, const char* localPath, const char* name) {
-    if (!localPath) return rc::badArgument;
+    if (!localPath) return refuse(rc::badArgument, "localPath is NULL");
     uint32_t announced = 0;
     int32_t r = uploadBegin(h, code, &announced, name);
     if (r != rc::ok) return r;
@@ -113,7 +115,7 @@ int32_t uploadToFile(ControllerHandle& h, uint16_t code, const char* localPath, 
 
 int32_t uploadToMemory(ControllerHandle& h, uint16_t code, const char* name, void* buffer, uint32_t capacity,
                        uint32_t* received) {
-    if (!buffer || capacity == 0) return rc::badArgument;
+    if (!buffer || capacity == 0) return refuse(rc::badArgument, "buffer is NULL or capacity is 0");
     uint32_t announced = 0;
     int32_t r = uploadBegin(h, code, &announced, name);
     if (r != rc::ok) return r;
@@ -127,7 +129,7 @@ int32_t uploadToMemory(ControllerHandle& h, uint16_t code, const char* name, voi
 }
 
 int32_t findEntry(ControllerHandle& h, uint16_t code, uint16_t mode, char* nameOut, uint32_t* sizeOut) {
-    if (!nameOut) return rc::badArgument;
+    if (!nameOut) return refuse(rc::badArgument, "nameOut is NULL");
     PacketArea p(code, 2);
     putU16(p.args() + xfer::uploadBlock, mode);
     const int32_t r = lockedTransact(h, p);

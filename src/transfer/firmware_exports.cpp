@@ -1,6 +1,7 @@
 // Firmware update: checking and downloading images, and the requests that
 // go with an update (hardware test, boot loader and application).
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "base/whole_file.h"
 #include "channel/request_codes.h"
 #include "transfer/firmware_download.h"
@@ -11,7 +12,7 @@ using namespace tvx;
 namespace {
 
 int32_t readImageFile(const char* path, ByteBuffer& file) {
-    if (!path) return rc::badArgument;
+    if (!path) return refuse(rc::badArgument, "path is NULL");
     return readWholeFile(path, &file);
 }
 

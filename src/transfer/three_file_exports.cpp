@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "transfer/block_transfer.h"
 #include "transfer/three_file_ram.h"
 
@@ -25,15 +26,15 @@ inline constexpr size_t bytes = 4;
 
 // A name sent as a request body, without its 0 byte.
 int32_t nameBody(const char* name, uint32_t limit, uint32_t& n) {
-    if (!name) return rc::badArgument;
+    if (!name) return refuse(rc::badArgument, "name is NULL");
     const size_t length = strnlen(name, limit + 1);
-    if (length > limit) return rc::badArgument;
+    if (length > limit) return refuse(rc::badArgument, "the name is longer than its field");
     n = static_cast<uint32_t>(length);
     return rc::ok;
 }
 
 int32_t checkFile(ControllerHandle& h, const char* name, uint8_t* exists, uint32_t* value) {
-    if (!exists) return rc::badArgument;
+    if (!exists) return refuse(rc::badArgument, "exists is NULL");
     uint32_t n = 0;
     int32_t r = nameBody(name, packet::largestPacket - 4, n);
     if (r != rc::ok) return r;

@@ -1,3 +1,4 @@
+#include "base/debug_output.h"
 #include "transfer/three_file_ram.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ uint32_t replyValue(const PacketArea& p) { return getU32(p.data() + ramReply::va
 }  // namespace
 
 int32_t composeRamName(const char* name, int32_t number, char (&out)[kRamNameBytes]) {
-    if (!name) return rc::badArgument;
+    if (!name) return refuse(rc::badArgument, "name is NULL");
     const size_t kept = strnlen(name, kRamNameKept);
     std::memcpy(out, name, kept);
     out[kept] = kRamNameSeparator;
@@ -69,7 +70,7 @@ int32_t composeRamName(const char* name, int32_t number, char (&out)[kRamNameByt
 
 int32_t ramDownBegin(ControllerHandle& h, uint16_t fileNumber, uint32_t announced, const char* name, uint32_t* out) {
     const size_t nameLength = name ? strnlen(name, kMaxTransferName + 1) : 0;
-    if (nameLength > kMaxTransferName) return rc::nameTooLong;
+    if (nameLength > kMaxTransferName) return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     PacketArea p(req::threeFileRamPart, static_cast<uint32_t>(ramPacket::startName + nameLength + 1));
     putU16(p.args() + ramPacket::fileNumber, fileNumber);
     putU32(p.args() + ramPacket::announced, announced);
@@ -82,7 +83,7 @@ int32_t ramDownBegin(ControllerHandle& h, uint16_t fileNumber, uint32_t announce
 }
 
 int32_t ramDownPart(ControllerHandle& h, uint16_t fileNumber, const void* data, uint32_t length, uint32_t* out) {
-    if (!data || length == 0) return rc::badArgument;
+    if (!data || length == 0) return refuse(rc::badArgument, "data is NULL or length is 0");
     ProgressReset progress(h);
     const auto* bytes = static_cast<const uint8_t*>(data);
     const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/requests.h"
+#include "base/debug_output.h"
 #include "base/text.h"
 #include "transfer/block_transfer.h"
 
@@ -77,9 +78,9 @@ TVX_API int32_t TVX_STDCALL TVX_FindNextFile(TVX_HANDLE api, char* nameOut, uint
 
 TVX_API int32_t TVX_STDCALL TVX_DeleteFile(TVX_HANDLE api, const char* name) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (!name) return rc::badArgument;
+        if (!name) return refuse(rc::badArgument, "name is NULL");
         const size_t n = strnlen(name, packet::largestPacket + 1);
-        if (n > packet::largestPacket) return rc::badArgument;
+        if (n > packet::largestPacket) return refuse(rc::badArgument, "the text is longer than a packet carries");
         return requestWithData(h, transferCode::fileDelete, name, static_cast<uint32_t>(n));
     });
 }
@@ -96,7 +97,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE api, uint16_t selector, 
 
 TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE api, uint16_t table, uint32_t count, const float* values) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (count > kMaxFloatCount) return rc::badArgument;
+        if (count > kMaxFloatCount) return refuse(rc::badArgument, "count exceeds the values one request carries");
         return downloadBlocks(h, transferCode::flashTableDown, 0, values, count * 4, TableName(table).text);
     });
 }
@@ -104,7 +105,7 @@ TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE api, uint16_t table, uint
 TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE api, uint16_t table, uint32_t count, float* values,
                                            uint32_t* readCount) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (count > kMaxFloatCount) return rc::badArgument;
+        if (count > kMaxFloatCount) return refuse(rc::badArgument, "count exceeds the values one request carries");
         uint32_t received = 0;
         const int32_t r =
             uploadToMemory(h, transferCode::flashTableUp, TableName(table).text, values, count * 4, &received);

@@ -77,8 +77,21 @@ def python_binding(root):
     return set(declared), notes
 
 
+def without_comments(text):
+    """C/C++ source without its comments (string literals kept)."""
+    return re.sub(r'//[^\n]*|/\*.*?\*/|("(?:[^"\\]|\\.)*")', lambda m: m.group(1) or " ", text, flags=re.S)
+
+
+def cpp_binding(root):
+    """The exports include/tavrix.hpp mentions: called, or passed on as a
+    function (query(TVX_GetState)); every mention outside comments counts."""
+    text = without_comments((root / "include" / "tavrix.hpp").read_text())
+    return set(re.findall(r"\b(TVX_\w+|strupr|strlwr)\b", text)) & header_exports(root), []
+
+
 BINDINGS = {
     "Python (python/tavrix)": python_binding,
+    "C++ (include/tavrix.hpp)": cpp_binding,
 }
 
 

@@ -64,4 +64,16 @@ export PKG_CONFIG_PATH
 "$cc" -std=c11 -Wall -Werror "$here/consumer.c" -o "$tmp/consumer_pc" $(pkg-config --cflags --libs tavrix)
 LD_LIBRARY_PATH=$(pkg-config --variable=libdir tavrix) "$tmp/consumer_pc" "$version"
 LD_LIBRARY_PATH=$(pkg-config --variable=libdir tavrix) uses_installed "$tmp/consumer_pc"
+
+# Through the CMake package a C++ consumer gets the C++20 the target asks
+# for (consumer_cpp above sets no standard); one built as C++17 by hand is
+# refused by the header with a message that says what it needs, first.
+echo "== C++17 refused with a clear message"
+# shellcheck disable=SC2046
+if "$cxx" -std=c++17 -c "$here/consumer.cpp" -o "$tmp/consumer17.o" $(pkg-config --cflags tavrix) >"$tmp/build17.log" 2>&1; then
+    echo "a C++17 consumer of tavrix.hpp built" >&2
+    exit 1
+fi
+grep -m 1 'error' "$tmp/build17.log" | grep -q 'tavrix.hpp needs C++20' ||
+    { echo "the first error is not the message:" >&2; cat "$tmp/build17.log" >&2; exit 1; }
 echo "installed tree usable through the CMake package and pkg-config"

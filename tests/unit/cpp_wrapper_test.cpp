@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <numeric>
+#include <span>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -134,6 +138,15 @@ TEST_F(CppWrapper, ProjectsRunFromTheirTextFile) {
     tavrix::makeNar(npj, dir.path("demo.nar")).value();
     ctl.runNar(dir.path("demo.nar")).value();
     EXPECT_EQ(ctl.taskState(0).value().state, 1);
+    ctl.stop().value();
+
+    // A one-file project, stored as the current project, comes back as a
+    // record naming its file.
+    tavrix::Project one = tavrix::oneFileProject(dir.path("main.bas")).value();
+    ctl.storeProject(one).value();
+    const std::vector<uint8_t> record = ctl.currentProject().value();
+    ASSERT_GE(record.size(), size_t{TVX_PROJECT_HEADER_BYTES + TVX_PROJECT_ENTRY_BYTES});
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data() + TVX_PROJECT_HEADER_BYTES)), "main.bas");
 }
 
 TEST_F(CppWrapper, LcdScreenAndCameraImage) {
@@ -145,6 +158,137 @@ TEST_F(CppWrapper, LcdScreenAndCameraImage) {
     EXPECT_EQ(image.pixels.size(), static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
     EXPECT_GT(std::count_if(image.pixels.begin(), image.pixels.end(), [&](uint16_t p) { return p != image.pixels[0]; }), 0);
     EXPECT_FALSE(ctl.cameraImage(999));
+}
+
+TEST_F(CppWrapper, ValueOfATemporaryOutlivesTheResult) {
+    // A range-for over value() of a temporary Result must see a live
+    // vector (the temporary ends before the loop body runs).
+    const std::vector<uint8_t> data(10, 1);
+    ctl.put(data, "A.BIN").value();
+    ctl.put(data, "B.BIN").value();
+    std::vector<std::string> names;
+    for (auto& f : ctl.files().value()) names.push_back(f.name);
+    for (auto& f : *ctl.files()) EXPECT_FALSE(f.name.empty());
+    EXPECT_NE(std::find(names.begin(), names.end(), "A.BIN"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "B.BIN"), names.end());
+    static_assert(std::is_same_v<decltype(ctl.files().value()), std::vector<tavrix::FileEntry>>);
+    EXPECT_EQ(ctl.files().value_or({}).size(), names.size());
+}
+
+TEST(CppWrapperFree, TheAddressNamesTheLinkKindAsTvxReadsIt) {
+    const struct {
+        const char* address;
+        int32_t kind;
+    } cases[] = {
+        {"COM3", TVX_LINK_SERIAL},   {"com 12", TVX_LINK_SERIAL},   {"COM", TVX_LINK_ETHERNET},
+        {"COM3x", TVX_LINK_ETHERNET}, {"PCI1", TVX_LINK_PCI},        {"pcie2", TVX_LINK_PCI},
+        {"PCIX", TVX_LINK_ETHERNET}, {"PCI", TVX_LINK_ETHERNET},    {"127.0.0.21", TVX_LINK_ETHERNET},
+        {"10.0.0.1:502", TVX_LINK_ETHERNET},
+    };
+    for (const auto& k : cases) EXPECT_EQ(tavrix::linkKindOf(k.address), k.kind) << k.address;
+    // Opened as what they name: a serial port that is not there gives the
+    // serial link's 20007 (as an Ethernet address it would be 20010), a
+    // card beyond those present the card count's 20028.
+    EXPECT_EQ(tavrix::Controller::open("COM1024").code(), TVX_ERR_SERIAL);
+    EXPECT_EQ(tavrix::Controller::open("PCI16").code(), TVX_ERR_PCI_NO_CARD);
+    EXPECT_EQ(tavrix::Controller::openSerial(1025).code(), TVX_ERR_SERIAL);
+}
+
+TEST_F(CppWrapper, ModbusCoilsRegistersAndNamedAreas) {
+    const std::vector<bool> coils = {true, false, true, true, false, false, false, false, true};
+    ctl.writeCoils(3, coils).value();
+    EXPECT_EQ(ctl.readCoils(3, 9).value(), coils);
+    const uint16_t words[] = {1, 0xBEEF, 300};
+    ctl.writeRegisters(10, words).value();
+    EXPECT_EQ(ctl.readRegisters(10, 3).value(), (std::vector<uint16_t>{1, 0xBEEF, 300}));
+    const uint32_t longs[] = {0x12345678u, 7u};
+    ctl.writeLongs(20, longs).value();
+    EXPECT_EQ(ctl.readLongs(20, 2).value(), (std::vector<uint32_t>{0x12345678u, 7u}));
+    EXPECT_EQ(ctl.readRegisters(20, 1).value()[0], 0x5678);  // low word first
+    const float floats[] = {2.5f, -0.125f};
+    ctl.writeFloats(30, floats).value();
+    EXPECT_EQ(ctl.readFloats(30, 2).value(), (std::vector<float>{2.5f, -0.125f}));
+
+    // A named area shares the controller's store with the text commands.
+    const float vr = 6.5f;
+    ctl.writeArea("VR", 32, 4, 1, std::span(reinterpret_cast<const uint8_t*>(&vr), sizeof vr)).value();
+    EXPECT_EQ(ctl.execute("?VR(4)").value(), "6.5\n");
+    const std::vector<uint8_t> back = ctl.readArea("VR", 32, 4, 1).value();
+    ASSERT_EQ(back.size(), 4u);
+    float read = 0;
+    std::memcpy(&read, back.data(), 4);
+    EXPECT_EQ(read, 6.5f);
+    // Ten coils are two bytes; a shorter span is refused before anything is sent.
+    EXPECT_EQ(ctl.readArea("M", 1, 0, 10).value().size(), 2u);
+    const size_t before = c.requests.size();
+    const uint8_t one = 1;
+    EXPECT_EQ(ctl.writeArea("M", 1, 0, 10, std::span(&one, 1)).code(), TVX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(c.requests.size(), before);
+}
+
+TEST_F(CppWrapper, ArraysVariablesAndCycleUpload) {
+    const float values[] = {1.5f, -2.0f, 8.25f};
+    ctl.writeArray("TABLE", 7, values).value();
+    EXPECT_EQ(ctl.readArray("TABLE", 7, 3).value(), (std::vector<float>{1.5f, -2.0f, 8.25f}));
+    ctl.execute("GLOBAL rate : rate = 12.5 : DIM marks(4) : marks(3) = -7.25").value();
+    EXPECT_EQ(ctl.variable("rate").value(), 12.5f);
+    EXPECT_EQ(ctl.arrayElement("marks", 3).value(), -7.25f);
+    EXPECT_FALSE(ctl.variable("nothing"));
+
+    ctl.execute("VR(0)=4.75").value();
+    ctl.cycleEnable(1, 20, "VR(0,2)").value();
+    ctl.cycleForce(1).value();
+    EXPECT_GE(ctl.cycleBlocks(1).value(), 1u);
+    EXPECT_EQ(ctl.cycleValue(1, "vr", 0).value(), 4.75);
+    EXPECT_EQ(ctl.cycleInt(1, "VR", 0).value(), 4);
+    EXPECT_EQ(ctl.cycleValue(1, "VR", 2).code(), TVX_ERR_CYCLE_LAST);
+    ctl.cycleDisable(1).value();
+    EXPECT_EQ(ctl.cycleValue(1, "VR", 0).code(), TVX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(ctl.cycleBlocks(1).value(), 0u);
+}
+
+TEST_F(CppWrapper, TheThreeFileStore) {
+    std::vector<uint8_t> a(5000);
+    std::iota(a.begin(), a.end(), uint8_t{3});
+    ctl.storePut(a, "A.BAS").value();
+    EXPECT_TRUE(ctl.storeCheck("A.BAS").value().has_value());
+    EXPECT_FALSE(ctl.storeCheck("NONE.BAS").value().has_value());
+    const std::vector<tavrix::FileEntry> files = ctl.storeFiles().value();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].name, "A.BAS");
+    EXPECT_EQ(ctl.storeGetBytes("A.BAS").value(), a);
+    EXPECT_EQ(ctl.storeGetBytes("A.BAS", 100).code(), TVX_ERR_BUFFER_TOO_SMALL);
+    ctl.storeRemove("A.BAS").value();
+    EXPECT_TRUE(ctl.storeFiles().value().empty());
+}
+
+TEST_F(CppWrapper, HostLockHoldsOffOtherThreadsTextCommands) {
+    std::atomic<bool> answered{false};
+    std::thread other;
+    {
+        tavrix::HostLock lock(ctl);
+        other = std::thread([&] {
+            (void)TVX_Execute(raw, "?1", 5000, nullptr, 0);
+            answered = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(answered.load());
+    }
+    other.join();
+    EXPECT_TRUE(answered.load());
+}
+
+TEST_F(CppWrapper, LcdPiecesRefuseAPixelBufferTooSmall) {
+    TVX_LcdScreen screen{};
+    screen.info = ctl.lcdOpen(0).value();
+    ASSERT_GT(screen.info.width, 0);
+    std::vector<uint16_t> pixels(static_cast<size_t>(screen.info.width) * static_cast<size_t>(screen.info.height));
+    const size_t before = c.requests.size();
+    EXPECT_EQ(ctl.lcdRefresh(0, screen, std::span(pixels).first(pixels.size() - 1)).code(), TVX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(c.requests.size(), before);
+    ctl.lcdRefresh(0, screen, pixels).value();
+    ctl.lcdEnd(0).value();
+    ctl.lcdClose(0).value();
 }
 
 TEST(CppWrapperFree, VersionDescribeAndHash) {

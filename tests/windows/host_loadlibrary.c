@@ -16,6 +16,7 @@
 
 typedef int32_t(TVX_STDCALL* GetDllVersionFn)(char*);
 typedef const char*(TVX_CDECL* GetErrcodeDescriptionFn)(int32_t);
+typedef const char*(TVX_STDCALL* DescribeResultFn)(int32_t);
 typedef int32_t(TVX_STDCALL* OpenFn)(int32_t, const char*, TVX_HANDLE*);
 typedef int32_t(TVX_STDCALL* CloseFn)(TVX_HANDLE);
 typedef uint8_t(TVX_STDCALL* GetConnectTypeFn)(TVX_HANDLE);
@@ -114,6 +115,15 @@ int main(int argc, char** argv) {
             const char* text = describe(TVX_OK);
             check(text != NULL && text[0] != 0, "TVX_GetErrcodeDescription describes 0");
             check(describe(TVX_CH_NO_REPLY) == NULL, "TVX_GetErrcodeDescription has no text for 3402");
+        }
+    }
+    {
+        DescribeResultFn describe = (DescribeResultFn)(void*)GetProcAddress(dll, "TVX_DescribeResult");
+        check(describe != NULL, "TVX_DescribeResult exported");
+        if (describe) {
+            const char* text = describe(TVX_CH_NO_REPLY);
+            check(text != NULL && strcmp(text, "No reply from the controller within the time budget.") == 0,
+                  "TVX_DescribeResult describes 3402");
         }
     }
     {

@@ -65,7 +65,7 @@ public:
             lost_ = true;
             return false;
         }
-        std::printf("%-14s unavailable: %s (%d)\n", label, tvx_describe_result(result), result);
+        std::printf("%-14s unavailable: %s (%d)\n", label, TVX_DescribeResult(result), result);
         return true;
     }
     bool failed() const { return failed_; }

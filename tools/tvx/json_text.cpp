@@ -30,7 +30,7 @@ Json jsonNumber(double value, int significant) {
     return std::strtod(t, nullptr);
 }
 
-Json jsonError(int32_t code) { return {{"code", code}, {"description", jsonText(tvx_describe_result(code))}}; }
+Json jsonError(int32_t code) { return {{"code", code}, {"description", jsonText(TVX_DescribeResult(code))}}; }
 
 std::string jsonLine(const Json& value) { return value.dump(-1, ' ', true); }
 

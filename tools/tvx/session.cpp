@@ -8,7 +8,7 @@
 namespace tvx::tool {
 
 int reportFailure(const std::string& what, int32_t code) {
-    std::fprintf(stderr, "tvx %s: %s (%d)\n", what.c_str(), tvx_describe_result(code), code);
+    std::fprintf(stderr, "tvx %s: %s (%d)\n", what.c_str(), TVX_DescribeResult(code), code);
     return kExitFailure;
 }
 
