@@ -273,6 +273,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
 }
 
 # Exports that use the C convention where the others use stdcall (32-bit Windows).
+CDECL: frozenset[str] = frozenset()  # none of the bound ones: descriptions come from TVX_DescribeResult
 
 # The low 32 bits of TVX_CycleUpGetRecvTimes and TVX_ExecuteGetRemainBuffSpace
 # when the handle is refused (20009 returned as a value).
