@@ -895,9 +895,12 @@ typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* co
 
 /* Installs `callback` (NULL removes it) with `context`. With `debugLevel`
  * not 0 the library's debug lines reach it too, each with the debug level
- * in force (0: frames only). When the function
- * returns, no call of a previous callback is still running. Costs one test
- * per frame while no callback is set. */
+ * in force (0: frames only). The function waits at most 1 second for calls
+ * of a previous callback still running: on 0 none is running any more; on
+ * 20003 one had not returned by then (a callback that blocks) and its
+ * context must be kept. The new callback is installed either way. Costs one
+ * test per frame while no callback is set. A thread is never cancelled
+ * inside a callback. */
 TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
 
 /* ---------------------------------------------------------------------------
