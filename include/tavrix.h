@@ -166,9 +166,17 @@ typedef void(TVX_CDECL* TVX_AutoUpCallback)(TVX_HANDLE handle, int32_t value, in
 
 /* Opens a link of `kind` to `address` and queries the controller. The
  * address text is kept (at most 1023 characters). On success stores the
- * handle through `out`. Blocks for at most a few transactions. */
+ * handle through `out`. The open's budget, 5000 ms, bounds the whole open:
+ * a controller that does not answer gives 3402 after at most 5 seconds
+ * (plus the time the system takes to open the port or card). The handle's
+ * transaction budget is 5000 ms afterwards. */
 TVX_API int32_t TVX_STDCALL TVX_Open(int32_t kind, const char* address, TVX_HANDLE* out);
-/* As TVX_Open with the caller's transaction budget and no transfer probe. */
+/* As TVX_Open with `timeoutMs` as the open's budget (bounding the whole
+ * open the same way) and as the handle's transaction budget afterwards. */
+TVX_API int32_t TVX_STDCALL TVX_OpenWithTimeOut(int32_t kind, const char* address, uint32_t timeoutMs,
+                                                TVX_HANDLE* out);
+/* As TVX_Open with the caller's budget (bounding the whole open and every
+ * transaction afterwards) and no transfer probe. */
 TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint32_t timeoutMs,
                                          TVX_HANDLE* out);
 /* Closes the link. Waits for a transaction in flight on another thread; a
@@ -884,7 +892,7 @@ typedef struct TVX_TraceEvent {
     const uint8_t* bytes;   /* the frame, or the debug line's characters */
     uint32_t length;        /* bytes in `bytes` */
     uint32_t level;         /* debug lines: the debug level in force; 0 for frames */
-    uint32_t localIp;       /* Ethernet: host byte order (0 when bound to any) */
+    uint32_t localIp;       /* Ethernet: the address sent from, host byte order */
     uint32_t remoteIp;      /* Ethernet: the controller, host byte order */
     uint16_t localPort;     /* Ethernet: the handle's own UDP port */
     uint16_t remotePort;    /* Ethernet: 502 */

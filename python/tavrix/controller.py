@@ -73,23 +73,18 @@ class Controller:
 
     @classmethod
     def open(cls, address, kind=LINK_ETHERNET, timeout_ms=None, fast=False):
-        """Opens `address` ("a.b.c.d[:port]", "COM<n>", "PCI<n>"). With
-        `fast`, skips the transfer probe and uses `timeout_ms` (default 5000)
-        as the budget from the first request on."""
+        """Opens `address` ("a.b.c.d[:port]", "COM<n>", "PCI<n>").
+        `timeout_ms` (default 5000) bounds the whole open and is the budget
+        of every request afterwards. With `fast`, skips the transfer probe."""
         lib = library()
         out = L.handle()
         if fast:
             check(lib.TVX_FastOpen(kind, _bytes(address), timeout_ms or 5000, ctypes.byref(out)), "TVX_FastOpen")
+        elif timeout_ms is not None:
+            check(lib.TVX_OpenWithTimeOut(kind, _bytes(address), timeout_ms, ctypes.byref(out)), "TVX_OpenWithTimeOut")
         else:
             check(lib.TVX_Open(kind, _bytes(address), ctypes.byref(out)), "TVX_Open")
-        ctl = cls(out.value)
-        if timeout_ms is not None and not fast:
-            try:
-                ctl.timeout_ms = timeout_ms
-            except TavrixError:
-                ctl.close()
-                raise
-        return ctl
+        return cls(out.value)
 
     def close(self):
         """Closes the link; closing again does nothing."""

@@ -65,7 +65,10 @@ int32_t checkReply(const CommandChannel& ch) {
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     uint64_t waited = 0;
     for (uint32_t attempt = 0;; ++attempt) {
-        const uint32_t waitMs = attemptWait(ch, attempt, budgetMs);
+        // The last wait is cut to what is left, so the waits together never
+        // exceed the budget.
+        const uint32_t waitMs =
+            static_cast<uint32_t>(std::min<uint64_t>(attemptWait(ch, attempt, budgetMs), budgetMs - waited));
         arm(ch);
         int32_t r = detail::sendFrame(ch);
         if (r != rc::ok) {
