@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "base/ascii.h"
@@ -104,7 +105,14 @@ const LinkDriver kSerialDriver = {TVX_LINK_SERIAL, Framing::rtu, prepareSerial, 
 const LinkDriver& serialDriver() { return kSerialDriver; }
 
 bool parseComAddress(const char* address, int32_t* port) {
-    if (!address || !startsWithNoCase(address, "COM")) return false;
+    if (!address) return false;
+    // A text shorter than the prefix has no number after it: port 0, which
+    // no open accepts.
+    if (strnlen(address, 3) < 3) {
+        *port = 0;
+        return true;
+    }
+    if (!startsWithNoCase(address, "COM")) return false;
     const char* p = address + 3;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
     bool negative = false;
