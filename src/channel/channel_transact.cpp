@@ -4,6 +4,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/channel_internal.h"
+#include "platform/clock.h"
 
 namespace tvx {
 namespace detail {
@@ -63,6 +64,8 @@ int32_t checkReply(const CommandChannel& ch) {
 }
 
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = budgetMs;
     uint64_t waited = 0;
     for (uint32_t attempt = 0;; ++attempt) {
         // The last wait is cut to what is left, so the waits together never
@@ -120,6 +123,9 @@ int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32
 }
 
 int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
+    // A send without a reply is bounded by the link's base wait.
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = ch.baseWaitMs;
     resetWait(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;
