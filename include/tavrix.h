@@ -875,9 +875,14 @@ TVX_API int32_t TVX_STDCALL TVX_Signal_BasicV(TVX_HANDLE handle);
  *
  * Setting the environment variable TAVRIX_TRACE to a file path before the
  * library loads writes every frame to that file as a pcapng capture
- * (Ethernet frames as IPv4/UDP datagrams with their real addresses and
- * ports; serial and PCI frames with the user link type 147, one interface
- * per port, named after it).
+ * (Ethernet frames and discovery datagrams as IPv4/UDP datagrams with their
+ * real addresses and ports; serial and PCI frames with the user link type
+ * 147, one interface per port, named after it). Each process adds a section
+ * of its own to a capture already there, so runs one after another keep
+ * every run; "%p" in the path stands for the process identifier, for
+ * processes that run at the same time. A pipe whose reader takes nothing
+ * for 1 second, or goes away, ends the capture (one debug line); the host
+ * never receives SIGPIPE from it.
  * ------------------------------------------------------------------------- */
 
 #define TVX_TRACE_SENT 0     /* a frame the library sent */
