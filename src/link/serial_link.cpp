@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/ascii.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "link/handle.h"
 
@@ -63,6 +64,7 @@ int32_t connectSerial(ControllerHandle& h) {
     const SerialDefaults d = serialDefaults();
     if (!port->open(static_cast<uint32_t>(h.comPort), onSerialData, onSerialLost, &h) || !port->configure() ||
         !port->setLine(platform::SerialLine{})) {
+        if (*platform::lastSerialFailure()) debugPrint("serial: %s", platform::lastSerialFailure());
         dropPort(h);
         return rc::serialError;
     }
