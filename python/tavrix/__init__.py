@@ -89,16 +89,26 @@ def library_globals(library_path, capacity=65536):
 TRACE_SENT, TRACE_RECEIVED, TRACE_DEBUG = 0, 1, 2
 TraceEvent = namedtuple("TraceEvent", "kind link_kind port timestamp_ns data level")
 _trace_callback = None  # kept alive while the library may call it
+# Callbacks replaced while a call of them had not returned (20003): the
+# library may still be running them, so they are never freed.
+_stuck_trace_callbacks = []
+
+
+def _install_trace(c_callback, debug_level):
+    global _trace_callback
+    previous, _trace_callback = _trace_callback, c_callback
+    r = library().TVX_SetTraceCallback(c_callback, None, debug_level)
+    if r == 20003 and previous is not None:
+        _stuck_trace_callbacks.append(previous)
+    check(r, "TVX_SetTraceCallback")
 
 
 def set_trace(callback, debug_level=0):
     """Calls `callback(TraceEvent)` for every frame sent and received on any
     link (and the debug lines up to `debug_level`); None removes it. The
     callback runs on the library's threads and must not call the library."""
-    global _trace_callback
     if callback is None:
-        check(library().TVX_SetTraceCallback(L.TraceCallback(), None, 0), "TVX_SetTraceCallback")
-        _trace_callback = None
+        _install_trace(L.TraceCallback(), 0)
         return
 
     def relay(event, _context):
@@ -106,6 +116,4 @@ def set_trace(callback, debug_level=0):
         port = e.port.decode("latin-1") if e.port else ""
         callback(TraceEvent(e.kind, e.linkKind, port, e.timestampNs, ctypes.string_at(e.bytes, e.length), e.level))
 
-    c_callback = L.TraceCallback(relay)
-    check(library().TVX_SetTraceCallback(c_callback, None, debug_level), "TVX_SetTraceCallback")
-    _trace_callback = c_callback
+    _install_trace(L.TraceCallback(relay), debug_level)
