@@ -1,9 +1,7 @@
 // The stand-in card driver: every driver request becomes one message on a
 // loopback TCP connection to the simulated cards, answered before the
 // request returns.
-#include <chrono>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "base/bytes.h"
@@ -69,11 +67,12 @@ public:
         uint8_t answer[standin::kMaxBody];
         // Another thread's exchange counts against this one's limit too.
         const uint32_t start = systemTickMs();
-        std::unique_lock<std::timed_mutex> lock(mutex_, std::defer_lock);
-        if (!lock.try_lock_for(std::chrono::milliseconds(timeLimitMs))) return false;
+        if (!turn_.valid() || !turn_.waitFor(timeLimitMs)) return false;
         const uint32_t spent = systemTickMs() - start;
-        if (spent >= timeLimitMs) return false;
-        const int m = exchange(socket, body, standin::control_req::input + inLength, answer, timeLimitMs - spent);
+        const int m = spent >= timeLimitMs
+                          ? -1
+                          : exchange(socket, body, standin::control_req::input + inLength, answer, timeLimitMs - spent);
+        turn_.release();
         if (m < 1 || answer[standin::control_ans::ok] != 1) return false;
         const uint32_t produced = static_cast<uint32_t>(m) - standin::control_ans::output;
         if (produced > outCapacity) return false;
@@ -82,8 +81,11 @@ public:
         return true;
     }
 
+    // One exchange at a time on the connection, waited for with a limit.
+    bool makeTurn() { return turn_.create(); }
+
 private:
-    std::timed_mutex mutex_;
+    Semaphore turn_;
 };
 
 }  // namespace
@@ -131,7 +133,7 @@ int count(uint32_t ip, uint16_t port, CardClass cls, int limit) {
 CardOpenResult open(uint32_t ip, uint16_t port, CardClass cls, int index, std::unique_ptr<CardDevice>* out) {
     if (index < 0 || index > 0xFFFF) return CardOpenResult::noInterface;
     std::unique_ptr<StandInDevice> device(new (std::nothrow) StandInDevice);
-    if (!device) return CardOpenResult::noDetail;
+    if (!device || !device->makeTurn()) return CardOpenResult::noDetail;
     if (!connectTo(device->socket, ip, port)) return CardOpenResult::noDeviceSet;
     uint8_t body[standin::open_req::bytes];
     body[standin::open_req::op] = standin::op::open;
