@@ -173,9 +173,17 @@ typedef void(TVX_CDECL* TVX_AutoUpCallback)(TVX_HANDLE handle, int32_t value, in
 
 /* Opens a link of `kind` to `address` and queries the controller. The
  * address text is kept (at most 1023 characters). On success stores the
- * handle through `out`. Blocks for at most a few transactions. */
+ * handle through `out`. The open's budget, 5000 ms, bounds the whole open:
+ * a controller that does not answer gives 3402 after at most 5 seconds
+ * (plus the time the system takes to open the port or card). The handle's
+ * transaction budget is 5000 ms afterwards. */
 TVX_API int32_t TVX_STDCALL TVX_Open(int32_t kind, const char* address, TVX_HANDLE* out);
-/* As TVX_Open with the caller's transaction budget and no transfer probe. */
+/* As TVX_Open with `timeoutMs` as the open's budget (bounding the whole
+ * open the same way) and as the handle's transaction budget afterwards. */
+TVX_API int32_t TVX_STDCALL TVX_OpenWithTimeOut(int32_t kind, const char* address, uint32_t timeoutMs,
+                                                TVX_HANDLE* out);
+/* As TVX_Open with the caller's budget (bounding the whole open and every
+ * transaction afterwards) and no transfer probe. */
 TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint32_t timeoutMs,
                                          TVX_HANDLE* out);
 /* Closes the link. Waits for a transaction in flight on another thread; a
@@ -852,9 +860,14 @@ TVX_API int32_t TVX_STDCALL TVX_Signal_BasicV(TVX_HANDLE handle);
  *
  * Setting the environment variable TAVRIX_TRACE to a file path before the
  * library loads writes every frame to that file as a pcapng capture
- * (Ethernet frames as IPv4/UDP datagrams with their real addresses and
- * ports; serial and PCI frames with the user link type 147, one interface
- * per port, named after it).
+ * (Ethernet frames and discovery datagrams as IPv4/UDP datagrams with their
+ * real addresses and ports; serial and PCI frames with the user link type
+ * 147, one interface per port, named after it). Each process adds a section
+ * of its own to a capture already there, so runs one after another keep
+ * every run; "%p" in the path stands for the process identifier, for
+ * processes that run at the same time. A pipe whose reader takes nothing
+ * for 1 second, or goes away, ends the capture (one debug line); the host
+ * never receives SIGPIPE from it.
  * ------------------------------------------------------------------------- */
 
 #define TVX_TRACE_SENT 0     /* a frame the library sent */
@@ -869,7 +882,7 @@ typedef struct TVX_TraceEvent {
     const uint8_t* bytes;   /* the frame, or the debug line's characters */
     uint32_t length;        /* bytes in `bytes` */
     uint32_t level;         /* debug lines: the debug level in force; 0 for frames */
-    uint32_t localIp;       /* Ethernet: host byte order (0 when bound to any) */
+    uint32_t localIp;       /* Ethernet: the address sent from, host byte order */
     uint32_t remoteIp;      /* Ethernet: the controller, host byte order */
     uint16_t localPort;     /* Ethernet: the handle's own UDP port */
     uint16_t remotePort;    /* Ethernet: 502 */
@@ -880,9 +893,12 @@ typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* co
 
 /* Installs `callback` (NULL removes it) with `context`. With `debugLevel`
  * not 0 the library's debug lines reach it too, each with the debug level
- * in force (0: frames only). When the function
- * returns, no call of a previous callback is still running. Costs one test
- * per frame while no callback is set. */
+ * in force (0: frames only). The function waits at most 1 second for calls
+ * of a previous callback still running: on 0 none is running any more; on
+ * 20003 one had not returned by then (a callback that blocks) and its
+ * context must be kept. The new callback is installed either way. Costs one
+ * test per frame while no callback is set. A thread is never cancelled
+ * inside a callback. */
 TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
 
 /* ---------------------------------------------------------------------------

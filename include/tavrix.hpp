@@ -401,6 +401,14 @@ public:
     static Result<Controller> open(std::string_view address, int32_t kind) {
         return adopt([&](TVX_HANDLE* h) { return TVX_Open(kind, detail::cstr(address).c_str(), h); });
     }
+    /* A full open that `timeoutMs` bounds as a whole, also the budget of later requests. */
+    static Result<Controller> openWithTimeout(std::string_view address, uint32_t timeoutMs) {
+        return openWithTimeout(address, timeoutMs, linkKindOf(address));
+    }
+    static Result<Controller> openWithTimeout(std::string_view address, uint32_t timeoutMs, int32_t kind) {
+        return adopt(
+            [&](TVX_HANDLE* h) { return TVX_OpenWithTimeOut(kind, detail::cstr(address).c_str(), timeoutMs, h); });
+    }
     /* Without the transfer probe, with `timeoutMs` as the budget from the start. */
     static Result<Controller> fastOpen(std::string_view address, uint32_t timeoutMs) {
         return fastOpen(address, timeoutMs, linkKindOf(address));

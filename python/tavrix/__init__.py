@@ -152,6 +152,18 @@ class TraceEvent(NamedTuple):
 
 
 _trace_callback: Optional[object] = None  # kept alive while the library may call it
+# Callbacks replaced while a call of them had not returned (20003): the
+# library may still be running them, so they are never freed.
+_stuck_trace_callbacks: List[object] = []
+
+
+def _install_trace(c_callback: object, debug_level: int) -> None:
+    global _trace_callback
+    previous, _trace_callback = _trace_callback, c_callback
+    r = library().TVX_SetTraceCallback(c_callback, None, debug_level)
+    if r == 20003 and previous is not None:
+        _stuck_trace_callbacks.append(previous)
+    check(r, "TVX_SetTraceCallback")
 
 
 def set_trace(callback: Optional[Callable[[TraceEvent], object]], debug_level: int = 0) -> None:
@@ -162,12 +174,10 @@ def set_trace(callback: Optional[Callable[[TraceEvent], object]], debug_level: i
         frames = []
         tavrix.set_trace(frames.append)
     """
-    global _trace_callback
     A.callback("callback", callback)
     level = A.u32("debug_level", debug_level)
     if callback is None:
-        check(library().TVX_SetTraceCallback(L.TraceCallback(0), None, 0), "TVX_SetTraceCallback")
-        _trace_callback = None
+        _install_trace(L.TraceCallback(0), 0)
         return
 
     deliver: Callable[[TraceEvent], object] = callback
@@ -177,9 +187,7 @@ def set_trace(callback: Optional[Callable[[TraceEvent], object]], debug_level: i
         port = e.port.decode("latin-1") if e.port else ""
         deliver(TraceEvent(e.kind, e.linkKind, port, e.timestampNs, ctypes.string_at(e.bytes, e.length), e.level))
 
-    c_callback = L.TraceCallback(relay)
-    check(library().TVX_SetTraceCallback(c_callback, None, level), "TVX_SetTraceCallback")
-    _trace_callback = c_callback
+    _install_trace(L.TraceCallback(relay), level)
 
 
 @atexit.register

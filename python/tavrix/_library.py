@@ -81,6 +81,7 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     # Open, close and handle settings
     "TVX_Open": (i32, [i32, str_, ptr(handle)]),
     "TVX_FastOpen": (i32, [i32, str_, u32, ptr(handle)]),
+    "TVX_OpenWithTimeOut": (i32, [i32, str_, u32, ptr(handle)]),
     "TVX_Close": (i32, [handle]),
     "TVX_SetTimeOut": (i32, [handle, u32]),
     "TVX_GetTimeOut": (i32, [handle, ptr(u32)]),

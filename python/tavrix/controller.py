@@ -109,10 +109,10 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
         """Opens `address`: "a.b.c.d[:port]" (Ethernet), "COM<n>" (serial) or
         "PCI<n>" (a PCI card); the link kind is read from the address unless
         `kind` names it. With `fast`, skips the transfer probe and uses
-        `timeout_ms` (default 5000) as the budget from the first request on.
-        With `probe_ms` (Ethernet only; default `timeout_ms` when that is
-        given), asks the address for that long first and gives ERR_ETHERNET
-        when no controller answers within it.
+        `timeout_ms` (default 5000) as the budget from the first request on;
+        without it, `timeout_ms` bounds the whole open and then every request.
+        With `probe_ms` (Ethernet only), asks the address for that long first
+        and gives ERR_ETHERNET when no controller answers within it.
 
             ctl = Controller.open("COM3", timeout_ms=1000)
         """
@@ -126,16 +126,15 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
             A.count("probe_ms", probe_ms, MAX_WAIT_MS)
             if link != LINK_ETHERNET or fast:
                 raise ValueError("probe_ms is for Ethernet addresses opened without fast")
-        if link == LINK_ETHERNET and timeout_ms is not None and probe_ms is None and not fast:
-            # The budget bounds the open too: an address that does not answer
-            # within it gives ERR_ETHERNET then, not after the open's retries.
-            probe_ms = min(timeout_ms, MAX_WAIT_MS)
         lib = library()
         out = L.handle()
         if fast:
             check(lib.TVX_FastOpen(link, name, timeout_ms or 5000, ctypes.byref(out)), "TVX_FastOpen")
         elif probe_ms is not None:
             check(lib.TVX_SearchAndOpenEth(name, probe_ms, ctypes.byref(out)), "TVX_SearchAndOpenEth")
+        elif timeout_ms is not None:
+            # The budget bounds the whole open too, not only what follows it.
+            check(lib.TVX_OpenWithTimeOut(link, name, timeout_ms, ctypes.byref(out)), "TVX_OpenWithTimeOut")
         else:
             check(lib.TVX_Open(link, name, ctypes.byref(out)), "TVX_Open")
         return cls._opened(out.value, None if fast else timeout_ms)

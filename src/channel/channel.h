@@ -105,6 +105,11 @@ struct CommandChannel {
     const LinkOps* ops = nullptr;
     void* owner = nullptr;
     TraceTag trace;
+    // The exchange in progress: its start (tickMs) and budget. A link whose
+    // sends or waits can take long measures them against it, so the budget
+    // bounds the whole exchange however its bytes arrive.
+    uint32_t exchangeStartMs = 0;
+    uint32_t exchangeBudgetMs = 0;
     std::atomic<uint8_t> waiting{0};
     std::atomic<uint8_t> replyReady{0};
     // Guards the reply hand-over: the receive side compares, copies and sets

@@ -4,6 +4,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/channel_internal.h"
+#include "platform/clock.h"
 
 namespace tvx {
 namespace detail {
@@ -63,9 +64,14 @@ int32_t checkReply(const CommandChannel& ch) {
 }
 
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = budgetMs;
     uint64_t waited = 0;
     for (uint32_t attempt = 0;; ++attempt) {
-        const uint32_t waitMs = attemptWait(ch, attempt, budgetMs);
+        // The last wait is cut to what is left, so the waits together never
+        // exceed the budget.
+        const uint32_t waitMs =
+            static_cast<uint32_t>(std::min<uint64_t>(attemptWait(ch, attempt, budgetMs), budgetMs - waited));
         arm(ch);
         int32_t r = detail::sendFrame(ch);
         if (r != rc::ok) {
@@ -117,6 +123,9 @@ int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32
 }
 
 int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
+    // A send without a reply is bounded by the link's base wait.
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = ch.baseWaitMs;
     resetWait(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;

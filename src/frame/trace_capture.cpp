@@ -6,7 +6,9 @@
 #include <mutex>
 
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/trace.h"
+#include "platform/capture_output.h"
 
 namespace tvx {
 namespace {
@@ -17,10 +19,14 @@ inline constexpr size_t kIpv4Header = 20;
 inline constexpr size_t kUdpHeader = 8;
 inline constexpr size_t kMaxRecord = 4096;
 inline constexpr uint8_t kUdpProtocol = 17;
+// The longest a record waits for a reader (a pipe) that takes nothing;
+// past it the capture stops rather than hold the link's threads.
+inline constexpr uint32_t kWriteLimitMs = 1000;
+inline constexpr size_t kPathCapacity = 4096;
 
 struct Capture {
     std::mutex lock;
-    std::FILE* file = nullptr;
+    platform::CaptureOutput file;
     bool ipInterface = false;  // interface 0 announced
     uint32_t ipInterfaceId = 0;
     uint32_t interfaces = 0;
@@ -73,17 +79,35 @@ public:
         while (n_ % 4) bytes_[n_++] = 0;
     }
     bool fits(size_t more) const { return n_ + more + 64 <= sizeof bytes_; }
-    void write(std::FILE* f) {
-        put32(0);
-        putU32(bytes_ + 4, static_cast<uint32_t>(n_));
-        putU32(bytes_ + n_ - 4, static_cast<uint32_t>(n_));
-        std::fwrite(bytes_, 1, n_, f);
-    }
+    // Closes the block and writes it; false when the capture had to stop.
+    bool write(Capture& c);
 
 private:
     uint8_t bytes_[kMaxRecord + 256];
     size_t n_ = 0;
 };
+
+// Ends the capture after a failed write, with one debug line saying why.
+void abandonCapture(Capture& c, platform::OutputWrite why) {
+    const char* reason = why == platform::OutputWrite::readerGone ? "the reader closed the pipe"
+                         : why == platform::OutputWrite::timedOut ? "the reader took nothing for 1000 ms"
+                                                                    : "the file cannot be written";
+    c.file.close();
+    debugPrint("trace capture stopped: %s", reason);
+}
+
+bool Block::write(Capture& c) {
+    put32(0);
+    putU32(bytes_ + 4, static_cast<uint32_t>(n_));
+    putU32(bytes_ + n_ - 4, static_cast<uint32_t>(n_));
+    const platform::OutputWrite r = c.file.write(bytes_, n_, kWriteLimitMs);
+    if (r == platform::OutputWrite::ok) return true;
+    abandonCapture(c, r);
+    return false;
+}
+
+// A capture this library wrote before: it starts with a section header.
+bool isCapture(const uint8_t* head, size_t n) { return n >= 4 && getU32(head) == pcapng::sectionHeader; }
 
 uint32_t announceInterface(Capture& c, uint16_t linkType, const char* name, const char* comment) {
     Block b(pcapng::interfaceDescription);
@@ -95,7 +119,7 @@ uint32_t announceInterface(Capture& c, uint16_t linkType, const char* name, cons
     if (name) b.textOption(pcapng::optionInterfaceName, name);
     if (comment) b.textOption(pcapng::optionComment, comment);
     b.option(pcapng::optionEnd, nullptr, 0);
-    b.write(c.file);
+    b.write(c);
     return c.interfaces++;
 }
 
@@ -151,55 +175,78 @@ void putDatagramHeaders(uint8_t* at, const TVX_TraceEvent& e) {
 
 }  // namespace
 
-bool startTraceCapture(const char* path) {
-    Capture& c = capture();
-    {
-        std::lock_guard<std::mutex> guard(c.lock);
-        if (c.file) return true;
-        c.file = std::fopen(path, "wb");
-        if (!c.file) return false;
-        c.ipInterface = false;
-        c.interfaces = 0;
-        c.portCount = 0;
-        c.wallStartNs = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                  std::chrono::system_clock::now().time_since_epoch())
-                                                  .count());
-        c.monoStartNs = platform::monotonicNanos();
-        Block b(pcapng::sectionHeader);
-        b.put32(pcapng::byteOrderMagic);
-        b.put16(1);
-        b.put16(0);
-        b.put32(0xFFFFFFFF);  // section length unknown
-        b.put32(0xFFFFFFFF);
-        b.textOption(pcapng::optionComment, "tavrix protocol trace");
-        b.option(pcapng::optionEnd, nullptr, 0);
-        b.write(c.file);
-        std::fflush(c.file);
+bool expandCapturePath(const char* pattern, uint32_t pid, char* out, size_t capacity) {
+    size_t n = 0;
+    for (const char* p = pattern; *p; ++p) {
+        char piece[16] = {};
+        if (p[0] == '%' && p[1] == 'p') {
+            std::snprintf(piece, sizeof piece, "%u", pid);
+            ++p;
+        } else if (p[0] == '%' && p[1] == '%') {
+            piece[0] = '%';
+            ++p;
+        } else {
+            piece[0] = *p;
+        }
+        const size_t len = std::strlen(piece);
+        if (n + len >= capacity) return false;
+        std::memcpy(out + n, piece, len);
+        n += len;
     }
+    out[n] = 0;
     return true;
+}
+
+bool startTraceCapture(const char* pattern) {
+    Capture& c = capture();
+    std::lock_guard<std::mutex> guard(c.lock);
+    if (c.file.valid()) return true;
+    char path[kPathCapacity];
+    if (!expandCapturePath(pattern, platform::processId(), path, sizeof path)) return false;
+    bool appended = false;
+    if (!c.file.open(path, isCapture, &appended)) return false;
+    c.ipInterface = false;
+    c.interfaces = 0;
+    c.portCount = 0;
+    c.wallStartNs = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
+    c.monoStartNs = platform::monotonicNanos();
+    // Every run starts a section of its own (interfaces are numbered per
+    // section), so a run appended to an earlier capture keeps both.
+    char comment[64];
+    std::snprintf(comment, sizeof comment, "tavrix protocol trace, process %u", platform::processId());
+    Block b(pcapng::sectionHeader);
+    b.put32(pcapng::byteOrderMagic);
+    b.put16(1);
+    b.put16(0);
+    b.put32(0xFFFFFFFF);  // section length unknown
+    b.put32(0xFFFFFFFF);
+    b.textOption(pcapng::optionComment, comment);
+    b.option(pcapng::optionEnd, nullptr, 0);
+    return b.write(c);
 }
 
 void stopTraceCapture() {
     Capture& c = capture();
     std::lock_guard<std::mutex> guard(c.lock);
-    if (!c.file) return;
-    std::fclose(c.file);
-    c.file = nullptr;
+    c.file.close();
 }
 
 bool traceCaptureActive() {
     Capture& c = capture();
     std::lock_guard<std::mutex> guard(c.lock);
-    return c.file != nullptr;
+    return c.file.valid();
 }
 
 void writeTraceCapture(const TVX_TraceEvent& e) {
     if (e.kind == TVX_TRACE_DEBUG || e.length > kMaxRecord - kIpv4Header - kUdpHeader) return;
     Capture& c = capture();
     std::lock_guard<std::mutex> guard(c.lock);
-    if (!c.file) return;
+    if (!c.file.valid()) return;
     const bool ethernet = e.linkKind == TVX_LINK_ETHERNET;
     const uint32_t interface = ethernet ? ipInterface(c) : portInterface(c, e.linkKind, e.port);
+    if (!c.file.valid()) return;  // the interface's block could not be written
     const uint32_t captured = static_cast<uint32_t>(e.length + (ethernet ? kIpv4Header + kUdpHeader : 0));
     const uint64_t stamp = c.wallStartNs + (e.timestampNs - c.monoStartNs);
     Block b(pcapng::enhancedPacket);
@@ -215,8 +262,7 @@ void writeTraceCapture(const TVX_TraceEvent& e) {
     putU32(flags, e.kind == TVX_TRACE_SENT ? pcapng::flagOutbound : pcapng::flagInbound);
     b.option(pcapng::optionPacketFlags, flags, sizeof flags);
     b.option(pcapng::optionEnd, nullptr, 0);
-    b.write(c.file);
-    std::fflush(c.file);
+    b.write(c);
 }
 
 }  // namespace tvx

@@ -2,14 +2,21 @@
 // pcapng record that Wireshark and tshark open directly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "tavrix.h"
 
 namespace tvx {
 
-// Opens `path` and starts writing; false when the file cannot be created.
-bool startTraceCapture(const char* path);
+// Opens the file `pattern` names and starts writing; false when it cannot
+// be created. "%p" in the pattern stands for the process identifier ("%%"
+// for a percent sign). A capture file already there is appended to, as a
+// section of its own; any other file is replaced.
+bool startTraceCapture(const char* pattern);
+// The name `pattern` gives for process `pid`; false when longer than
+// `capacity` allows.
+bool expandCapturePath(const char* pattern, uint32_t pid, char* out, size_t capacity);
 // Writes what is buffered and closes the file.
 void stopTraceCapture();
 bool traceCaptureActive();

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/result_codes.h"
+#include "base/trace.h"
 #include "link/discovery.h"
 #include "link/ethernet_link.h"
 #include "platform/clock.h"
@@ -24,6 +25,23 @@ inline constexpr uint32_t kBroadcast = 0xFFFFFFFFu;
 
 const uint8_t* probeBytes() { return reinterpret_cast<const uint8_t*>(kProbeText); }
 
+// Discovery datagrams go to the trace like a link's frames (no handle).
+void traceDatagram(const platform::UdpSocket& socket, uint32_t kind, uint32_t remoteIp, uint16_t remotePort,
+                   const uint8_t* bytes, size_t n) {
+    if (!traceActive()) return;
+    TVX_TraceEvent e{};
+    e.kind = kind;
+    e.linkKind = TVX_LINK_ETHERNET;
+    e.bytes = bytes;
+    e.length = static_cast<uint32_t>(n);
+    e.localIp = platform::UdpSocket::localAddressToward(remoteIp);
+    e.remoteIp = remoteIp;
+    e.localPort = socket.localPort();
+    e.remotePort = remotePort;
+    e.port = "discovery";
+    emitTrace(e);
+}
+
 struct Search {
     platform::UdpSocket socket;
     char* buffer = nullptr;
@@ -36,14 +54,18 @@ void searchWorker(void* arg) {
     s.socket.setBroadcast(true);
     s.socket.setReceiveTimeout(1);
     if (s.socket.sendTo(kBroadcast, kControllerPort, probeBytes(), kProbeLength) < 0) return;
+    traceDatagram(s.socket, TVX_TRACE_SENT, kBroadcast, kControllerPort, probeBytes(), kProbeLength);
     size_t used = 0;
     uint8_t answer[kAnswerCapacity];
     for (int errors = 0; errors < kSearchErrors;) {
         uint32_t from = 0;
-        if (s.socket.receiveFrom(answer, sizeof answer, &from, nullptr) < 0) {
+        uint16_t fromPort = 0;
+        const int got = s.socket.receiveFrom(answer, sizeof answer, &from, &fromPort);
+        if (got < 0) {
             ++errors;
             continue;
         }
+        traceDatagram(s.socket, TVX_TRACE_RECEIVED, from, fromPort, answer, static_cast<size_t>(got));
         char text[16];
         platform::formatIpv4(from, text);
         const size_t n = std::strlen(text);
@@ -66,9 +88,14 @@ struct Probe {
 void probeWorker(void* arg) {
     auto& p = *static_cast<Probe*>(arg);
     if (!p.targetValid || p.socket.sendTo(p.target, kControllerPort, probeBytes(), kProbeLength) < 0) return;
+    traceDatagram(p.socket, TVX_TRACE_SENT, p.target, kControllerPort, probeBytes(), kProbeLength);
     uint8_t answer[kAnswerCapacity];
     for (int i = 0; i < kProbeReceives; ++i) {
-        if (p.socket.receiveFrom(answer, sizeof answer, nullptr, nullptr) >= 0) {
+        uint32_t from = 0;
+        uint16_t fromPort = 0;
+        const int got = p.socket.receiveFrom(answer, sizeof answer, &from, &fromPort);
+        if (got >= 0) {
+            traceDatagram(p.socket, TVX_TRACE_RECEIVED, from, fromPort, answer, static_cast<size_t>(got));
             p.answered.store(true, std::memory_order_release);
             return;
         }

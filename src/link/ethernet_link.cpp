@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "channel/request_codes.h"
 #include "link/handle.h"
@@ -34,19 +35,39 @@ uint16_t portFromText(const char* text) {
     return static_cast<uint16_t>(negative ? (0u - v) & 0xFFFFu : v);
 }
 
+// Counts dropped datagrams in the debug output: the first few, then at
+// every power of two, so a flood does not flood the output too.
+void noteForeignDatagram(const ControllerHandle& h, uint32_t source, uint64_t count) {
+    if (count > 4 && (count & (count - 1)) != 0) return;
+    char text[16];
+    platform::formatIpv4(source, text);
+    debugPrint("ethernet %s: dropped a datagram from %s (%llu from other addresses so far)", h.ipAddress, text,
+               static_cast<unsigned long long>(count));
+}
+
 void datagramThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
     CommandChannel& ch = h.channel;
     // The answers to a window of blocks come in a burst: one call takes it.
     uint8_t datagrams[kBurst * kDatagramCapacity];
     uint32_t lengths[kBurst];
+    uint32_t sources[kBurst];
+    uint64_t foreign = 0;
     while (h.running.load(std::memory_order_acquire)) {
         // Errors such as a port-unreachable report from a rebooting
         // controller are transient: keep receiving.
-        const int count = h.datagramSocket.receiveBatch(datagrams, kDatagramCapacity, lengths, kBurst);
+        const int count = h.datagramSocket.receiveBatch(datagrams, kDatagramCapacity, lengths, sources, kBurst);
         if (!h.running.load(std::memory_order_acquire)) break;
         for (int i = 0; i < count; ++i) {
             if (lengths[i] == 0) continue;
+            // Replies and pushed packets come from the controller's address
+            // only (from any of its ports): anything else is dropped, so no
+            // other host can answer for it or push data as if it were it.
+            if (sources[i] != h.ipTarget) {
+                ++foreign;
+                noteForeignDatagram(h, sources[i], foreign);
+                continue;
+            }
             restartAssembly(ch);
             feedBytes(ch, datagrams + static_cast<size_t>(i) * kDatagramCapacity, lengths[i]);
         }
@@ -95,6 +116,8 @@ int32_t connectEthernet(ControllerHandle& h) {
     h.datagramSocket.setReceiveBuffer(kReceiveBufferBytes);
     TraceTag& tag = h.channel.trace;
     tag.remoteIp = h.ipTargetValid ? h.ipTarget : 0;
+    // The capture shows the address the datagrams really leave from.
+    tag.localIp = h.ipTargetValid ? platform::UdpSocket::localAddressToward(h.ipTarget) : 0;
     tag.remotePort = kControllerPort;
     tag.localPort = h.datagramSocket.localPort();
     h.stopEvent.reset();

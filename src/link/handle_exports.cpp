@@ -19,6 +19,16 @@ TVX_API int32_t TVX_STDCALL TVX_Open(int32_t kind, const char* address, TVX_HAND
     return openHandle(o, out);
 }
 
+TVX_API int32_t TVX_STDCALL TVX_OpenWithTimeOut(int32_t kind, const char* address, uint32_t timeoutMs,
+                                                TVX_HANDLE* out) {
+    OpenOptions o;
+    o.kind = kind;
+    o.address = address;
+    o.timeoutMs = timeoutMs;
+    o.probeTransfer = true;
+    return openHandle(o, out);
+}
+
 TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint32_t timeoutMs, TVX_HANDLE* out) {
     OpenOptions o;
     o.kind = kind;

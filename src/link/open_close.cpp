@@ -100,6 +100,13 @@ int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
         releaseHandle(h);
         return r;
     }
+    // The open's budget bounds the whole open: each of its requests gets
+    // what the ones before left of it.
+    const uint32_t start = tickMs();
+    const auto leftOfBudget = [&]() -> uint32_t {
+        const uint32_t spent = ticksSince(start);
+        return spent >= options.timeoutMs ? 0 : options.timeoutMs - spent;
+    };
     h->timeoutMs.store(static_cast<int32_t>(options.timeoutMs));
     PacketArea area;
     r = querySystemRecord(*h, area);
@@ -110,8 +117,15 @@ int32_t openHandle(const OpenOptions& options, TVX_HANDLE* out) {
         return r;
     }
     h->axisCount = getU16(area.data() + sys_record::axisCount);
-    disableCycleUpload(*h);
-    if (options.probeTransfer) h->windowedTransfer = answersTransferState(*h) ? 1 : 0;
+    if (const uint32_t left = leftOfBudget(); left > 0) {
+        h->timeoutMs.store(static_cast<int32_t>(left));
+        disableCycleUpload(*h);
+    }
+    if (const uint32_t left = leftOfBudget(); options.probeTransfer && left > 0) {
+        h->timeoutMs.store(static_cast<int32_t>(left));
+        h->windowedTransfer = answersTransferState(*h) ? 1 : 0;
+    }
+    h->timeoutMs.store(static_cast<int32_t>(options.timeoutMs));
     h->opening.store(false, std::memory_order_relaxed);
     *out = toApi(h);
     return rc::ok;

@@ -24,6 +24,9 @@ inline constexpr uint32_t kReceivePollMs = 2;
 // Pause between empty polls of a waiting caller, and between readiness
 // queries: the receive thread or the driver gets the processor meanwhile.
 inline constexpr uint32_t kPollPauseMs = 1;
+// The limit of a driver request that no caller's budget covers: set-up,
+// release and the receive thread's reads.
+inline constexpr uint32_t kDriverRequestMs = 3000;
 
 // The link state of a PCI handle, owned by the handle's linkState.
 struct PciLink {
@@ -50,8 +53,15 @@ int64_t cardNumber(const char* text) {
 }
 
 bool control(PciLink& link, uint32_t base, const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outCapacity,
-             uint32_t* returned) {
-    return link.device->control(pci::channelCode(link.ioctlChannel, base), in, inLength, out, outCapacity, returned);
+             uint32_t* returned, uint32_t limitMs) {
+    return link.device->control(pci::channelCode(link.ioctlChannel, base), in, inLength, out, outCapacity, returned,
+                                limitMs);
+}
+
+// What is left of the budget of the exchange in progress on the channel.
+uint32_t exchangeLeft(const CommandChannel& ch) {
+    const uint32_t spent = ticksSince(ch.exchangeStartMs);
+    return spent >= ch.exchangeBudgetMs ? 0 : ch.exchangeBudgetMs - spent;
 }
 
 void stopReceiver(ControllerHandle& h, PciLink& link) {
@@ -69,7 +79,7 @@ void receiveThreadMain(void* arg) {
         if (!h.running.load(std::memory_order_acquire)) break;
         // A failed read is a failed link: the thread ends (a waiting caller
         // then meets the failure in its own reads).
-        if (drainPciPackets(h, pci::code::readForThread, buffer) != rc::ok) break;
+        if (drainPciPackets(h, pci::code::readForThread, buffer, kDriverRequestMs) != rc::ok) break;
     }
 }
 
@@ -115,7 +125,8 @@ int32_t connectPci(ControllerHandle& h) {
     uint8_t answer[pci::channel_answer::bytes] = {};
     putU16(answer + pci::channel_answer::channel, 0xFFFF);  // -1 until the driver says otherwise
     uint32_t returned = 0;
-    if (!link->device->control(pci::code::queryChannel, nullptr, 0, answer, sizeof answer, &returned)) {
+    if (!link->device->control(pci::code::queryChannel, nullptr, 0, answer, sizeof answer, &returned,
+                               kDriverRequestMs)) {
         closeDevice(*link);
         return rc::pciDriver;
     }
@@ -154,24 +165,25 @@ void teardownPci(ControllerHandle& h) {
     if (h.threadsOutstanding.load()) return;
     if (link->device) {
         uint32_t returned = 0;
-        control(*link, pci::code::release, nullptr, 0, nullptr, 0, &returned);
+        control(*link, pci::code::release, nullptr, 0, nullptr, 0, &returned, kDriverRequestMs);
     }
     closeDevice(*link);
     delete link;
 }
 
-// Polls write readiness until the driver takes a packet. The poll is bounded
-// by the handle's budget: a driver that never gets ready fails the send
-// rather than holding the transaction lock (and every close) for good.
-int32_t awaitWritable(ControllerHandle& h, PciLink& link) {
-    const uint32_t start = tickMs();
-    const auto limit = static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed));
+// Polls write readiness until the driver takes a packet. The poll, and each
+// request of it, is bounded by the exchange's budget: a driver that never
+// gets ready, or answers slowly, fails the send rather than holding the
+// transaction lock (and every close) beyond it.
+int32_t awaitWritable(const CommandChannel& ch, PciLink& link) {
     for (;;) {
         uint8_t status[pci::ready_answer::bytes] = {pci::ready_answer::notReady, 0, 0, 0};
         uint32_t returned = 0;
-        if (!control(link, pci::code::writeReady, nullptr, 0, status, sizeof status, &returned)) return rc::linkWrite;
+        const uint32_t left = exchangeLeft(ch);
+        if (left == 0) return rc::linkWrite;
+        if (!control(link, pci::code::writeReady, nullptr, 0, status, sizeof status, &returned, left))
+            return rc::linkWrite;
         if (status[pci::ready_answer::status] != pci::ready_answer::notReady) return rc::ok;
-        if (ticksSince(start) > limit) return rc::linkWrite;
         sleepMs(kPollPauseMs);
     }
 }
@@ -199,10 +211,12 @@ int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
         packet[pci::packet_layout::sequence] = sequence;
         putU16(packet + pci::packet_layout::length, static_cast<uint16_t>(chunk));
         if (chunk > 0) std::memcpy(packet + pci::packet_layout::data, bytes + sent, chunk);
-        int32_t r = awaitWritable(h, *link);
+        int32_t r = awaitWritable(ch, *link);
         if (r != rc::ok) return r;
         uint32_t returned = 0;
-        if (!control(*link, pci::code::writePacket, packet, pci::packet_layout::header + chunk, nullptr, 0, &returned))
+        const uint32_t left = exchangeLeft(ch);
+        if (left == 0 || !control(*link, pci::code::writePacket, packet, pci::packet_layout::header + chunk, nullptr, 0,
+                                  &returned, left))
             return rc::linkWrite;
         sent += chunk;
     } while (sent < n);
@@ -210,20 +224,21 @@ int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     return rc::ok;
 }
 
-// Polls the driver for the reply. The requested wait is not used: the
-// handle's budget bounds the poll.
-int32_t waitForReply(CommandChannel& ch, uint32_t) {
+// Polls the driver for the reply, for the requested wait but never beyond
+// the exchange's budget; each read gets what is left of it.
+int32_t waitForReply(CommandChannel& ch, uint32_t ms) {
     ControllerHandle& h = ownerOf(ch);
     PciLink* link = linkOf(h);
     if (!link || !link->device) return rc::notOpen;
     uint8_t buffer[pci::kMaxPacket];
     const uint32_t start = tickMs();
-    const auto limit = static_cast<uint32_t>(h.timeoutMs.load(std::memory_order_relaxed));
     for (;;) {
-        const int32_t r = drainPciPackets(h, pci::code::readForWait, buffer);
+        const uint32_t waited = ticksSince(start);
+        const uint32_t left = std::min(exchangeLeft(ch), waited >= ms ? 0u : ms - waited);
+        if (left == 0) return rc::ok;
+        const int32_t r = drainPciPackets(h, pci::code::readForWait, buffer, left);
         if (r != rc::ok) return r;
         if (ch.replyReady.load(std::memory_order_acquire)) return rc::ok;
-        if (ticksSince(start) > limit) return rc::ok;
         currentClock().waitEvent(h.replyEvent, kPollPauseMs);
     }
 }
@@ -283,16 +298,20 @@ ReadPacket inspectReadPacket(const uint8_t* packet, uint32_t returned, uint16_t 
     return pci::endsMessage(packet[pci::packet_layout::continuation]) ? ReadPacket::last : ReadPacket::more;
 }
 
-int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer) {
+int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uint32_t limitMs) {
     PciLink* link = linkOf(h);
     if (!link || !link->device) return rc::pciDriver;
     CommandChannel& ch = h.channel;
     int32_t result = rc::ok;
-    h.pciReadLock.wait();
+    const uint32_t start = tickMs();
+    // The other reader holding the lock counts against this one's limit.
+    if (!h.pciReadLock.waitFor(limitMs)) return rc::ok;
     for (int i = 0; i < pci::kPacketsPerRead; ++i) {
         buffer[pci::packet_layout::marker] = 0;
         uint32_t returned = 0;
-        if (!control(*link, base, nullptr, 0, buffer, link->maxPacket, &returned)) {
+        const uint32_t spent = ticksSince(start);
+        if (spent >= limitMs) break;
+        if (!control(*link, base, nullptr, 0, buffer, link->maxPacket, &returned, limitMs - spent)) {
             if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
             result = rc::pciDriver;
             break;

@@ -38,8 +38,9 @@ enum class ReadPacket { more, last, invalid };
 ReadPacket inspectReadPacket(const uint8_t* packet, uint32_t returned, uint16_t maxPacket, uint32_t* dataLength);
 
 // Reads up to 10 packets from the driver with control `base` and feeds their
-// data to the handle's channel, under the handle's read lock; 0, or 20027
-// when a read request fails. `buffer` holds the largest packet (4096).
-int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer);
+// data to the handle's channel, under the handle's read lock, all within
+// `limitMs` (the wait for the lock included); 0, or 20027 when a read
+// request fails. `buffer` holds the largest packet (4096).
+int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uint32_t limitMs);
 
 }  // namespace tvx

@@ -3,9 +3,11 @@
 
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "base/ascii.h"
+#include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "link/handle.h"
 
@@ -63,6 +65,7 @@ int32_t connectSerial(ControllerHandle& h) {
     const SerialDefaults d = serialDefaults();
     if (!port->open(static_cast<uint32_t>(h.comPort), onSerialData, onSerialLost, &h) || !port->configure() ||
         !port->setLine(platform::SerialLine{})) {
+        if (*platform::lastSerialFailure()) debugPrint("serial: %s", platform::lastSerialFailure());
         dropPort(h);
         return rc::serialError;
     }
@@ -105,7 +108,14 @@ const LinkDriver kSerialDriver = {TVX_LINK_SERIAL, Framing::rtu, prepareSerial, 
 const LinkDriver& serialDriver() { return kSerialDriver; }
 
 bool parseComAddress(const char* address, int32_t* port) {
-    if (!address || !startsWithNoCase(address, "COM")) return false;
+    if (!address) return false;
+    // A text shorter than the prefix has no number after it: port 0, which
+    // no open accepts.
+    if (strnlen(address, 3) < 3) {
+        *port = 0;
+        return true;
+    }
+    if (!startsWithNoCase(address, "COM")) return false;
     const char* p = address + 3;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
     bool negative = false;

@@ -13,7 +13,8 @@ const LinkDriver& serialDriver();
 
 // Reads the port number of an address "COM<n>" (blanks allowed before the
 // number, "COM" in any case) as atoi would; false when the text does not
-// start with "COM". Numbers too large for an i32 come out as -1.
+// start with "COM". A text shorter than "COM" reads as port 0. Numbers too
+// large for an i32 come out as -1.
 bool parseComAddress(const char* address, int32_t* port);
 
 // Process-wide defaults, read when a serial link opens.

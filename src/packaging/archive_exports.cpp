@@ -23,7 +23,7 @@ namespace {
 int32_t writeArchive(const char* path, const ByteBuffer& archive) {
     if (path == nullptr) return refuse(rc::badArgument, "path is NULL");
     std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr) return rc::fileError;  // the output cannot be created
+    if (f == nullptr) return rc::fileNotFound;  // the output cannot be created (a directory included)
     const bool whole = std::fwrite(archive.data(), 1, archive.size(), f) == archive.size();
     const bool closed = std::fclose(f) == 0;
     return whole && closed ? rc::ok : rc::osError;

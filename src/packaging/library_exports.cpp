@@ -12,7 +12,7 @@ namespace {
 
 int32_t writeImage(const char* path, const ByteBuffer& image) {
     std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr) return rc::fileError;  // the output cannot be created
+    if (f == nullptr) return rc::fileNotFound;  // the output cannot be created (a directory included)
     const bool whole = std::fwrite(image.data(), 1, image.size(), f) == image.size();
     const bool closed = std::fclose(f) == 0;
     return whole && closed ? rc::ok : rc::osError;

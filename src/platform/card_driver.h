@@ -37,9 +37,10 @@ public:
     // Issues control request `code` with `inLength` input bytes. The driver
     // writes at most `outCapacity` bytes over `out` (bytes it leaves alone
     // keep what the caller put there) and reports their count in `returned`.
-    // False when the request fails.
+    // False when the request fails, or when it is not answered whole within
+    // `timeLimitMs` (where the driver can be waited for with a limit).
     virtual bool control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outCapacity,
-                         uint32_t* returned) = 0;
+                         uint32_t* returned, uint32_t timeLimitMs) = 0;
 };
 
 // Present device interfaces of the class, enumerated one by one and counted

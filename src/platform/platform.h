@@ -127,10 +127,14 @@ public:
     int receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort);
     // Waits for one datagram, then takes those already queued behind it: at
     // most `count`, datagram i into `slotBytes` at buffer + i * slotBytes
-    // (cut when longer), its length into lengths[i]. The count taken, or -1
-    // as receiveFrom. One system call for a burst where the system has a
-    // batch receive; one datagram a call where it has not.
-    int receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, int count);
+    // (cut when longer), its length into lengths[i] and its source address
+    // (host byte order) into fromIps[i]. The count taken, or -1 as
+    // receiveFrom. One system call for a burst where the system has a batch
+    // receive; one datagram a call where it has not.
+    int receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count);
+    // The local address the system would send from to reach `ip` (host
+    // byte order), or 0 when it has no route.
+    static uint32_t localAddressToward(uint32_t ip);
     // Wakes a receive blocked on another thread; from then on every receive
     // reports -1. The socket stays allocated until close().
     void interrupt();

@@ -61,7 +61,8 @@ public:
     static bool devicePath(uint32_t port, char* out, size_t capacity);
 
     // Opens the device of `port` and starts the event thread; false when
-    // either fails (nothing is left open then).
+    // either fails (nothing is left open then; lastSerialFailure() says
+    // which device and why).
     bool open(uint32_t port, DataHandler onData, LostHandler onLost, void* context);
     // Raw mode, buffer sizes and timeouts, then discards what is queued in
     // both directions.
@@ -83,5 +84,12 @@ public:
 private:
     void* impl_ = nullptr;
 };
+
+// Why the last serial open on the calling thread failed: the port, the
+// device it names (and whether TAVRIX_COMn mapped it) and the system's
+// error text; empty when that open did not fail at the device.
+const char* lastSerialFailure();
+void noteSerialFailure(uint32_t port, const char* device, bool mapped, const char* reason);
+void clearSerialFailure();
 
 }  // namespace tvx::platform

@@ -31,6 +31,9 @@ public:
     // Receives exactly `n` bytes; false on a timeout, an error or the
     // peer's close.
     bool receiveAll(uint8_t* data, size_t n);
+    // Receives exactly `n` bytes within `ms` in all, however they arrive;
+    // false on the time running out, an error or the peer's close.
+    bool receiveAllWithin(uint8_t* data, size_t n, uint32_t ms);
     void close();
 
 private:

@@ -20,7 +20,7 @@ void endUpload(ControllerHandle& h, uint16_t code) {
 
 int32_t writeLocalFile(const char* path, const uint8_t* data, size_t n) {
     std::FILE* f = std::fopen(path, "wb");
-    if (!f) return rc::fileError;  // the output cannot be created
+    if (!f) return rc::fileNotFound;  // the output cannot be created (a directory included)
     const bool complete = (n == 0 || std::fwrite(data, 1, n, f) == n);
     const bool closed = std::fclose(f) == 0;
     return complete && closed ? rc::ok : rc::osError;

@@ -48,6 +48,13 @@ expect 2 'needs ports' "$tvx" search --serial 4-3
 expect 1 'no controller answered on COM4 to COM4' "$tvx" search --serial 4
 expect 2 'needs ports' "$tvx" search --serial 0-2
 
+# A port whose device cannot be opened: the line names the device (and the
+# mapping that chose it) and the system's reason.
+TAVRIX_COM9=$work/no-such-device expect 1 \
+    "Com error\\. \\(20007\\): COM9 is $work/no-such-device \\(TAVRIX_COM9\\): No such file or directory" \
+    "$tvx" info COM9
+expect 1 'Com error\. \(20007\): COM30 is /dev/ttyS29: ' "$tvx" info COM30
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)"
     exit 1

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -142,7 +143,7 @@ TEST(EthernetLink, LateReplyToTheFirstAttemptIsAccepted) {
     TVX_Close(h);
 }
 
-TEST(EthernetLink, ForeignDatagramsAreIgnoredUnlessTheyAnswer) {
+TEST(EthernetLink, ForeignDatagramsAreIgnored) {
     UdpSim sim("127.0.0.25");
     ASSERT_TRUE(sim.start());
     TVX_HANDLE h = openOrFail("127.0.0.25");
@@ -175,6 +176,90 @@ TEST(EthernetLink, ForeignDatagramsAreIgnoredUnlessTheyAnswer) {
     intruder.join();
     EXPECT_EQ(wrong, 0);
     TVX_Close(h);
+}
+
+// A controller stand-in at `address`: every request is answered (status 0,
+// a zeroed system record) from the socket `answerFrom` chooses, so the
+// answer can come from another address or another port.
+class AnsweringFrom {
+public:
+    AnsweringFrom(const char* address, const char* answerAddress, uint16_t answerPort) {
+        uint32_t ip = 0;
+        uint32_t answerIp = 0;
+        platform::parseIpv4(address, &ip);
+        platform::parseIpv4(answerAddress, &answerIp);
+        ok_ = listen_.open() && listen_.bind(ip, 502) && listen_.setReceiveTimeout(20) && answer_.open() &&
+              answer_.bind(answerIp, answerPort);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~AnsweringFrom() {
+        done_ = true;
+        thread_.join();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    void run() {
+        uint8_t request[2048];
+        while (!done_) {
+            uint32_t from = 0;
+            uint16_t port = 0;
+            const int n = listen_.receiveFrom(request, sizeof request, &from, &port);
+            if (n < 14) continue;
+            const testing::Bytes frame(request, request + n);
+            const uint16_t command = testing::requestCommand(frame, true);
+            if (command == 0) continue;  // keep-alive
+            const testing::Bytes reply = testing::tcpFrame(
+                254, 72, testing::replyPacket(command, testing::requestSequence(frame, true), 0, testing::Bytes(60, 0)));
+            answer_.sendTo(from, port, reply.data(), reply.size());
+        }
+    }
+    platform::UdpSocket listen_;
+    platform::UdpSocket answer_;
+    bool ok_ = false;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// Replies count only from the controller's address; its port does not
+// matter (controllers may answer or push from another one).
+TEST(EthernetLink, RepliesAreTakenOnlyFromTheControllersAddress) {
+    const struct {
+        const char* answerAddress;
+        uint16_t answerPort;
+        int32_t result;
+    } cases[] = {
+        {"127.0.0.28", 0, TVX_OK},                // the controller's address, another port
+        {"127.0.0.79", 502, TVX_CH_NO_REPLY},     // another host answering for it
+    };
+    for (const auto& k : cases) {
+        AnsweringFrom controller("127.0.0.28", k.answerAddress, k.answerPort);
+        ASSERT_TRUE(controller.ok());
+        TVX_HANDLE h = nullptr;
+        EXPECT_EQ(TVX_FastOpen(TVX_LINK_ETHERNET, "127.0.0.28", 300, &h), k.result) << k.answerAddress;
+        if (h) TVX_Close(h);
+    }
+}
+
+// The open's budget bounds the whole open against an address that never
+// answers: the waits between resends stop when the budget is spent.
+TEST(EthernetLink, OpenToASilentAddressEndsWithinItsBudget) {
+    const struct {
+        uint32_t budget;
+        bool full;  // TVX_Open's full sequence, with the transfer probe
+    } cases[] = {{1000, false}, {1000, true}, {5000, true}};
+    for (const auto& k : cases) {
+        TVX_HANDLE h = nullptr;
+        const auto t = Clock::now();
+        const int32_t r = k.budget == 5000 ? TVX_Open(TVX_LINK_ETHERNET, "127.0.0.98", &h)
+                          : k.full       ? TVX_OpenWithTimeOut(TVX_LINK_ETHERNET, "127.0.0.98", k.budget, &h)
+                                         : TVX_FastOpen(TVX_LINK_ETHERNET, "127.0.0.98", k.budget, &h);
+        const long took = msSince(t);
+        EXPECT_EQ(r, TVX_CH_NO_REPLY) << k.budget;
+        EXPECT_EQ(h, nullptr);
+        EXPECT_GE(took, static_cast<long>(k.budget) - 50) << k.budget;
+        EXPECT_LT(took, static_cast<long>(k.budget) + 400) << k.budget;
+    }
 }
 
 TEST(EthernetLink, IdleHandleSendsKeepAlives) {

@@ -24,12 +24,21 @@ protected:
     testing::ScopedClock scoped{clock};
 };
 
-TEST_F(ChannelRetries, EthernetResendsIdenticalFrameEightTimesThenGivesUp) {
-    ScriptedChannel s(Framing::tcp, 20, 30);
-    EXPECT_EQ(runSilent(s, 5000), TVX_CH_NO_REPLY);
-    ASSERT_EQ(s.sent.size(), 8u);
-    for (const Bytes& f : s.sent) EXPECT_EQ(f, s.sent[0]);
-    EXPECT_EQ(clock.waitedMs(), 7650u);
+// The waits double from 30 ms; the last is cut to what is left of the
+// budget, so a silent controller costs the budget and no more.
+TEST_F(ChannelRetries, EthernetResendsIdenticalFrameUntilTheBudgetIsSpent) {
+    const struct {
+        uint32_t budget;
+        size_t sends;
+    } cases[] = {{5000, 8}, {1000, 6}, {500, 5}, {30, 1}};
+    for (const auto& k : cases) {
+        ScriptedChannel s(Framing::tcp, 20, 30);
+        const uint64_t before = clock.waitedMs();
+        EXPECT_EQ(runSilent(s, k.budget), TVX_CH_NO_REPLY) << k.budget;
+        ASSERT_EQ(s.sent.size(), k.sends) << k.budget;
+        for (const Bytes& f : s.sent) EXPECT_EQ(f, s.sent[0]);
+        EXPECT_EQ(clock.waitedMs() - before, k.budget);
+    }
 }
 
 TEST_F(ChannelRetries, SerialSendsOnceAndEachWaitIsCappedByTheBudget) {

@@ -1,5 +1,6 @@
 // Paths that name a directory (or anything but a regular file) where a file
-// is read, and outputs that cannot be created: clear codes, no allocation.
+// is read (20011), and outputs that cannot be created (20014): clear codes,
+// no allocation.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -74,19 +75,21 @@ TEST_F(FileKinds, DirectoryWhereAFileIsReadGivesFileError) {
     EXPECT_EQ(TVX_DownFile(c.handle, dir.path("none").c_str(), "F"), rc::fileNotFound);
 }
 
-TEST_F(FileKinds, OutputThatCannotBeCreatedGivesFileError) {
-    const std::string nowhere = dir.path("no/such/folder/out.bin");
+// An output that cannot be created gives 20014, as a missing input does; a
+// directory named as the output is one of them.
+TEST_F(FileKinds, OutputThatCannotBeCreatedGivesFileNotFound) {
     const std::string source = dir.write("l.bas", std::string("A=1\n"));
-    EXPECT_EQ(TVX_MakeNlib(source.c_str(), nowhere.c_str()), rc::fileError);
     Bytes record = recordOf("l.bas", 1);
-    EXPECT_EQ(TVX_MakeNar2(record.data(), dir.dir().c_str(), nowhere.c_str(), nullptr, 0), rc::fileError);
-
     testing::InProcessController c(Framing::rtu);
     ASSERT_EQ(c.open(), 0);
     const uint8_t byte = 1;
     ASSERT_EQ(TVX_DownMemFile(c.handle, &byte, 1, "F"), 0);
-    EXPECT_EQ(TVX_UpFile(c.handle, nowhere.c_str(), "F"), rc::fileError);
-    EXPECT_EQ(TVX_UpFile(c.handle, dir.dir().c_str(), "F"), rc::fileError);  // a directory as output
+    for (const std::string& output : {dir.path("no/such/folder/out.bin"), dir.dir()}) {
+        EXPECT_EQ(TVX_MakeNlib(source.c_str(), output.c_str()), rc::fileNotFound) << output;
+        EXPECT_EQ(TVX_MakeNar2(record.data(), dir.dir().c_str(), output.c_str(), nullptr, 0), rc::fileNotFound)
+            << output;
+        EXPECT_EQ(TVX_UpFile(c.handle, output.c_str(), "F"), rc::fileNotFound) << output;
+    }
 }
 
 }  // namespace

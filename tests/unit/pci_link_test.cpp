@@ -2,6 +2,7 @@
 // loopback TCP server in this process, reached through TAVRIX_PCI_DRIVER.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -24,6 +25,9 @@
 #include "link/locked_transact.h"
 #include "link/pci_link.h"
 #include "platform/card_driver.h"
+#include "platform/card_standin_wire.h"
+#include "platform/stream_socket.h"
+#include "link/pci_packets.h"
 #include "server/card_server.h"
 #include "tavrix.h"
 
@@ -304,6 +308,86 @@ TEST_F(PciCards, FailuresOnAnOpenLinkAreReportedAndCloseStillWorks) {
     EXPECT_EQ(TVX_Close(h), TVX_OK);
     handles.clear();
     EXPECT_EQ(TVX_Close(h), TVX_ERR_INVALID_HANDLE);
+}
+
+// A stand-in driver that sets a card up at once and then answers every
+// request a byte at a time, `pauseMs` apart: each byte comes well within
+// any receive timeout, the whole answer does not.
+class TricklingDriver {
+public:
+    explicit TricklingDriver(uint32_t pauseMs) : pauseMs_(pauseMs) {
+        ok_ = listener_.listen(kLoopback, 0);
+        accepter_ = std::thread([this] {
+            while (!done_) {
+                auto peer = std::make_unique<platform::StreamSocket>();
+                if (!listener_.accept(*peer, 20)) continue;
+                platform::StreamSocket* s = peer.get();
+                peers_.push_back(std::move(peer));
+                servers_.emplace_back([this, s] { serve(*s); });
+            }
+        });
+    }
+    ~TricklingDriver() {
+        done_ = true;
+        accepter_.join();
+        for (std::thread& t : servers_) t.join();
+    }
+    bool ok() const { return ok_; }
+    uint16_t port() const { return listener_.localPort(); }
+
+private:
+    void serve(platform::StreamSocket& s) {
+        uint8_t length[2];
+        uint8_t body[standin::kMaxBody];
+        while (!done_ && s.waitReadable(20) && s.receiveAll(length, 2)) {
+            const size_t n = getU16(length);
+            if (n == 0 || n > sizeof body || !s.receiveAll(body, n)) return;
+            std::vector<uint8_t> answer;
+            bool trickle = false;
+            if (body[0] == standin::op::count) {
+                answer = {1, 1, 0};
+            } else if (body[0] == standin::op::open) {
+                answer = {0};
+            } else if (getU32(body + standin::control_req::code) == pci::code::queryChannel) {
+                answer = {1, 0, 0, 0, 1};  // channel 0, packets of 256 bytes
+            } else {
+                answer = {1, 0, 0, 0, 0};  // ready; reads bring nothing
+                trickle = true;
+            }
+            std::vector<uint8_t> message(2 + answer.size(), 0);
+            message[0] = static_cast<uint8_t>(answer.size());
+            std::copy(answer.begin(), answer.end(), message.begin() + 2);
+            for (uint8_t byte : message) {
+                if (trickle) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
+                if (done_ || !s.sendAll(&byte, 1)) return;
+            }
+        }
+    }
+    uint32_t pauseMs_;
+    bool ok_ = false;
+    std::atomic<bool> done_{false};
+    platform::StreamSocket listener_;
+    std::vector<std::unique_ptr<platform::StreamSocket>> peers_;
+    std::vector<std::thread> servers_;
+    std::thread accepter_;
+};
+
+// A call's budget bounds its whole exchange, however slowly the driver's
+// bytes arrive; the call fails rather than reporting success late.
+TEST(PciSlowDriver, ACallsBudgetBoundsTheWholeExchange) {
+    TricklingDriver driver(150);
+    ASSERT_TRUE(driver.ok());
+    const std::string value = "sim:127.0.0.1:" + std::to_string(driver.port());
+    setenv(platform::kCardDriverVariable, value.c_str(), 1);
+    TVX_HANDLE h = nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t r = TVX_FastOpen(TVX_LINK_PCI, "PCI1", 300, &h);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_NE(r, TVX_OK);
+    EXPECT_EQ(h, nullptr);
+    EXPECT_LT(took, std::chrono::milliseconds(300 + 500));
+    if (h) TVX_Close(h);
+    unsetenv(platform::kCardDriverVariable);
 }
 
 // The same queries over the PCI link and over an Ethernet link to the same

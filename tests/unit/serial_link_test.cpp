@@ -46,7 +46,8 @@ TEST_F(SerialLink, ComAddressesReadTheNumberAfterCom) {
     } cases[] = {
         {"COM   3", true, 3},        {"com7", true, 7},         {"COM12x", true, 12},
         {"COM-1", true, -1},         {"COM", true, 0},          {"COM 99999999999", true, -1},
-        {"XCOM3", false, 0},         {"CO", false, 0},
+        {"XCOM3", false, 0},         {"CO", true, 0},           {"", true, 0},
+        {"c", true, 0},
     };
     for (const auto& c : cases) {
         int32_t port = 12345;
@@ -67,6 +68,8 @@ TEST_F(SerialLink, PortsOutsideTheRangeOpenNothing) {
     EXPECT_EQ(TVX_OpenCom(0, &h), TVX_ERR_SERIAL);
     EXPECT_EQ(TVX_OpenCom(1025, &h), TVX_ERR_SERIAL);
     EXPECT_EQ(TVX_Open(TVX_LINK_SERIAL, "COM-3", &h), TVX_ERR_SERIAL);
+    // A text shorter than "COM" reads as port 0.
+    EXPECT_EQ(TVX_Open(TVX_LINK_SERIAL, "CO", &h), TVX_ERR_SERIAL);
     EXPECT_EQ(TVX_Open(TVX_LINK_SERIAL, "TTY3", &h), TVX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(h, nullptr);
     c.stop();

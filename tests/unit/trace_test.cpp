@@ -3,12 +3,23 @@
 // file is a well-formed pcapng file.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/trace.h"
 #include "frame/trace_capture.h"
 #include "support/inprocess_fixture.h"
 #include "tavrix.h"
@@ -95,7 +106,29 @@ std::vector<uint32_t> pcapngBlocks(const Bytes& file, std::vector<Bytes>* packet
     return at == file.size() ? types : std::vector<uint32_t>{};
 }
 
+Bytes readFile(const std::string& path) {
+    Bytes file;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return file;
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) file.insert(file.end(), chunk, chunk + n);
+    std::fclose(f);
+    return file;
+}
+
+TVX_TraceEvent serialFrame(const uint8_t* frame, uint32_t length) {
+    TVX_TraceEvent e{};
+    e.kind = TVX_TRACE_SENT;
+    e.linkKind = TVX_LINK_SERIAL;
+    e.port = "COM3";
+    e.bytes = frame;
+    e.length = length;
+    return e;
+}
+
 TEST(TraceCapture, EthernetFramesAsIpv4DatagramsInAWellFormedFile) {
+    std::remove((::testing::TempDir() + "tavrix_trace_test.pcapng").c_str());
     const std::string path = ::testing::TempDir() + "tavrix_trace_test.pcapng";
     ASSERT_TRUE(startTraceCapture(path.c_str()));
     TVX_TraceEvent e{};
@@ -143,6 +176,163 @@ TEST(TraceCapture, EthernetFramesAsIpv4DatagramsInAWellFormedFile) {
     EXPECT_EQ(getBe16(ip.data() + 22), 502);
     EXPECT_EQ(Bytes(ip.begin() + 28, ip.end()), Bytes(frame, frame + sizeof frame));
     EXPECT_EQ(packets[1], Bytes(frame, frame + sizeof frame));  // serial: the frame alone
+}
+
+// A second run into the same file keeps the first: it starts a section of
+// its own. "%p" names a file per process; a file that is no capture is
+// replaced, not appended to.
+TEST(TraceCapture, RunsIntoOneFileKeepBothAndPatternsNameTheProcess) {
+    const std::string path = ::testing::TempDir() + "tavrix_trace_runs.pcapng";
+    std::remove(path.c_str());
+    const uint8_t frame[] = {1, 72, 6, 0, 1, 0, 9, 0};
+    TVX_TraceEvent e = serialFrame(frame, sizeof frame);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(startTraceCapture(path.c_str()));
+        writeTraceCapture(e);
+        stopTraceCapture();
+    }
+    std::vector<Bytes> packets;
+    const std::vector<uint32_t> expected = {pcapng::sectionHeader, pcapng::interfaceDescription,
+                                            pcapng::enhancedPacket, pcapng::sectionHeader,
+                                            pcapng::interfaceDescription, pcapng::enhancedPacket};
+    EXPECT_EQ(pcapngBlocks(readFile(path), &packets), expected);
+    EXPECT_EQ(packets.size(), 2u);
+
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a capture", f);
+    std::fclose(f);
+    ASSERT_TRUE(startTraceCapture(path.c_str()));
+    writeTraceCapture(e);
+    stopTraceCapture();
+    EXPECT_EQ(pcapngBlocks(readFile(path), nullptr).size(), 3u);
+    std::remove(path.c_str());
+
+    const struct {
+        const char* pattern;
+        const char* name;
+    } cases[] = {
+        {"trace-%p.pcapng", "trace-4242.pcapng"},
+        {"%p", "4242"},
+        {"a%%p-%p%", "a%p-4242%"},
+        {"plain", "plain"},
+    };
+    for (const auto& k : cases) {
+        char out[64];
+        ASSERT_TRUE(expandCapturePath(k.pattern, 4242, out, sizeof out)) << k.pattern;
+        EXPECT_STREQ(out, k.name);
+    }
+    char tiny[6];
+    EXPECT_FALSE(expandCapturePath("ab-%p", 4242, tiny, sizeof tiny));
+}
+
+#ifndef _WIN32
+// A capture pipe whose reader stops reading, then one whose reader leaves:
+// the writer waits a bounded time, never gets SIGPIPE (the default action
+// would end this test program), and the capture stops.
+TEST(TraceCapture, StalledOrClosedPipeStopsTheCaptureWithoutSignal) {
+    const std::string fifo = ::testing::TempDir() + "tavrix_trace_fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const uint8_t frame[1000] = {};
+    const TVX_TraceEvent e = serialFrame(frame, sizeof frame);
+    for (const bool readerLeaves : {false, true}) {
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        ASSERT_TRUE(startTraceCapture(fifo.c_str()));
+        if (readerLeaves) close(reader);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 200 && traceCaptureActive(); ++i) writeTraceCapture(e);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(traceCaptureActive()) << (readerLeaves ? "reader left" : "reader stalled");
+        EXPECT_LT(took, std::chrono::seconds(5));
+        stopTraceCapture();
+        if (!readerLeaves) close(reader);
+    }
+    std::remove(fifo.c_str());
+}
+
+struct ExitingCallback {
+    std::atomic<int> calls{0};
+    std::atomic<bool> returned{false};
+};
+
+// Ends its thread from inside the callback, as an interpreter ends a
+// foreign thread that calls it during shutdown.
+void exitInside(const TVX_TraceEvent*, void* context) {
+    static_cast<ExitingCallback*>(context)->calls.fetch_add(1);
+    pthread_exit(nullptr);
+}
+
+// Asks for its own cancellation and then waits at cancellation points: the
+// thread must not end before the callback returns.
+void cancelInside(const TVX_TraceEvent*, void* context) {
+    auto& state = *static_cast<ExitingCallback*>(context);
+    state.calls.fetch_add(1);
+    pthread_cancel(pthread_self());
+    usleep(20000);
+    state.returned.store(true);
+}
+
+void* emitOnce(void*) {
+    TVX_TraceEvent e{};
+    e.kind = TVX_TRACE_SENT;
+    emitTrace(e);
+    pthread_testcancel();
+    return nullptr;
+}
+
+// Threads that end inside a callback leave no call counted as running, and
+// a thread is never cancelled inside a callback: changing the callback
+// afterwards returns at once.
+TEST(TraceThreads, ThreadsEndingInsideTheCallbackAreNotCountedAsRunning) {
+    for (TVX_TraceCallback callback : {exitInside, cancelInside}) {
+        ExitingCallback state;
+        ASSERT_EQ(TVX_SetTraceCallback(callback, &state, 0), TVX_OK);
+        pthread_t thread;
+        ASSERT_EQ(pthread_create(&thread, nullptr, emitOnce, nullptr), 0);
+        void* result = nullptr;
+        ASSERT_EQ(pthread_join(thread, &result), 0);
+        EXPECT_EQ(state.calls.load(), 1);
+        if (callback == cancelInside) {
+            EXPECT_TRUE(state.returned.load()) << "cancelled inside the callback";
+            EXPECT_EQ(result, PTHREAD_CANCELED);
+        }
+        EXPECT_EQ(traceCallsRunning(), 0u);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(TVX_SetTraceCallback(nullptr, nullptr, 0), TVX_OK);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    }
+}
+
+#endif  // _WIN32
+
+// A callback that does not return: the change waits its bound, says so,
+// and installs the new callback anyway.
+TEST(TraceThreads, ChangeWaitsABoundedTimeForABlockedCallback) {
+    static std::atomic<bool> release{false};
+    static std::atomic<bool> entered{false};
+    release = false;
+    entered = false;
+    auto blocked = [](const TVX_TraceEvent*, void*) {
+        entered = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    ASSERT_EQ(TVX_SetTraceCallback(blocked, nullptr, 0), TVX_OK);
+    std::thread emitter([] {
+        TVX_TraceEvent e{};
+        emitTrace(e);
+    });
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TVX_SetTraceCallback(nullptr, nullptr, 0), TVX_ERR_TIME_LIMIT);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(kTraceChangeWaitMs - 50));
+    EXPECT_LT(took, std::chrono::milliseconds(kTraceChangeWaitMs + 2000));
+    EXPECT_FALSE(traceActive());
+    release = true;
+    emitter.join();
+    EXPECT_EQ(TVX_SetTraceCallback(nullptr, nullptr, 0), TVX_OK);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "args.h"
+#include "platform/serial_port.h"
 
 namespace tvx::tool {
 
@@ -64,6 +65,13 @@ int Session::openSerial(const Command& command, uint32_t port, const GlobalOptio
         handle_ = nullptr;
         if (r == TVX_CH_NO_REPLY) {
             std::fprintf(stderr, "tvx %s: no controller answered on %s (%d)\n", command.name, address_.c_str(), r);
+            return kExitFailure;
+        }
+        // The device the port names and the system's reason, when the
+        // device itself could not be opened.
+        if (r == TVX_ERR_SERIAL && *platform::lastSerialFailure()) {
+            std::fprintf(stderr, "tvx %s %s: %s (%d): %s\n", command.name, address_.c_str(), tvx_describe_result(r), r,
+                         platform::lastSerialFailure());
             return kExitFailure;
         }
         return reportFailure(std::string(command.name) + " " + address_, r);

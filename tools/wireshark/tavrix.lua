@@ -141,8 +141,16 @@ f.entry_size = ProtoField.uint32("tavrix.entry_size", "Entry size", base.DEC)
 f.buffer = ProtoField.uint8("tavrix.buffer", "Cycle-upload buffer", base.DEC)
 f.probe = ProtoField.string("tavrix.discovery", "Discovery")
 f.crc = ProtoField.uint16("tavrix.crc", "CRC", base.HEX)
+f.response_in = ProtoField.framenum("tavrix.response_in", "Response in", base.NONE, frametype.RESPONSE)
+f.request_in = ProtoField.framenum("tavrix.request_in", "Request in", base.NONE, frametype.REQUEST)
+f.response_time = ProtoField.relative_time("tavrix.response_time", "Response time")
+
+local status_expert = ProtoExpert.new("tavrix.status.failed", "Reply with a non-zero status",
+    expert.group.RESPONSE_CODE, expert.severity.WARN)
+tavrix.experts = {status_expert}
 
 local direction_field = Field.new("frame.packet_flags_direction")
+local interface_field = Field.new("frame.interface_id")
 
 -- Transfers that send blocks to the controller, and those that read them.
 local downloads = {[100] = true, [102] = true, [110] = true, [140] = true, [209] = true}
@@ -224,6 +232,54 @@ end
 -- reply to an upload's start (block 0) is told from a block reply.
 local starts = {}
 
+-- Requests and replies paired as Wireshark's Modbus dissector pairs them:
+-- by the link (addresses and ports, or the capture interface), the command
+-- and the sequence number. A resend has the same key; the reply is paired
+-- with the latest send before it. Filled on the first pass; a second pass
+-- (the GUI, or tshark -2) also shows each request's reply.
+local requests = {} -- key -> {frame, time}
+local replies = {}  -- request frame -> reply frame
+local pairs_of = {} -- reply frame -> {request frame, request time}
+
+local function link_key(pinfo, is_request)
+    local iface = interface_field()
+    local host, peer
+    if is_request then
+        host = tostring(pinfo.src) .. ":" .. pinfo.src_port
+        peer = tostring(pinfo.dst) .. ":" .. pinfo.dst_port
+    else
+        host = tostring(pinfo.dst) .. ":" .. pinfo.dst_port
+        peer = tostring(pinfo.src) .. ":" .. pinfo.src_port
+    end
+    return (iface and tostring(iface.value) or "") .. "|" .. host .. "|" .. peer
+end
+
+local function pair(tree, pinfo, is_request, command, sequence)
+    local key = link_key(pinfo, is_request) .. "|" .. command .. "|" .. sequence
+    local number = pinfo.number
+    if is_request then
+        if not pinfo.visited then requests[key] = {frame = number, time = pinfo.abs_ts} end
+        local reply = replies[number]
+        if reply then tree:add(f.response_in, reply):set_generated() end
+        return
+    end
+    if not pinfo.visited then
+        local request = requests[key]
+        if request and request.frame < number then
+            pairs_of[number] = request
+            replies[request.frame] = number
+            requests[key] = nil
+        end
+    end
+    local request = pairs_of[number]
+    if request then
+        tree:add(f.request_in, request.frame):set_generated()
+        local delta = pinfo.abs_ts - request.time
+        local seconds = math.floor(delta)
+        tree:add(f.response_time, NSTime.new(seconds, math.floor((delta - seconds) * 1e9 + 0.5))):set_generated()
+    end
+end
+
 -- A function-72/73 packet at tvb(at, limit - at).
 local function packet_fields(tree, tvb, pinfo, func, at, limit, is_request)
     if limit - at < HEADER then
@@ -256,6 +312,7 @@ local function packet_fields(tree, tvb, pinfo, func, at, limit, is_request)
             starts[sequence] = tvb(at + HEADER, 2):le_uint() == 0
         end
         request_fields(tree, tvb, command, at + HEADER, stop)
+        pair(tree, pinfo, true, command, sequence)
         pinfo.cols.info:set("Request " .. name .. ", seq " .. sequence)
     else
         if stop - at < REPLY_HEADER then
@@ -263,7 +320,11 @@ local function packet_fields(tree, tvb, pinfo, func, at, limit, is_request)
             return
         end
         local status = tvb(at + 6, 4):le_int()
-        tree:add_le(f.status, tvb(at + 6, 4))
+        local status_item = tree:add_le(f.status, tvb(at + 6, 4))
+        if status ~= 0 then
+            status_item:add_proto_expert_info(status_expert, "Status " .. status .. " (the request failed)")
+        end
+        pair(tree, pinfo, false, command, sequence)
         reply_fields(tree, tvb, command, at + REPLY_HEADER, stop, starts[sequence])
         pinfo.cols.info:set("Reply " .. name .. ", seq " .. sequence .. ", status " .. status)
     end
@@ -321,6 +382,14 @@ local function dissect_rtu(tvb, pinfo, root)
     packet_fields(tree, tvb, pinfo, func, 2, n - 2, is_request)
     tree:add_le(f.crc, tvb(n - 2, 2))
     return n
+end
+
+-- A capture opened anew starts without the pairs of the one before.
+function tavrix.init()
+    starts = {}
+    requests = {}
+    replies = {}
+    pairs_of = {}
 end
 
 function tavrix.dissector(tvb, pinfo, root)

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "platform/platform.h"
@@ -106,6 +107,10 @@ void closeFd(int& fd) {
 
 }  // namespace
 
+// strerror_r comes in two forms; either gives the text.
+[[maybe_unused]] const char* errorText(int result, const char* buffer) { return result == 0 ? buffer : "unknown error"; }
+[[maybe_unused]] const char* errorText(const char* result, const char*) { return result; }
+
 SerialPort::~SerialPort() { close(100); }
 
 bool SerialPort::devicePath(uint32_t port, char* out, size_t capacity) {
@@ -127,12 +132,19 @@ bool SerialPort::devicePath(uint32_t port, char* out, size_t capacity) {
 bool SerialPort::open(uint32_t port, DataHandler onData, LostHandler onLost, void* context) {
     close(100);
     if (impl_ || !onData) return false;  // a thread that would not stop still owns the old port
+    clearSerialFailure();
     char path[1024];
     if (!devicePath(port, path, sizeof path)) return false;
     auto* p = new (std::nothrow) PortImpl{};
     if (!p) return false;
     p->fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (p->fd < 0 || !isatty(p->fd) || pipe2(p->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        const int error = errno;
+        char text[128];
+        char name[24];
+        std::snprintf(name, sizeof name, "TAVRIX_COM%u", port);
+        const char* mapped = std::getenv(name);
+        noteSerialFailure(port, path, mapped && *mapped, errorText(strerror_r(error, text, sizeof text), text));
         closeFd(p->fd);
         delete p;
         return false;

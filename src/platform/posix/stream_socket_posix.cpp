@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/platform.h"
 #include "platform/stream_socket.h"
 #include "platform/socket_address.h"
 
@@ -103,6 +104,21 @@ bool StreamSocket::receiveAll(uint8_t* data, size_t n) {
     while (n > 0) {
         ssize_t r = ::recv(static_cast<int>(fd_), data, n, 0);
         if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        data += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+bool StreamSocket::receiveAllWithin(uint8_t* data, size_t n, uint32_t ms) {
+    if (fd_ == kNone) return false;
+    const uint32_t start = systemTickMs();
+    while (n > 0) {
+        const uint32_t spent = systemTickMs() - start;
+        if (spent >= ms || !pollFor(static_cast<int>(fd_), ms - spent)) return false;
+        ssize_t r = ::recv(static_cast<int>(fd_), data, n, MSG_DONTWAIT);
+        if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         if (r <= 0) return false;
         data += r;
         n -= static_cast<size_t>(r);

@@ -1,4 +1,4 @@
-#include <sched.h>
+#include <pthread.h>
 #include <time.h>
 
 #include <cerrno>
@@ -31,6 +31,14 @@ uint64_t monotonicNanos() {
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
-void yieldProcessor() { sched_yield(); }
+void pauseBriefly() { systemSleepMs(1); }
+
+int holdCancellation() {
+    int previous = PTHREAD_CANCEL_ENABLE;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+    return previous;
+}
+
+void restoreCancellation(int previous) { pthread_setcancelstate(previous, nullptr); }
 
 }  // namespace tvx::platform

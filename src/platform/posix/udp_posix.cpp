@@ -85,15 +85,19 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     return static_cast<int>(r);
 }
 
-int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, int count) {
+int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count) {
     constexpr int kMost = 64;
     if (fd_ == kNone || count < 1) return -1;
     count = count < kMost ? count : kMost;
     mmsghdr messages[kMost];
     iovec parts[kMost];
+    sockaddr_in sources[kMost];
     for (int i = 0; i < count; ++i) {
         parts[i] = {buffer + static_cast<size_t>(i) * slotBytes, slotBytes};
         messages[i] = {};
+        sources[i] = {};
+        messages[i].msg_hdr.msg_name = &sources[i];
+        messages[i].msg_hdr.msg_namelen = sizeof sources[i];
         messages[i].msg_hdr.msg_iov = &parts[i];
         messages[i].msg_hdr.msg_iovlen = 1;
     }
@@ -103,8 +107,27 @@ int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths
     } while (r < 0 && errno == EINTR);
     // After interrupt() the shutdown socket reports empty reads: not data.
     if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
-    for (int i = 0; i < r; ++i) lengths[i] = messages[i].msg_len;
+    for (int i = 0; i < r; ++i) {
+        lengths[i] = messages[i].msg_len;
+        fromIps[i] = ntohl(sources[i].sin_addr.s_addr);
+    }
     return r;
+}
+
+uint32_t UdpSocket::localAddressToward(uint32_t ip) {
+    // Connecting a datagram socket sends nothing; it only picks the route
+    // and with it the local address.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return 0;
+    sockaddr_in to = makeAddress(ip, 502);
+    sockaddr_in self{};
+    socklen_t len = sizeof self;
+    uint32_t local = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&self), &len) == 0)
+        local = ntohl(self.sin_addr.s_addr);
+    ::close(fd);
+    return local;
 }
 
 void UdpSocket::interrupt() {

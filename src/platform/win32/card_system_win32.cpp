@@ -41,8 +41,10 @@ public:
     SystemDevice(const SystemDevice&) = delete;
     SystemDevice& operator=(const SystemDevice&) = delete;
 
+    // The system's driver answers its control requests at once; they are
+    // not waited for with a limit.
     bool control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outCapacity,
-                 uint32_t* returned) override {
+                 uint32_t* returned, uint32_t) override {
         DWORD got = 0;
         const BOOL ok = DeviceIoControl(handle_, code, const_cast<uint8_t*>(in), inLength, out, outCapacity, &got,
                                         nullptr);

@@ -175,6 +175,7 @@ bool SerialPort::devicePath(uint32_t port, char* out, size_t capacity) {
 bool SerialPort::open(uint32_t port, DataHandler onData, LostHandler onLost, void* context) {
     close(100);
     if (impl_ || !onData) return false;
+    clearSerialFailure();
     char path[24];
     if (!devicePath(port, path, sizeof path)) return false;
     auto* p = new (std::nothrow) PortImpl{};
@@ -186,6 +187,13 @@ bool SerialPort::open(uint32_t port, DataHandler onData, LostHandler onLost, voi
     p->port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (p->port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        char text[128] = {};
+        DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                 sizeof text, nullptr);
+        while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.')) text[--n] = 0;
+        if (n == 0) std::snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(error));
+        noteSerialFailure(port, path, false, text);
         freeImpl(p);
         return false;
     }

@@ -1,6 +1,7 @@
 // TCP stream sockets over Winsock.
 #include <atomic>
 
+#include "platform/platform.h"
 #include "platform/stream_socket.h"
 #include "platform/socket_address.h"
 #include "platform/win32/win32.h"
@@ -94,6 +95,21 @@ bool StreamSocket::sendAll(const uint8_t* data, size_t n) {
 bool StreamSocket::receiveAll(uint8_t* data, size_t n) {
     if (fd_ == kNone) return false;
     while (n > 0) {
+        const int chunk = n > 65536 ? 65536 : static_cast<int>(n);
+        int r = ::recv(asSocket(fd_), reinterpret_cast<char*>(data), chunk, 0);
+        if (r == SOCKET_ERROR || r <= 0) return false;
+        data += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+bool StreamSocket::receiveAllWithin(uint8_t* data, size_t n, uint32_t ms) {
+    if (fd_ == kNone) return false;
+    const uint32_t start = systemTickMs();
+    while (n > 0) {
+        const uint32_t spent = systemTickMs() - start;
+        if (spent >= ms || !selectReadable(asSocket(fd_), ms - spent)) return false;
         const int chunk = n > 65536 ? 65536 : static_cast<int>(n);
         int r = ::recv(asSocket(fd_), reinterpret_cast<char*>(data), chunk, 0);
         if (r == SOCKET_ERROR || r <= 0) return false;

@@ -21,6 +21,11 @@ uint64_t monotonicNanos() {
     return ticks / perSecond * 1000000000u + ticks % perSecond * 1000000000u / perSecond;
 }
 
-void yieldProcessor() { SwitchToThread(); }
+void pauseBriefly() { Sleep(1); }
+
+// A thread is only ever ended here by TerminateThread, which nothing holds
+// off; there is no state to keep.
+int holdCancellation() { return 0; }
+void restoreCancellation(int) {}
 
 }  // namespace tvx::platform

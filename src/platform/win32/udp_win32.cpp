@@ -134,13 +134,27 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     return r;
 }
 
-int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, int count) {
+int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count) {
     // Windows sockets have no batch receive: one datagram a call.
     if (count < 1) return -1;
-    const int r = receiveFrom(buffer, slotBytes, nullptr, nullptr);
+    const int r = receiveFrom(buffer, slotBytes, &fromIps[0], nullptr);
     if (r < 0) return -1;
     lengths[0] = static_cast<uint32_t>(r);
     return 1;
+}
+
+uint32_t UdpSocket::localAddressToward(uint32_t ip) {
+    // Connecting a datagram socket sends nothing; it only picks the route
+    // and with it the local address.
+    SOCKET s = openDatagramSocket();
+    if (s == INVALID_SOCKET) return 0;
+    sockaddr_in to = makeAddress(ip, 502);
+    sockaddr_in self{};
+    uint32_t local = 0;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 && localAddress(s, &self))
+        local = ntohl(self.sin_addr.s_addr);
+    closesocket(s);
+    return local;
 }
 
 void UdpSocket::interrupt() {
