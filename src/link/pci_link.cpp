@@ -52,10 +52,15 @@ int64_t cardNumber(const char* text) {
     return negative ? -v : v;
 }
 
+// A driver request cut off midway leaves the driver's stream out of step
+// and the link broken, so one started near the end of a budget still gets a
+// short grace to finish: a whole exchange takes at most its budget plus this.
+inline constexpr uint32_t kDriverRequestGraceMs = 100;
+
 bool control(PciLink& link, uint32_t base, const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outCapacity,
              uint32_t* returned, uint32_t limitMs) {
     return link.device->control(pci::channelCode(link.ioctlChannel, base), in, inLength, out, outCapacity, returned,
-                                limitMs);
+                                std::max(limitMs, kDriverRequestGraceMs));
 }
 
 // What is left of the budget of the exchange in progress on the channel.
