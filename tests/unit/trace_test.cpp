@@ -286,6 +286,11 @@ void* emitOnce(void*) {
 // a thread is never cancelled inside a callback: changing the callback
 // afterwards returns at once.
 TEST(TraceThreads, ThreadsEndingInsideTheCallbackAreNotCountedAsRunning) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer cannot follow a thread whose frames end without
+    // returning (pthread_exit, cancellation): it reports its own teardown.
+    GTEST_SKIP() << "threads ending by pthread_exit or cancellation are not followed by AddressSanitizer";
+#endif
     for (TVX_TraceCallback callback : {exitInside, cancelInside}) {
         ExitingCallback state;
         ASSERT_EQ(TVX_SetTraceCallback(callback, &state, 0), TVX_OK);

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "common/roff_text.h"
+
 #include "config.h"
 
 #ifndef TVX_TOOL_VERSION
@@ -9,22 +11,8 @@
 namespace tvx::gateway {
 namespace {
 
-// Text to roff: a backslash doubled, a leading dot or quote kept literal.
-std::string roff(const std::string& text) {
-    std::string out;
-    bool lineStart = true;
-    for (char c : text) {
-        if (lineStart && (c == '.' || c == '\'')) out += "\\&";
-        if (c == '\\')
-            out += "\\e";
-        else if (c == '-')
-            out += "\\-";
-        else
-            out += c;
-        lineStart = c == '\n';
-    }
-    return out;
-}
+using tool::roff;
+
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "common/system_record_bytes.h"
+
 namespace tvx::gateway {
 namespace {
 
@@ -15,25 +17,14 @@ std::string fieldText(const char* p, size_t width) { return std::string(p, strnl
 
 // The system record's bytes in wire order (little-endian), as hex text.
 std::string systemRecordHex(const TVX_SysSpecification& s) {
+    uint8_t bytes[tool::kSystemRecordBytes];
+    tool::systemRecordBytes(s, bytes);
     std::string hex;
-    auto u8 = [&](uint8_t v) {
+    for (uint8_t b : bytes) {
         char t[3];
-        std::snprintf(t, sizeof t, "%02x", v);
+        std::snprintf(t, sizeof t, "%02x", b);
         hex += t;
-    };
-    auto u16 = [&](uint16_t v) { u8(static_cast<uint8_t>(v)), u8(static_cast<uint8_t>(v >> 8)); };
-    auto u32 = [&](uint32_t v) { u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v >> 16)); };
-    u8(s.b0), u8(s.b1), u8(s.b2), u8(s.b3);
-    u16(s.axisCount);
-    for (uint8_t b : s.b6) u8(b);
-    u32(s.u12), u32(s.u16), u32(s.u20);
-    u16(s.w24), u16(s.w26), u16(s.w28);
-    u8(s.b30), u8(s.b31);
-    u32(s.u32), u32(s.u36);
-    for (uint16_t w : s.w40) u16(w);
-    u32(s.u48);
-    u16(s.w52);
-    for (uint8_t b : s.b54) u8(b);
+    }
     return hex;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "common/system_record_bytes.h"
 #include "options.h"
 #include "json_text.h"
 #include "session.h"
@@ -12,7 +13,6 @@
 namespace tvx::tool {
 namespace {
 
-constexpr size_t kSystemRecordBytes = 60;
 
 int runInfo(const Invocation& inv);
 
@@ -23,25 +23,6 @@ TVX_COMMAND({"info", "show a controller's state, identities, version, axes and s
              "about itself. A value the controller does not provide is shown as unavailable.\n"
              "With tvx --json: one object; an unavailable value is {\"error\":{\"code\",\"description\"}}.\n",
              true, declareInfo, runInfo});
-
-// The record's fields in wire order, little-endian, for the hex dump.
-void systemRecordBytes(const TVX_SysSpecification& s, uint8_t out[kSystemRecordBytes]) {
-    size_t at = 0;
-    auto u8 = [&](uint8_t v) { out[at++] = v; };
-    auto u16 = [&](uint16_t v) { u8(static_cast<uint8_t>(v)), u8(static_cast<uint8_t>(v >> 8)); };
-    auto u32 = [&](uint32_t v) { u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v >> 16)); };
-    u8(s.b0), u8(s.b1), u8(s.b2), u8(s.b3);
-    u16(s.axisCount);
-    for (uint8_t b : s.b6) u8(b);
-    u32(s.u12), u32(s.u16), u32(s.u20);
-    u16(s.w24), u16(s.w26), u16(s.w28);
-    u8(s.b30), u8(s.b31);
-    u32(s.u32), u32(s.u36);
-    for (uint16_t w : s.w40) u16(w);
-    u32(s.u48);
-    u16(s.w52);
-    for (uint8_t b : s.b54) u8(b);
-}
 
 // Bounded text of a fixed field that may lack its terminator.
 std::string fieldText(const char* p, size_t width) { return std::string(p, strnlen(p, width)); }

@@ -1,5 +1,7 @@
 #include "command_text.h"
 
+#include "common/roff_text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
@@ -74,22 +76,6 @@ std::string choiceText(const std::string& kind) {
 
 bool isChoice(const std::string& kind) { return kind.find('|') != std::string::npos; }
 
-// Text for roff: backslashes escaped, lines that would read as requests guarded.
-std::string roff(const std::string& text) {
-    std::string out;
-    bool lineStart = true;
-    for (char c : text) {
-        if (lineStart && (c == '.' || c == '\'')) out += "\\&";
-        if (c == '\\')
-            out += "\\e";
-        else if (c == '-')
-            out += "\\-";
-        else
-            out += c;
-        lineStart = c == '\n';
-    }
-    return out;
-}
 
 }  // namespace
 
