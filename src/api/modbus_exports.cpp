@@ -1,6 +1,5 @@
 // Coils and holding registers through the standard Modbus functions, one
 // locked channel call each.
-#include <source_location>
 
 #include "api/requests.h"
 #include "base/debug_output.h"
@@ -17,7 +16,7 @@ inline constexpr uint32_t kMaxReplyRegisters = 127;
 inline constexpr uint32_t kMaxRegisterField = 0xFFFF;
 
 int32_t setCoils(TVX_HANDLE api, uint16_t start, uint16_t count, const uint8_t* bits,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
         if (!bits) return refuse(rc::badArgument, "bits is NULL");
@@ -31,7 +30,7 @@ int32_t setCoils(TVX_HANDLE api, uint16_t start, uint16_t count, const uint8_t* 
 // of registers is worked out in 32 bits so that a large count is refused
 // rather than wrapped to a small one.
 int32_t setLongs(TVX_HANDLE api, uint16_t start, uint16_t count, const uint32_t* values,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
         if (!values) return refuse(rc::badArgument, "values is NULL");
@@ -49,7 +48,7 @@ int32_t setLongs(TVX_HANDLE api, uint16_t start, uint16_t count, const uint32_t*
 }
 
 int32_t getLongs(TVX_HANDLE api, uint16_t start, uint16_t count, uint32_t* valuesOut,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (count == 0) return rc::ok;
         if (!valuesOut) return refuse(rc::badArgument, "valuesOut is NULL");

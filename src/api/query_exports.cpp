@@ -1,6 +1,5 @@
 // Controller queries, I/O and axis commands.
 #include <cstring>
-#include <source_location>
 
 #include "api/requests.h"
 #include "base/bytes.h"
@@ -50,7 +49,7 @@ inline constexpr size_t byteCount = 5;
 uint16_t wireNumber(uint32_t n) { return static_cast<uint16_t>(n); }
 
 int32_t sendIoWord(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t value,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea x(command, 3);
         putU16(x.args(), wireNumber(number));
@@ -60,7 +59,7 @@ int32_t sendIoWord(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t va
 }
 
 int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* out,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 2);
@@ -72,7 +71,7 @@ int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* o
 }
 
 int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t last, int32_t* out,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 4);
@@ -85,7 +84,7 @@ int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t las
 }
 
 int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumber, float* out,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
         PacketArea x(command, 2);
@@ -97,7 +96,7 @@ int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumbe
 }
 
 int32_t requiredInt(TVX_HANDLE api, uint16_t command, int32_t* out,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(
         api,
         [&](ControllerHandle& h) {

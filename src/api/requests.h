@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 
 #include "base/debug_output.h"
 #include "base/result_codes.h"
@@ -20,7 +19,7 @@ namespace tvx {
 // `body` on the open record, or answers 20009.
 // A refusal deeper in `body` is named as one of the export's.
 template <class Body>
-inline int32_t withHandle(TVX_HANDLE api, Body&& body, std::source_location where = std::source_location::current()) {
+inline int32_t withHandle(TVX_HANDLE api, Body&& body, CallSite where = CallSite::current()) {
     ControllerHandle* h = validHandle(api, where);
     if (!h) return rc::invalidHandle;
     RefusalContext context(where);

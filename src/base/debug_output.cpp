@@ -66,13 +66,13 @@ namespace {
 thread_local const char* t_exportSignature = nullptr;
 }  // namespace
 
-RefusalContext::RefusalContext(std::source_location where) : previous_(t_exportSignature) {
+RefusalContext::RefusalContext(CallSite where) : previous_(t_exportSignature) {
     t_exportSignature = where.function_name();
 }
 
 RefusalContext::~RefusalContext() { t_exportSignature = previous_; }
 
-int32_t refuse(int32_t code, const char* reason, std::source_location where) {
+int32_t refuse(int32_t code, const char* reason, CallSite where) {
     const NameSpan name = functionName(where.function_name());
     const NameSpan outer = functionName(t_exportSignature ? t_exportSignature : where.function_name());
     if (outer.length == name.length && std::strncmp(outer.begin, name.begin, name.length) == 0)

@@ -4,9 +4,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <version>
+#if defined(__cpp_lib_source_location)
 #include <source_location>
+#endif
 
 namespace tvx {
+
+// Where a refusal is made: the signature of the calling function. Compilers
+// whose standard library lacks std::source_location (clang 14 with GCC 12's
+// library) give the function's plain name through the builtin instead.
+#if defined(__cpp_lib_source_location)
+using CallSite = std::source_location;
+#else
+struct CallSite {
+    const char* name = "";
+    static constexpr CallSite current(const char* function = __builtin_FUNCTION()) { return CallSite{function}; }
+    constexpr const char* function_name() const { return name; }
+};
+#endif
 
 inline constexpr uint8_t kDefaultDebugLevel = 3;
 inline constexpr uint8_t kLoadDebugLevel = 2;
@@ -26,7 +42,7 @@ void debugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // debug line (so to the debug output and the trace hook) and returns `code`.
 // A caller who gets 20002 switches on the debug output and reads which
 // argument was wrong. `where` defaults to the refusing function.
-int32_t refuse(int32_t code, const char* reason, std::source_location where = std::source_location::current());
+int32_t refuse(int32_t code, const char* reason, CallSite where = CallSite::current());
 // The bare function name of a compiler's function signature text: "TVX_GetState"
 // of "int32_t TVX_GetState(TVX_HANDLE, uint8_t*)" or of a lambda inside it.
 struct NameSpan {
@@ -38,7 +54,7 @@ NameSpan functionName(const char* signature);
 // for, so that a refusal in a shared request function says whose it is.
 class RefusalContext {
 public:
-    explicit RefusalContext(std::source_location where);
+    explicit RefusalContext(CallSite where);
     ~RefusalContext();
     RefusalContext(const RefusalContext&) = delete;
     RefusalContext& operator=(const RefusalContext&) = delete;

@@ -1,6 +1,5 @@
 // The remote LCD exports: session open and close, changed regions and their
 // pixels, touch, key and encoder input.
-#include <source_location>
 
 #include "api/requests.h"
 #include "base/debug_output.h"
@@ -17,7 +16,7 @@ uint8_t low8(uint32_t v) { return static_cast<uint8_t>(v); }
 
 int32_t getChunk(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex, uint32_t position, uint32_t* next,
                  TVX_LcdRawChunk* raw, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         ChunkSink sink;
         sink.next = next;
@@ -31,14 +30,14 @@ int32_t getChunk(TVX_HANDLE api, uint32_t lcdNumber, uint32_t regionIndex, uint3
 
 int32_t getAll(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen, uint16_t* pixels, bool convert555,
                int32_t every, TVX_LcdProgressCallback onProgress,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         return fetchAllRegions(h, low8(lcdNumber), screen, pixels, convert555, FetchProgress{every, onProgress, api});
     }, where);
 }
 
 int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t key, int32_t state,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea a(command, lcdInputField::keyBytes);
         a.args()[lcdInputField::screen] = low8(lcdNumber);
@@ -50,7 +49,7 @@ int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t k
 }
 
 int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x, uint16_t y, const uint16_t* extra,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         PacketArea a(req::lcdMouse, extra ? lcdInputField::mouse2Bytes : lcdInputField::mouseBytes);
         a.args()[lcdInputField::screen] = low8(lcdNumber);

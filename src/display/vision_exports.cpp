@@ -1,6 +1,5 @@
 // Camera images of the controller's vision module: description and whole
 // image fetch into the caller's buffer.
-#include <source_location>
 
 #include "api/requests.h"
 #include "base/debug_output.h"
@@ -57,7 +56,7 @@ int32_t fetchImageChunk(ControllerHandle& h, uint16_t image, const ImageSize& si
 
 int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* heightOut, int32_t* bitsOut,
                    uint16_t* pixels, int32_t bufferSize, bool convert555,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         ImageSize size;
         int32_t r = describeImage(h, image, &size);

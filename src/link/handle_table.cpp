@@ -168,7 +168,7 @@ ControllerHandle* fromApi(TVX_HANDLE api) {
     return h && h->generation == generation ? h : nullptr;
 }
 
-ControllerHandle* validHandle(TVX_HANDLE api, std::source_location where) {
+ControllerHandle* validHandle(TVX_HANDLE api, CallSite where) {
     ControllerHandle* h = fromApi(api);
     if (h && h->isOpen()) return h;
     refuse(rc::invalidHandle, api ? "the handle is closed or not one of this library's" : "the handle is NULL", where);

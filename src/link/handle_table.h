@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 
+#include "base/debug_output.h"
 #include "link/handle.h"
 
 namespace tvx {
@@ -24,7 +24,7 @@ bool inHandleTable(const void* p);
 // The validity test of every export: resolves the caller's token to its
 // open record, or null. Constant time: one slot is looked at. A refusal is
 // named in the debug output as the refusal of the function at `where`.
-ControllerHandle* validHandle(TVX_HANDLE h, std::source_location where = std::source_location::current());
+ControllerHandle* validHandle(TVX_HANDLE h, CallSite where = CallSite::current());
 
 // Tokens: the slot number in the low bits, the slot's generation above.
 // Each placement of a record in a slot takes the slot's next generation;

@@ -2,7 +2,6 @@
 // (Lock/UnLock texts) and the host-side lock of a handle.
 #include <cstdio>
 #include <cstring>
-#include <source_location>
 
 #include "api/requests.h"
 #include "api/text_commands.h"
@@ -47,7 +46,7 @@ int32_t formatQuery(char (&area)[kQueryArea], size_t* length, const char* format
 }
 
 int32_t sendLockText(TVX_HANDLE api, const char* format, const char* password,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!password || strnlen(password, kPasswordLimit + 1) > kPasswordLimit)
             return refuse(rc::badArgument, "password is NULL or longer than 15 characters");

@@ -1,7 +1,6 @@
 // Run, pause, resume and stop requests, the current project's upload, and
 // the archive uploads this library does not offer.
 #include <cstring>
-#include <source_location>
 
 #include "api/requests.h"
 #include "base/result_codes.h"
@@ -16,7 +15,7 @@ namespace {
 namespace runCode = req;
 
 int32_t simple(TVX_HANDLE api, uint16_t command,
-            std::source_location where = std::source_location::current()) {
+            CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, command); }, where);
 }
 
