@@ -102,7 +102,7 @@ bool parseTarget(std::string_view text, Target* target) {
     }
     target->index = static_cast<uint32_t>(n);
     target->element = true;
-    target->key += "(" + std::to_string(n) + ")";
+    target->key.append("(").append(std::to_string(n)).append(")");
     return true;
 }
 

@@ -38,8 +38,13 @@ bool isCardAddress(std::string_view text) {
 int Session::open(const Command& command, std::string_view address, const GlobalOptions& global) {
     const bool card = isCardAddress(address);
     if (!card && !isControllerAddress(address))
-        return usageError(command,
-                          "'" + std::string(address) + "' is not a controller address (a.b.c.d, COMn or PCI<n>)");
+    {
+        // Appended piece by piece: GCC 12 warns (a false -Wrestrict) on
+        // "literal" + std::string&& at -O3.
+        std::string message = "'";
+        message.append(address).append("' is not a controller address (a.b.c.d, COMn or PCI<n>)");
+        return usageError(command, message);
+    }
     address_ = std::string(address);
     uint32_t port;
     if (parseSerialAddress(address, &port)) return openSerial(command, port, global);
