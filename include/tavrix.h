@@ -166,8 +166,9 @@ typedef struct TVX_Controller* TVX_HANDLE;
  *    status: they give only the codes above. TVX_DescribeResult gives a
  *    text for every code.
  *
- * Nothing is written to the caller's out-parameters or buffers when one of
- * these results is returned, unless the function's description says so.
+ * Out-parameters are not written when one of these results is returned.
+ * A buffer that collects answer text over several polls (TVX_Execute,
+ * TVX_ExecuteGetReceive) may hold the pieces received before the failure.
  */
 
 /**
