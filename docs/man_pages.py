@@ -4,8 +4,10 @@
 Doxygen writes the reference of tavrix.h as one manual page. This script
 reads that page and writes, into OUT_DIR:
   - tavrix.h.3: the whole reference, titled tavrix.h;
-  - TVX_Name.3 for every exported function: its prototype, its comment and
-    the pages of the functions it mentions;
+  - TVX_Name.3 for every exported function: its prototype, its comment with
+    its parameters, its results (with the text of any shared list of results
+    it refers to, such as the results every request may give) and the pages
+    of the functions it mentions;
 and a gzip-compressed copy of each (.3.gz, reproducible) for installing.
 Usage: man_pages.py DOXYGEN_PAGE OUT_DIR VERSION
 """
@@ -45,11 +47,60 @@ def clean(line):
     return line
 
 
+def read_groups(directory, skip):
+    """The shared lists of results Doxygen wrote as pages of their own:
+    {title: body lines of the page's description}."""
+    groups = {}
+    for file_name in sorted(os.listdir(directory)):
+        path = os.path.join(directory, file_name)
+        if not file_name.endswith(".3") or os.path.samefile(path, skip):
+            continue
+        with open(path, encoding="utf-8") as f:
+            lines = f.read().split("\n")
+        title, body, section = None, [], None
+        for line in lines:
+            if line.startswith(".SH "):
+                section = line[4:].strip('"')
+                continue
+            if section == "NAME" and title is None and " \\- " in line:
+                title = line.split(" \\- ", 1)[1].strip()
+            elif section == "Detailed Description":
+                body.append(line)
+        if title and body:
+            groups[title] = body
+    return groups
+
+
+def group_sections(text, groups):
+    """Sections with the shared lists `text` refers to by their titles, and
+    with the lists those refer to in turn."""
+    lines = []
+    taken = set()
+    while True:
+        found = [t for t in groups if t not in taken and "\\fB%s\\fP" % t in text]
+        if not found:
+            return lines
+        for title in found:
+            taken.add(title)
+            body = [clean(line) for line in groups[title] if line.strip()]
+            lines += ['.SH "%s"' % title.upper()] + body
+            text += "\n".join(body)
+
+
+def split_results(body):
+    """The description and the results of a function's comment: Doxygen's
+    "Return values" and "Returns" blocks start its results."""
+    for n, line in enumerate(body):
+        if line.strip() in ("\\fBReturn values\\fP", "\\fBReturns\\fP"):
+            return body[:n], body[n:]
+    return body, []
+
+
 def escape_name(text):
     return text.replace("-", "\\-")
 
 
-def function_page(name, prototype, body, version, known):
+def function_page(name, prototype, body, version, known, groups):
     mentions = sorted({m for m in MENTION.findall(" ".join(body)) if m in known and m != name})
     title = name.upper().replace("-", "\\-")
     lines = [
@@ -66,12 +117,17 @@ def function_page(name, prototype, body, version, known):
         "Link with \\fI\\-ltavrix\\fP (pkg-config: tavrix).",
         ".SH DESCRIPTION",
     ]
-    text = [clean(line) for line in body if line.strip()]
+    description, results = split_results(body)
+    text = [clean(line) for line in description if line.strip()]
     if text:
         lines += text
     else:
         lines.append("Described with the functions around it in \\fBtavrix.h\\fP(3).")
-    if plain(prototype).startswith("int32_t "):
+    if results:
+        lines.append(".SH RETURN VALUE")
+        lines += [clean(line) for line in results if line.strip()]
+        lines += group_sections("\n".join(results), groups)
+    elif plain(prototype).startswith("int32_t "):
         lines += [".SH RETURN VALUE",
                   "TVX_OK (0) on success, otherwise a result code, a TVX_ constant of tavrix.h; "
                   "\\fBTVX_GetErrcodeDescription\\fP(3) gives its text."]
@@ -134,6 +190,11 @@ def main():
         elif not line.startswith("."):
             line = clean(line)
         whole.append(line)
+    # The shared lists of results close the whole reference.
+    groups = read_groups(os.path.dirname(os.path.abspath(source)), source)
+    shared = group_sections("\n".join(whole), groups)
+    author = next((n for n, line in enumerate(whole) if line.startswith('.SH "Author"')), len(whole))
+    whole[author:author] = shared
     text = "\n".join(whole)
     text = re.sub(r"\.SH NAME\n[^\n]*\n", ".SH NAME\ntavrix.h \\\\- the tavrix library's C interface\n", text, count=1)
     write(out_dir, "tavrix.h.3", text)
@@ -144,7 +205,7 @@ def main():
         if name in written:
             continue
         written.add(name)
-        write(out_dir, name + ".3", function_page(name, prototype, body, version, known))
+        write(out_dir, name + ".3", function_page(name, prototype, body, version, known, groups))
 
 
 if __name__ == "__main__":

@@ -134,6 +134,72 @@ typedef struct TVX_Controller* TVX_HANDLE;
 #define TVX_ERR_REPLY_LENGTH 20100      /* reply data length does not fit or match */
 /* End of the result-code constants. */
 
+/**
+ * @defgroup link_results Results of every request
+ *
+ * Every function that sends a request to the controller may give these
+ * results beside the ones listed with it. They are not repeated for each
+ * function.
+ *
+ *  - TVX_ERR_INVALID_HANDLE (20009): the handle was closed by another thread
+ *    while this call waited for its turn on the link.
+ *  - TVX_CH_CANNOT_FRAME (3401): the request does not fit the link's frame.
+ *  - TVX_CH_NO_REPLY (3402): no reply within the attempts and the handle's
+ *    time budget (TVX_SetTimeOut). Replies that belong to another request,
+ *    damaged frames and frames announced too long are dropped on receipt,
+ *    so they end here too.
+ *  - TVX_CH_WRONG_FUNCTION (3407): the reply carries another function code.
+ *  - TVX_CH_EXCEPTION_BASE + n (3420 + n): the controller answered with
+ *    Modbus exception n: 3421 illegal function, 3422 illegal data address,
+ *    3423 illegal data value, 3424 device failure.
+ *  - TVX_ERR_NOT_OPEN (20001): the link is gone: its serial port went away
+ *    (an adapter unplugged) or the PCI card's device is no longer open.
+ *  - TVX_ERR_LINK_WRITE (20010): the link's send failed: the socket refused
+ *    the datagram (or the Ethernet address is not a dotted IPv4 address), a
+ *    serial write was cut short, or the PCI driver did not take the packet
+ *    within the budget.
+ *  - TVX_ERR_PCI_DRIVER (20027): a PCI driver read failed while the reply
+ *    was awaited.
+ *  - Any other non-zero code: the status the controller reported for the
+ *    request (for example TVX_ERR_CONTROLLER_STATE, 3204). The TVX_Modbus_
+ *    functions use the standard Modbus functions, whose replies carry no
+ *    status: they give only the codes above. TVX_DescribeResult gives a
+ *    text for every code.
+ *
+ * Out-parameters are not written when one of these results is returned.
+ * A buffer that collects answer text over several polls (TVX_Execute,
+ * TVX_ExecuteGetReceive) may hold the pieces received before the failure.
+ */
+
+/**
+ * @defgroup open_results Results of an open
+ *
+ * TVX_Open, TVX_OpenWithTimeOut, TVX_FastOpen and the functions built on
+ * them (TVX_OpenCom, TVX_PeakCom, TVX_OpenEth, TVX_OpenPci, ...) give:
+ *
+ *  - TVX_OK (0): the link is open and the controller answered; the handle
+ *    has been stored through `out`.
+ *  - TVX_ERR_BAD_ARGUMENT (20002): `address` or `out` is NULL, `kind` is not
+ *    one of the TVX_LINK_ constants, or the address text does not suit the
+ *    link kind (serial: not "COM\<n\>"; Ethernet: longer than its limit or
+ *    a port text that is too long; PCI: not "PCI\<n\>" or "PCIE\<n\>", or
+ *    longer than 255 characters).
+ *  - TVX_ERR_NO_HANDLE (20005): every handle slot of the library is in use.
+ *  - TVX_ERR_OS (20006): the operating system refused an event, a thread, a
+ *    socket or memory. A library whose load failed opens nothing and gives
+ *    its load failure (20006, or TVX_ERR_CIPHER_KEY (3212)).
+ *  - TVX_ERR_SERIAL (20007): the serial port number is outside 1..1024, or
+ *    the port cannot be opened or configured.
+ *  - TVX_ERR_ETHERNET (20008): the local UDP socket cannot be bound.
+ *  - TVX_ERR_PCI_OPEN (20024) .. TVX_ERR_PCI_CHANNEL (20029): the card is
+ *    not present (20028) or its driver refused it.
+ *  - The results of the open's first request (@ref link_results), above all
+ *    TVX_CH_NO_REPLY (3402) when no controller answers within the open's
+ *    budget, and a status the controller reported.
+ *
+ * On any failure nothing is stored through `out` and no handle is left open.
+ */
+
 /* ---------------------------------------------------------------------------
  * Records
  * ------------------------------------------------------------------------- */
@@ -171,121 +237,641 @@ typedef void(TVX_CDECL* TVX_AutoUpCallback)(TVX_HANDLE handle, int32_t value, in
  * Open, close and handle settings
  * ------------------------------------------------------------------------- */
 
-/* Opens a link of `kind` to `address` and queries the controller. The
- * address text is kept (at most 1023 characters). On success stores the
- * handle through `out`. The open's budget, 5000 ms, bounds the whole open:
- * a controller that does not answer gives 3402 after at most 5 seconds
- * (plus the time the system takes to open the port or card). The handle's
- * transaction budget is 5000 ms afterwards. */
+/**
+ * Opens a link to a controller and queries it.
+ *
+ * The address text is kept in the handle (at most 1023 characters). The
+ * open's budget, 5000 ms, bounds the whole open: a controller that does not
+ * answer gives 3402 after at most 5 seconds (plus the time the system takes
+ * to open the port or card). The handle's transaction budget is 5000 ms
+ * afterwards. The open also checks whether the controller supports windowed
+ * file transfer.
+ *
+ * @param kind     Link kind: TVX_LINK_SERIAL, TVX_LINK_ETHERNET or
+ *                 TVX_LINK_PCI.
+ * @param address  NUL-terminated address text of the link kind: "COM\<n\>",
+ *                 "a.b.c.d" or "a.b.c.d:port", "PCI\<n\>" or "PCIE\<n\>".
+ *                 Must not be NULL; the library keeps its own copy.
+ * @param out      Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Open(int32_t kind, const char* address, TVX_HANDLE* out);
-/* As TVX_Open with `timeoutMs` as the open's budget (bounding the whole
- * open the same way) and as the handle's transaction budget afterwards. */
+/**
+ * Opens a link as TVX_Open does, with the caller's budget.
+ *
+ * @param kind       Link kind, as for TVX_Open.
+ * @param address    Address text, as for TVX_Open. Must not be NULL.
+ * @param timeoutMs  Budget in milliseconds: it bounds the whole open the
+ *                   same way TVX_Open's 5000 ms do, and becomes the handle's
+ *                   transaction budget afterwards.
+ * @param out        Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_OpenWithTimeOut(int32_t kind, const char* address, uint32_t timeoutMs,
                                                 TVX_HANDLE* out);
-/* As TVX_Open with the caller's budget (bounding the whole open and every
- * transaction afterwards) and no transfer probe. */
+/**
+ * Opens a link as TVX_OpenWithTimeOut does, without the transfer probe.
+ *
+ * The caller's budget bounds the whole open and every transaction
+ * afterwards. The controller is not asked whether it supports windowed
+ * file transfer, which saves one request.
+ *
+ * @param kind       Link kind, as for TVX_Open.
+ * @param address    Address text, as for TVX_Open. Must not be NULL.
+ * @param timeoutMs  Budget of the open and transaction budget afterwards,
+ *                   in milliseconds.
+ * @param out        Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FastOpen(int32_t kind, const char* address, uint32_t timeoutMs,
                                          TVX_HANDLE* out);
-/* Closes the link. Waits for a transaction in flight on another thread; a
- * caller holding the user lock (TVX_Signal_BasicP) must give it back first.
- * The handle stays refused (20009) afterwards.
+/**
+ * Closes the link.
+ *
+ * Waits for a transaction in flight on another thread; a caller holding the
+ * user lock (TVX_Signal_BasicP) must give it back first. The handle stays
+ * refused (20009) afterwards.
+ *
  * Unloading the library (dlclose, FreeLibrary) with handles still open
  * closes them and stops their receive and keep-alive threads; the unload
  * returns within 2 seconds. No caller thread may be inside a TVX_ call
- * then. */
+ * then.
+ *
+ * @param handle  Handle to close.
+ * @retval TVX_OK (0)                   The link is closed.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) The handle is invalid or already
+ *                                      closed (also when another thread
+ *                                      closed it while this one waited).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Close(TVX_HANDLE handle);
-/* Transaction budget in milliseconds (5000 after TVX_Open). */
+/**
+ * Sets the handle's transaction budget.
+ *
+ * The budget bounds every request on the handle: its resends and the waits
+ * for the reply. It is 5000 ms after TVX_Open, or the budget given to
+ * TVX_OpenWithTimeOut or TVX_FastOpen.
+ *
+ * @param handle  Open handle.
+ * @param ms      Budget in milliseconds.
+ * @retval TVX_OK (0)                     The budget is set.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetTimeOut(TVX_HANDLE handle, uint32_t ms);
+/**
+ * Reads the handle's transaction budget.
+ *
+ * @param handle  Open handle.
+ * @param ms      Receives the budget in milliseconds. Must not be NULL.
+ * @retval TVX_OK (0)                     The budget is stored through `ms`.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `ms` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetTimeOut(TVX_HANDLE handle, uint32_t* ms);
-/* Progress of the current file transfer; 0.0 for an invalid handle. Safe to
- * call from another thread while the transfer runs. */
+/**
+ * Progress of the current file transfer.
+ *
+ * Safe to call from another thread while the transfer runs.
+ *
+ * @param handle  Handle of the transfer.
+ * @return The share of the transfer done so far, 0.0 to 1.0 (0.0 when no
+ *         transfer runs); 0.0 for an invalid or closed handle.
+ */
 TVX_API float TVX_STDCALL TVX_GetProgress(TVX_HANDLE handle);
-/* Link kind of the handle; 255 for an invalid handle. */
+/**
+ * Link kind of the handle.
+ *
+ * @param handle  Open handle.
+ * @return TVX_LINK_SERIAL (1), TVX_LINK_ETHERNET (2) or TVX_LINK_PCI (4);
+ *         255 for an invalid or closed handle.
+ */
 TVX_API uint8_t TVX_STDCALL TVX_GetConnectType(TVX_HANDLE handle);
-/* Address text given at open; NULL for an invalid handle. The text lives in
- * the handle record. */
+/**
+ * Address text given at open.
+ *
+ * @param handle  Open handle.
+ * @return The NUL-terminated address text (at most 1023 characters). The
+ *         text lives in the handle record: do not modify or free it.
+ *         NULL for an invalid or closed handle.
+ */
 TVX_API const char* TVX_STDCALL TVX_GetConnectString(TVX_HANDLE handle);
-/* Low byte of the axis count reported at open; 0 for an invalid handle. */
+/**
+ * Number of axes the controller reported at open.
+ *
+ * @param handle  Open handle.
+ * @return The low byte of the axis count; 0 for an invalid or closed
+ *         handle.
+ */
 TVX_API uint8_t TVX_STDCALL TVX_GetAxises(TVX_HANDLE handle);
-/* Connection identifier sent by every later open; always 0. */
+/**
+ * Sets the connection identifier sent by every later open.
+ *
+ * Kept for compatibility: the identifier sent is always 0.
+ *
+ * @param id  Identifier; not used.
+ * @return Always TVX_OK (0).
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetConnectSecureID(uint32_t id);
 
 /* ---------------------------------------------------------------------------
  * Controller queries, I/O and axes
  * ------------------------------------------------------------------------- */
 
+/* Each function here is one request to the controller: beside the codes it
+ * lists it may give the results of a request (see link_results). A query
+ * whose reply carries no data gives TVX_ERR_REPLY_LENGTH (20100); a shorter
+ * reply is read with the missing bytes as 0, as older controllers send
+ * shorter records. */
+
+/**
+ * Reads the controller's state byte.
+ *
+ * @param handle    Open handle.
+ * @param stateOut  Receives the state byte. Must not be NULL.
+ * @retval TVX_OK (0)                     The state is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `stateOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetState(TVX_HANDLE handle, uint8_t* stateOut);
+/**
+ * Reads the number of the task that stopped or paused the controller.
+ *
+ * Sends the same request as TVX_GetState and takes the second byte of its
+ * reply.
+ *
+ * @param handle   Open handle.
+ * @param taskOut  Receives the task number. Must not be NULL.
+ * @retval TVX_OK (0)                     The task number is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `taskOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetStopPauseTaskid(TVX_HANDLE handle, uint8_t* taskOut);
-/* textOut: at least 20 bytes; terminated when the text is shorter than 20. */
+/**
+ * Reads the controller's current IP address as text.
+ *
+ * @param handle   Open handle.
+ * @param textOut  Receives the address text; at least 20 bytes. It is
+ *                 NUL-terminated when the text is shorter than 20 bytes.
+ *                 Must not be NULL.
+ * @retval TVX_OK (0)                     The text is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `textOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data, or more
+ *                                        than 20 bytes (nothing copied).
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetCurIpAddr(TVX_HANDLE handle, char* textOut);
+/**
+ * Reads the controller's client identifier.
+ *
+ * @param handle    Open handle.
+ * @param valueOut  Receives the identifier. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetClientId(TVX_HANDLE handle, int32_t* valueOut);
+/**
+ * Reads the controller's software identifier.
+ *
+ * @param handle    Open handle.
+ * @param valueOut  Receives the identifier. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetSoftId(TVX_HANDLE handle, int32_t* valueOut);
+/**
+ * Reads the controller's hardware identifier.
+ *
+ * @param handle    Open handle.
+ * @param valueOut  Receives the identifier. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetHardId(TVX_HANDLE handle, int32_t* valueOut);
+/**
+ * Reads the controller's last error number.
+ *
+ * @param handle    Open handle.
+ * @param valueOut  Receives the error number. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetError(TVX_HANDLE handle, int32_t* valueOut);
+/**
+ * Reads the identifier of the controller's chip.
+ *
+ * @param handle    Open handle.
+ * @param valueOut  Receives the identifier. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetChipId(TVX_HANDLE handle, int32_t* valueOut);
-/* Every out-parameter optional; textOut takes 16 bytes (no terminator when
- * the version text fills all 16). */
+/**
+ * Reads the controller's firmware version.
+ *
+ * Every out-parameter is optional: NULL skips it.
+ *
+ * @param handle      Open handle.
+ * @param versionOut  Receives the version number, or NULL.
+ * @param textOut     Receives the version text, 16 bytes, or NULL. There is
+ *                    no terminator when the text fills all 16 bytes.
+ * @param dateOut     Receives the version date as the controller reports
+ *                    it, or NULL.
+ * @retval TVX_OK (0)                     The fields asked for are stored.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetSoftVersion(TVX_HANDLE handle, uint32_t* versionOut,
                                                char* textOut, uint32_t* dateOut);
-/* The axis number is sent as its low 8 bits. */
+/**
+ * Enables or disables an axis.
+ *
+ * @param handle  Open handle.
+ * @param axis    Axis number; only its low 8 bits are sent.
+ * @param enable  1 to enable, 0 to disable (sent as given).
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetAxisEnable(TVX_HANDLE handle, uint32_t axis, uint8_t enable);
+/**
+ * Sets one digital output.
+ *
+ * @param handle    Open handle.
+ * @param ioNumber  Output number; sent as its low 16 bits.
+ * @param state     New state: 0 off, 1 on (sent as given).
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetOutput(TVX_HANDLE handle, uint32_t ioNumber, uint8_t state);
+/**
+ * Reads one digital input.
+ *
+ * @param handle    Open handle.
+ * @param ioNumber  Input number; sent as its low 16 bits.
+ * @param stateOut  Receives the state, 0 or 1. Must not be NULL.
+ * @retval TVX_OK (0)                     The state is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `stateOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetIn(TVX_HANDLE handle, uint32_t ioNumber, uint8_t* stateOut);
+/**
+ * Reads back one digital output.
+ *
+ * @param handle    Open handle.
+ * @param ioNumber  Output number; sent as its low 16 bits.
+ * @param stateOut  Receives the state, 0 or 1. Must not be NULL.
+ * @retval TVX_OK (0)                     The state is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `stateOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetOutput(TVX_HANDLE handle, uint32_t ioNumber, uint8_t* stateOut);
+/**
+ * Sets a range of digital outputs at once.
+ *
+ * @param handle  Open handle.
+ * @param first   First output number of the range; sent as its low 16 bits.
+ * @param last    Last output number of the range; sent as its low 16 bits.
+ * @param bits    New states, output `first` in bit 0.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetOutAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
                                           int32_t bits);
+/**
+ * Reads a range of digital inputs at once.
+ *
+ * @param handle   Open handle.
+ * @param first    First input number of the range; sent as its low 16 bits.
+ * @param last     Last input number of the range; sent as its low 16 bits.
+ * @param bitsOut  Receives the states, input `first` in bit 0. Must not be
+ *                 NULL.
+ * @retval TVX_OK (0)                     The states are stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `bitsOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetInAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
                                          int32_t* bitsOut);
+/**
+ * Reads back a range of digital outputs at once.
+ *
+ * @param handle   Open handle.
+ * @param first    First output number of the range; sent as its low 16 bits.
+ * @param last     Last output number of the range; sent as its low 16 bits.
+ * @param bitsOut  Receives the states, output `first` in bit 0. Must not be
+ *                 NULL.
+ * @retval TVX_OK (0)                     The states are stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `bitsOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetOutAll(TVX_HANDLE handle, uint32_t first, uint32_t last,
                                           int32_t* bitsOut);
+/**
+ * Sets one analogue output.
+ *
+ * @param handle         Open handle.
+ * @param channelNumber  Output channel; sent as its low 16 bits.
+ * @param value          Output value, sent as is.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetDaOut(TVX_HANDLE handle, uint32_t channelNumber, int32_t value);
+/**
+ * Reads back one analogue output.
+ *
+ * @param handle         Open handle.
+ * @param channelNumber  Output channel; sent as its low 16 bits.
+ * @param valueOut       Receives the value. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetDaOut(TVX_HANDLE handle, uint32_t channelNumber, float* valueOut);
+/**
+ * Reads one analogue input.
+ *
+ * @param handle         Open handle.
+ * @param channelNumber  Input channel; sent as its low 16 bits.
+ * @param valueOut       Receives the value. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valueOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetAIn(TVX_HANDLE handle, uint32_t channelNumber, float* valueOut);
-/* statesOut: 17 bytes. */
+/**
+ * Reads the state bytes of an axis.
+ *
+ * @param handle     Open handle.
+ * @param axis       Axis number; sent as its low 8 bits.
+ * @param statesOut  Receives 17 state bytes. Must not be NULL.
+ * @retval TVX_OK (0)                     The 17 bytes are stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `statesOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE handle, uint32_t axis, uint8_t* statesOut);
+/**
+ * Reads the feature bits of an axis.
+ *
+ * @param handle       Open handle.
+ * @param axis         Axis number; sent as its low 8 bits.
+ * @param featuresOut  Receives the feature bits. Must not be NULL.
+ * @retval TVX_OK (0)                     The value is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `featuresOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetAxisFeatures(TVX_HANDLE handle, uint32_t axis,
                                                 int32_t* featuresOut);
+/**
+ * Reads the controller's system record.
+ *
+ * @param handle     Open handle.
+ * @param recordOut  Receives the record, filled field by field from the
+ *                   reply. Must not be NULL.
+ * @retval TVX_OK (0)                     The record is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `recordOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetSysSpecification(TVX_HANDLE handle,
                                                     TVX_SysSpecification* recordOut);
-/* Every out-parameter optional; textOut takes 26 bytes (no terminator when
- * the text fills all 26). */
+/**
+ * Reads the state of a task.
+ *
+ * Every out-parameter is optional: NULL skips it.
+ *
+ * @param handle     Open handle.
+ * @param task       Task number; sent as its low 16 bits.
+ * @param stateOut   Receives the task's state byte, or NULL.
+ * @param secondOut  Receives the second state byte, or NULL.
+ * @param wordOut    Receives the 16-bit field of the reply, or NULL.
+ * @param valueOut   Receives the 32-bit field of the reply, or NULL.
+ * @param textOut    Receives the task's text, 26 bytes, or NULL. There is no
+ *                   terminator when the text fills all 26 bytes.
+ * @retval TVX_OK (0)                     The fields asked for are stored.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE handle, uint32_t task, uint8_t* stateOut,
                                              uint8_t* secondOut, uint16_t* wordOut,
                                              int32_t* valueOut, char* textOut);
-/* Every out-parameter optional; textOut takes 23 bytes. */
+/**
+ * Reads one level of a task's call stack.
+ *
+ * Every out-parameter is optional: NULL skips it.
+ *
+ * @param handle    Open handle.
+ * @param task      Task number; sent as its low 16 bits.
+ * @param level     Stack level; sent as its low 16 bits.
+ * @param byteOut   Receives the level's state byte, or NULL.
+ * @param valueOut  Receives the level's 32-bit value, or NULL.
+ * @param textOut   Receives the level's text, 23 bytes, or NULL. There is no
+ *                  terminator when the text fills all 23 bytes.
+ * @retval TVX_OK (0)                     The fields asked for are stored.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE handle, uint32_t task, uint32_t level,
                                                   uint8_t* byteOut, int32_t* valueOut,
                                                   char* textOut);
+/**
+ * Reads the record of one child card of the controller.
+ *
+ * @param handle     Open handle.
+ * @param index      Index of the card; sent as its low 16 bits.
+ * @param recordOut  Receives the card record. Must not be NULL.
+ * @retval TVX_OK (0)                     The record is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `recordOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE handle, uint32_t index,
                                               TVX_ChildCard* recordOut);
+/**
+ * Asks the controller to low-level format its NAND flash.
+ *
+ * @param handle  Open handle.
+ * @param value   Argument passed to the controller as is.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_LowFormatNand(TVX_HANDLE handle, int32_t value);
+/**
+ * Asks the controller to return to its factory settings.
+ *
+ * @param handle  Open handle.
+ * @param value   Argument passed to the controller as is.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ReturnDefault(TVX_HANDLE handle, int32_t value);
+/**
+ * Asks the controller to reset itself.
+ *
+ * @param handle  Open handle.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ResetController(TVX_HANDLE handle);
+/**
+ * Asks the controller to clear its log.
+ *
+ * @param handle  Open handle.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ClearLog(TVX_HANDLE handle);
-/* Sends the text with its terminating NUL (at most 2043 characters). */
+/**
+ * Sets the controller's MAC address from its text.
+ *
+ * Sends the text with its terminating NUL.
+ *
+ * @param handle  Open handle.
+ * @param text    NUL-terminated MAC address text, at most 2043 characters.
+ *                Must not be NULL.
+ * @retval TVX_OK (0)                     The controller accepted the request.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `text` is NULL or longer than 2043
+ *                                        characters (nothing sent).
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetMac(TVX_HANDLE handle, const char* text);
-/* textOut: at least 14 bytes; terminated when the text is shorter than 14. */
+/**
+ * Reads the controller's MAC address as text.
+ *
+ * @param handle   Open handle.
+ * @param textOut  Receives the text; at least 14 bytes. It is NUL-terminated
+ *                 when the text is shorter than 14 bytes. Must not be NULL.
+ * @retval TVX_OK (0)                     The text is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `textOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply carries no data, or more
+ *                                        than 14 bytes (nothing copied).
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetMac(TVX_HANDLE handle, char* textOut);
-/* Kept for compatibility: checks nothing, sends nothing, returns 0. */
+/**
+ * Kept for compatibility: checks nothing and sends nothing.
+ *
+ * @param text       Program text; not read.
+ * @param resultOut  Not written.
+ * @return Always TVX_OK (0).
+ */
 TVX_API int32_t TVX_STDCALL TVX_CheckProgramSyntax(const char* text, int32_t* resultOut);
 
 /* ---------------------------------------------------------------------------
  * Ethernet links and discovery
  * ------------------------------------------------------------------------- */
 
-/* Probes `ip` ("a.b.c.d[:port]") for 100 ms and opens it when a controller
- * answers (20008 when none does). */
+/**
+ * Opens an Ethernet link when a controller answers a short probe.
+ *
+ * Probes the address for 100 ms (TVX_SearchAndOpenEth with 100 ms) and
+ * opens it with TVX_Open when a controller answers.
+ *
+ * @param ip   NUL-terminated address "a.b.c.d" or "a.b.c.d:port". Must not
+ *             be NULL.
+ * @param out  Receives the new handle on success. Must not be NULL.
+ * @retval TVX_OK (0)                        The link is open.
+ * @retval TVX_ERR_DISCOVERY_ARGUMENT (3206) `ip` is NULL.
+ * @retval TVX_ERR_ETHERNET (20008)          No controller answered the probe.
+ * @retval -1                                No probe socket could be made.
+ * @return Otherwise a code from @ref open_results (20006 also when the probe's
+ *         thread cannot start).
+ */
 TVX_API int32_t TVX_STDCALL TVX_OpenEth(const char* ip, TVX_HANDLE* out);
-/* As TVX_OpenEth with the address as a 32-bit value in network byte order. */
+/**
+ * Opens an Ethernet link as TVX_OpenEth does, from a numeric address.
+ *
+ * @param ip   IPv4 address as a 32-bit value in network byte order (its
+ *             first byte in memory is the first number of the dotted text).
+ * @param out  Receives the new handle on success. Must not be NULL.
+ * @return The results of TVX_OpenEth.
+ */
 TVX_API int32_t TVX_STDCALL TVX_OpenEth2(uint32_t ip, TVX_HANDLE* out);
-/* Broadcasts the discovery probe and waits `timeMs`; `buffer` receives the
- * dotted address of every answering controller, each followed by a blank,
- * NUL-terminated (15 + 1 bytes per controller plus the terminator). A full
- * buffer ends the search early. Returns 0, 3206 for a null buffer, -1 when
- * no socket can be created. Calls may run concurrently. */
+/**
+ * Finds the controllers on the local network.
+ *
+ * Broadcasts the discovery probe and collects answers for `timeMs`. Calls
+ * may run concurrently.
+ *
+ * @param buffer      Receives the dotted address of every answering
+ *                    controller, each followed by a blank, NUL-terminated.
+ *                    Must not be NULL.
+ * @param bufferSize  Size of `buffer` in bytes: 15 + 1 per controller plus
+ *                    the terminator. A full buffer ends the search early.
+ * @param timeMs      How long to wait for answers, in milliseconds.
+ * @retval TVX_OK (0)                        The search ran (the buffer may
+ *                                           hold no address).
+ * @retval TVX_ERR_DISCOVERY_ARGUMENT (3206) `buffer` is NULL.
+ * @retval TVX_ERR_OS (20006)                The search's memory or thread
+ *                                           could not be had.
+ * @retval -1                                No socket could be created.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SearchEth(char* buffer, uint32_t bufferSize, uint32_t timeMs);
-/* Probes `ip` for up to `timeMs` and opens it when a controller answers;
- * 20008 when none does, 3206 for a null address. */
+/**
+ * Probes an address and opens it when a controller answers.
+ *
+ * @param ip      NUL-terminated address "a.b.c.d" or "a.b.c.d:port"; the
+ *                probe goes to the part before the ":". Must not be NULL.
+ * @param timeMs  How long to wait for the probe's answer, in milliseconds.
+ * @param out     Receives the new handle on success. Must not be NULL.
+ * @retval TVX_OK (0)                        The link is open.
+ * @retval TVX_ERR_DISCOVERY_ARGUMENT (3206) `ip` is NULL.
+ * @retval TVX_ERR_ETHERNET (20008)          No controller answered in time.
+ * @retval -1                                No probe socket could be made.
+ * @return Otherwise a code from @ref open_results (20002 for a NULL `out`,
+ *         found after the probe; 20006 also when the probe's memory or
+ *         thread cannot be had).
+ */
 TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs, TVX_HANDLE* out);
 
 /* ---------------------------------------------------------------------------
@@ -314,10 +900,23 @@ TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenEth(const char* ip, uint32_t timeMs
  * no cards are present.
  * ------------------------------------------------------------------------- */
 
-/* Opens card `card` (0-based over all cards): TVX_Open of "PCI<card+1>". */
+/**
+ * Opens a PCI or PCIe card: TVX_Open of "PCI\<card+1\>".
+ *
+ * @param card  Card number, 0-based over all cards (PCI-class cards first,
+ *              then PCIe-class cards). 0xFFFFFFFF wraps to "PCI0", which no
+ *              card answers to (20028).
+ * @param out   Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_OpenPci(uint32_t card, TVX_HANDLE* out);
-/* Number of cards present: PCIe-class plus PCI-class cards, at most 16 of
- * each; 0 when there are none or no driver. */
+/**
+ * Counts the cards present.
+ *
+ * @return The number of PCIe-class plus PCI-class cards, at most 16 of
+ *         each; 0 when there are none or no driver. Never a result code.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetMaxPciCards(void);
 
 /* ---------------------------------------------------------------------------
@@ -336,45 +935,116 @@ TVX_API int32_t TVX_STDCALL TVX_GetMaxPciCards(void);
  * opened and ports that refuse 38400-8-N-1 give 20007.
  * ------------------------------------------------------------------------- */
 
-/* Opens serial port `port` as TVX_Open(TVX_LINK_SERIAL, "COM   3", out)
- * would for port 3. */
+/**
+ * Opens a serial port as TVX_Open(TVX_LINK_SERIAL, "COM   3", out) would
+ * for port 3.
+ *
+ * @param port  Port number, 1 to 1024.
+ * @param out   Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_OpenCom(uint32_t port, TVX_HANDLE* out);
-/* As TVX_OpenCom through TVX_FastOpen: the transaction budget is `timeoutMs`
- * and there is no transfer probe. */
+/**
+ * Opens a serial port as TVX_OpenCom does, through TVX_FastOpen.
+ *
+ * The transaction budget is `timeoutMs` and there is no transfer probe.
+ *
+ * @param port       Port number, 1 to 1024.
+ * @param timeoutMs  Budget of the open and transaction budget afterwards,
+ *                   in milliseconds.
+ * @param out        Receives the new handle on success. Must not be NULL.
+ * @return TVX_OK (0) with the handle stored through `out`, otherwise a code
+ *         from @ref open_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_PeakCom(uint32_t port, uint32_t timeoutMs, TVX_HANDLE* out);
-/* Tries ports `first` to `last` in turn with TVX_PeakCom and 300 ms each;
- * the first that answers is opened, its number stored through `found`
- * (optional). 20007 when none answers or first > last; 20002 for a NULL
- * `out`. Ports above 1024 are not tried. `reserved` is ignored. Each silent
- * port costs about 300 ms. */
+/**
+ * Opens the first serial port of a range whose controller answers.
+ *
+ * Tries ports `first` to `last` in turn with TVX_PeakCom and 300 ms each;
+ * the first that answers is opened. Each silent port costs about 300 ms.
+ *
+ * @param first     First port to try.
+ * @param last      Last port to try; ports above 1024 are not tried.
+ * @param found     Receives the number of the port opened, or NULL.
+ * @param reserved  Ignored.
+ * @param out       Receives the new handle on success. Must not be NULL.
+ * @retval TVX_OK (0)                   A port is open; its number is stored
+ *                                      through `found`.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `out` is NULL (no port is tried).
+ * @retval TVX_ERR_SERIAL (20007)       No port answered, or `first` is
+ *                                      greater than `last`.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SearchAndOpenCom(uint32_t first, uint32_t last, uint32_t* found, uint32_t reserved,
                                                  TVX_HANDLE* out);
-/* Line settings of later serial opens: baud (default 38400), data bits
- * (stored only: the port always runs 8), parity (0 none (default), 1 odd,
- * 2 even, 3 mark, 4 space) and stop bits (0 one (default), 1 one and a half,
- * 2 two; on Linux one and a half runs as two). A port that refuses them
- * stays at 38400-8-N-1. Returns 0. Not synchronised with opens in progress. */
+/**
+ * Sets the line settings of later serial opens.
+ *
+ * A port that refuses them stays at 38400-8-N-1. Not synchronised with
+ * opens in progress.
+ *
+ * @param baud      Baud rate (default 38400).
+ * @param dataBits  Data bits; stored only: the port always runs 8.
+ * @param parity    0 none (default), 1 odd, 2 even, 3 mark, 4 space.
+ * @param stopBits  0 one (default), 1 one and a half, 2 two; on Linux one
+ *                  and a half runs as two.
+ * @return Always TVX_OK (0).
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetComDefaultBaud(uint32_t baud, uint32_t dataBits, uint32_t parity,
                                                   uint32_t stopBits);
-/* Station address of later serial opens (default 254, which every
- * controller answers); 0 means 254. Returns 0. */
+/**
+ * Sets the station address of later serial opens.
+ *
+ * @param station  Station address; default 254, which every controller
+ *                 answers. 0 means 254.
+ * @return Always TVX_OK (0).
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetComDefaultID(uint8_t station);
-/* Station address of this handle's frames; 0 means 254. Replies from this
- * station or 254 are accepted. */
+/**
+ * Sets the station address of this handle's frames.
+ *
+ * Replies from this station or 254 are accepted.
+ *
+ * @param handle   Open handle.
+ * @param station  Station address; 0 means 254.
+ * @retval TVX_OK (0)                     The station is set.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetComCurID(TVX_HANDLE handle, uint8_t station);
-/* Asks the controller to move its serial line to `baud` (request 226) and,
- * when it accepts, moves the local port too (defaults' parity and stop
- * bits). 20002 on a handle that is not serial (nothing is sent). Lasts until
- * the port is closed; the controller's own setting decides after that. */
+/**
+ * Moves the serial line to another baud rate for this connection.
+ *
+ * Asks the controller to move its serial line to `baud` (request 226) and,
+ * when it accepts, moves the local port too (with the defaults' parity and
+ * stop bits). Lasts until the port is closed; the controller's own setting
+ * decides after that.
+ *
+ * @param handle  Open handle of a serial link.
+ * @param baud    New baud rate.
+ * @retval TVX_OK (0)                     Both ends run at `baud`.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   The handle is not a serial link
+ *                                        (nothing is sent).
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results; the local port then keeps
+ *         its rate.
+ */
 TVX_API int32_t TVX_STDCALL TVX_TempModBaud(TVX_HANDLE handle, uint32_t baud);
 
 /* ---------------------------------------------------------------------------
  * Library frame and version
  * ------------------------------------------------------------------------- */
 
-/* Writes the library's file version as "major.minor.patch.tweak" (each part
- * 0..255) into `out`, which must hold 16 bytes. NULL gives 20002; 20006 when
- * the version cannot be read (`out` untouched). Thread-safe. */
+/**
+ * Writes the library's file version as text.
+ *
+ * The text is "major.minor.patch.tweak", each part 0..255. Thread-safe.
+ *
+ * @param out  Receives the NUL-terminated text; must hold 16 bytes.
+ * @retval TVX_OK (0)                   The version is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `out` is NULL.
+ * @retval TVX_ERR_OS (20006)           The version cannot be read (`out` is
+ *                                      untouched).
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetDllVersion(char* out);
 
 /* ---------------------------------------------------------------------------
@@ -408,29 +1078,139 @@ TVX_API int32_t TVX_STDCALL TVX_GetDllVersion(char* out);
  * TVX_DirectCommand and TVX_ExecuteGetRemainBuffSpace do not take the user
  * lock. */
 
-/* Waits for the previous command to finish, sends `commandText` and
- * collects its whole answer into `response`. */
+/**
+ * Runs a command and collects its whole answer.
+ *
+ * Waits for the previous command to finish, sends `commandText` and
+ * collects its answer until the command has finished. Holds the handle's
+ * user lock for the whole conversation.
+ *
+ * @param handle            Open handle.
+ * @param commandText       NUL-terminated command text. Must not be NULL.
+ * @param timeLimitMs       Limit of each wait of the conversation, in
+ *                          milliseconds.
+ * @param response          Receives the answer text; NULL only with
+ *                          capacity 0.
+ * @param responseCapacity  Size of `response` in bytes.
+ * @retval TVX_OK (0)                      The command finished; its answer is
+ *                                         in `response`.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)    `commandText` is NULL, or
+ *                                         `response` is NULL with a non-zero
+ *                                         capacity.
+ * @retval TVX_ERR_TIME_LIMIT (20003)      A wait passed `timeLimitMs` (or
+ *                                         answer polls that announce more
+ *                                         text without bringing any went on
+ *                                         for the handle's transaction
+ *                                         budget).
+ * @retval TVX_ERR_INVALID_HANDLE (20009)  Invalid or closed handle, also one
+ *                                         closed while this call waited.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) The answer does not fit; the
+ *                                         pieces received stay in the
+ *                                         buffer. Also an answer poll whose
+ *                                         reply carries no data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs,
                                         char* response, uint32_t responseCapacity);
-/* Sends `commandText` without waiting for or collecting an answer; collect
- * it later with TVX_ExecuteGetReceive. */
+/**
+ * Sends a command without waiting for or collecting its answer.
+ *
+ * Collect the answer later with TVX_ExecuteGetReceive. The text goes out
+ * in chunks as the controller's command buffer has room.
+ *
+ * @param handle       Open handle.
+ * @param commandText  NUL-terminated command text. Must not be NULL.
+ * @param timeLimitMs  Limit of the wait for buffer space, in milliseconds,
+ *                     counted from the call.
+ * @retval TVX_OK (0)                     The whole text was sent.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `commandText` is NULL.
+ * @retval TVX_ERR_TIME_LIMIT (20003)     The controller had no buffer space
+ *                                        within the limit.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle, also one
+ *                                        closed while this call waited.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs);
-/* Fetches and discards answer text until the current command has finished. */
+/**
+ * Waits until the current command has finished.
+ *
+ * Fetches and discards answer text until the controller reports the
+ * command finished.
+ *
+ * @param handle       Open handle.
+ * @param timeLimitMs  Limit of the wait, in milliseconds.
+ * @retval TVX_OK (0)                       The command has finished.
+ * @retval TVX_ERR_TIME_LIMIT (20003)       It had not finished within the
+ *                                          limit.
+ * @retval TVX_ERR_INVALID_HANDLE (20009)   Invalid or closed handle, also
+ *                                          one closed while this call waited.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) An answer poll's reply carries no
+ *                                          data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ExecuteWaitDown(TVX_HANDLE handle, uint32_t timeLimitMs);
-/* Collects the answer text waiting now. `lengthOut` (required) receives the
- * count of bytes stored; `doneOut` (optional) 1 when the command has
- * finished, 0 when more may follow. */
+/**
+ * Collects the answer text waiting now.
+ *
+ * @param handle            Open handle.
+ * @param response          Receives the text, NUL-terminated when shorter
+ *                          than the capacity; NULL only with capacity 0.
+ * @param responseCapacity  Size of `response` in bytes.
+ * @param lengthOut         Receives the count of bytes stored. Must not be
+ *                          NULL.
+ * @param doneOut           Receives 1 when the command has finished, 0 when
+ *                          more may follow; or NULL.
+ * @retval TVX_OK (0)                       The text waiting is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)     `lengthOut` is NULL, or `response`
+ *                                          is NULL with a non-zero capacity.
+ * @retval TVX_ERR_TIME_LIMIT (20003)       Answer polls announced more text
+ *                                          without bringing any for the
+ *                                          handle's transaction budget.
+ * @retval TVX_ERR_INVALID_HANDLE (20009)   Invalid or closed handle, also
+ *                                          one closed while this call waited.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) The text does not fit (the pieces
+ *                                          received stay in the buffer;
+ *                                          `lengthOut` is not written), or an
+ *                                          answer poll's reply carries no
+ *                                          data.
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ExecuteGetReceive(TVX_HANDLE handle, char* response, uint32_t responseCapacity,
                                                   uint32_t* lengthOut, uint8_t* doneOut);
-/* Free space of the controller's command buffer in bytes; 0 when the
- * request fails; 20009 (as a value) for an invalid handle. */
+/**
+ * Free space of the controller's command buffer.
+ *
+ * @param handle  Open handle.
+ * @return The free space in bytes; 0 when the request fails or the
+ *         controller reports no room; 20009 (TVX_ERR_INVALID_HANDLE, as a
+ *         value) for an invalid or closed handle.
+ */
 TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle);
-/* Runs `commandText` in one exchange and copies the answer into `response`.
+/**
+ * Runs a command in one exchange and copies its answer.
+ *
  * The text travels with its 0 byte in one request: at most 2037 characters
- * on serial and PCI links and 2033 on Ethernet (a longer text gives 3401, one
- * of 2040 characters or more 20002). An answer longer than the capacity
- * gives TVX_ERR_REPLY_LENGTH (20100) with nothing copied. Capacity 0 asks
- * for no answer (the response pointer may then be NULL). */
+ * on serial and PCI links and 2033 on Ethernet. Does not take the user
+ * lock.
+ *
+ * @param handle            Open handle.
+ * @param commandText       NUL-terminated command text. Must not be NULL.
+ * @param response          Receives the answer, NUL-terminated when shorter
+ *                          than the capacity; may be NULL with capacity 0.
+ * @param responseCapacity  Size of `response` in bytes; 0 asks for no
+ *                          answer.
+ * @retval TVX_OK (0)                     The answer is stored.
+ * @retval TVX_CH_CANNOT_FRAME (3401)     The text is longer than the link
+ *                                        carries in one request.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `commandText` is NULL, `response` is
+ *                                        NULL with a non-zero capacity, or
+ *                                        the text has 2040 characters or
+ *                                        more (nothing sent).
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The answer is longer than the
+ *                                        capacity (nothing copied).
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* commandText, char* response,
                                               uint32_t responseCapacity);
 
@@ -459,45 +1239,208 @@ TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* com
  * size takes for its own. Where a stale value matters, compare two reads.
  * ------------------------------------------------------------------------- */
 
-/* Writes `count` coils from `bits`: function 5 for one coil (bit 0 of the
- * first byte; the other bits are ignored), function 15 for more. */
+/**
+ * Writes coils.
+ *
+ * Uses function 5 for one coil (bit 0 of the first byte; the other bits are
+ * ignored) and function 15 for more.
+ *
+ * @param handle  Open handle.
+ * @param start   Address of the first coil.
+ * @param count   Number of coils, at most 1968; 0 returns 0 without
+ *                traffic.
+ * @param bits    (count + 7) / 8 bytes of coil states, eight to a byte, the
+ *                lowest address in bit 0 of the first byte. May be NULL only
+ *                with count 0.
+ * @retval TVX_OK (0)                     The controller accepted the write.
+ * @retval TVX_CH_CANNOT_FRAME (3401)     More than 1968 coils (nothing sent).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `bits` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Set0x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint8_t* bits);
-/* Reads `count` coils into `bitsOut` ((count + 7) / 8 bytes); the unused
- * high bits of the last byte are cleared. */
+/**
+ * Reads coils.
+ *
+ * @param handle   Open handle.
+ * @param start    Address of the first coil.
+ * @param count    Number of coils; 0 returns 0 without traffic.
+ * @param bitsOut  Receives (count + 7) / 8 bytes of coil states, eight to a
+ *                 byte, the lowest address in bit 0 of the first byte; the
+ *                 unused high bits of the last byte are cleared. May be NULL
+ *                 only with count 0.
+ * @retval TVX_OK (0)                     The states are stored.
+ * @retval TVX_CH_MISMATCH (3403)         The reply does not carry exactly the
+ *                                        requested coils (nothing stored).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `bitsOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get0x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint8_t* bitsOut);
-/* Writes `count` holding registers: function 6 for one, 16 for more. */
+/**
+ * Writes holding registers.
+ *
+ * Uses function 6 for one register and function 16 for more.
+ *
+ * @param handle  Open handle.
+ * @param start   Address of the first register.
+ * @param count   Number of registers, at most 123; 0 returns 0 without
+ *                traffic.
+ * @param words   `count` register values in host order. May be NULL only
+ *                with count 0.
+ * @retval TVX_OK (0)                     The controller accepted the write.
+ * @retval TVX_CH_CANNOT_FRAME (3401)     More than 123 registers (nothing
+ *                                        sent).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `words` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Set4x(TVX_HANDLE handle, uint16_t start, uint16_t count, const uint16_t* words);
-/* Reads `count` holding registers into `wordsOut` (a Modbus read asks at
- * most 125). */
+/**
+ * Reads holding registers.
+ *
+ * @param handle    Open handle.
+ * @param start     Address of the first register.
+ * @param count     Number of registers; a Modbus read asks at most 125 (a
+ *                  larger count is sent and ends in the controller's
+ *                  exception or 3403). 0 returns 0 without traffic.
+ * @param wordsOut  Receives `count` register values in host order. May be
+ *                  NULL only with count 0.
+ * @retval TVX_OK (0)                     The values are stored.
+ * @retval TVX_CH_MISMATCH (3403)         The reply does not carry exactly the
+ *                                        requested registers (nothing
+ *                                        stored).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `wordsOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_Get4x(TVX_HANDLE handle, uint16_t start, uint16_t count, uint16_t* wordsOut);
-/* 32-bit values (integers or IEEE-754 singles alike: only the bits travel)
- * in two registers each: value k in registers start + 2k (low 16 bits) and
- * start + 2k + 1 (high 16 bits). Writes always use function 16 and take
- * at most 61 values; a read of more than 62 values asks more than the 125
- * registers a Modbus read may. The IEEE names are the same functions. */
+/**
+ * Writes 32-bit values, two holding registers each.
+ *
+ * Value k goes to registers start + 2k (low 16 bits) and start + 2k + 1
+ * (high 16 bits), always with function 16. Integers and IEEE-754 singles
+ * alike: only the bits travel.
+ *
+ * @param handle  Open handle.
+ * @param start   Address of the first register.
+ * @param count   Number of values, at most 61; 0 returns 0 without traffic.
+ * @param values  `count` values. May be NULL only with count 0.
+ * @retval TVX_OK (0)                     The controller accepted the write.
+ * @retval TVX_CH_CANNOT_FRAME (3401)     More than 61 values (nothing sent).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `values` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_SetLong(TVX_HANDLE handle, uint16_t start, uint16_t count,
                                                const uint32_t* values);
+/**
+ * Reads 32-bit values, two holding registers each.
+ *
+ * Value k comes from registers start + 2k (low 16 bits) and start + 2k + 1
+ * (high 16 bits).
+ *
+ * @param handle     Open handle.
+ * @param start      Address of the first register.
+ * @param count      Number of values; a read of more than 62 values asks
+ *                   more than the 125 registers a Modbus read may (it is
+ *                   sent and ends in the controller's exception or 3403).
+ *                   0 returns 0 without traffic.
+ * @param valuesOut  Receives `count` values. May be NULL only with count 0.
+ * @retval TVX_OK (0)                     The values are stored.
+ * @retval TVX_CH_CANNOT_FRAME (3401)     More than 32767 values: the register
+ *                                        count does not fit its field
+ *                                        (nothing sent).
+ * @retval TVX_CH_MISMATCH (3403)         The reply does not carry exactly the
+ *                                        requested registers (nothing
+ *                                        stored).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `valuesOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @return Otherwise a code from @ref link_results (3402, 3420 + n, ...).
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_GetLong(TVX_HANDLE handle, uint16_t start, uint16_t count, uint32_t* valuesOut);
+/**
+ * Writes IEEE-754 single values; the same function as TVX_Modbus_SetLong.
+ *
+ * @param handle  Open handle.
+ * @param start   Address of the first register.
+ * @param count   Number of values, at most 61; 0 returns 0 without traffic.
+ * @param values  `count` values as their 32-bit patterns. May be NULL only
+ *                with count 0.
+ * @return The results of TVX_Modbus_SetLong.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_SetIEEE(TVX_HANDLE handle, uint16_t start, uint16_t count,
                                                const uint32_t* values);
+/**
+ * Reads IEEE-754 single values; the same function as TVX_Modbus_GetLong.
+ *
+ * @param handle     Open handle.
+ * @param start      Address of the first register.
+ * @param count      Number of values; 0 returns 0 without traffic.
+ * @param valuesOut  Receives `count` values as their 32-bit patterns. May be
+ *                   NULL only with count 0.
+ * @return The results of TVX_Modbus_GetLong.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Modbus_GetIEEE(TVX_HANDLE handle, uint16_t start, uint16_t count, uint32_t* valuesOut);
 
-/* Named register areas, by their exact (case-sensitive) names, each with its
- * element width in bits:
+/**
+ * Reads elements of a named register area.
+ *
+ * Areas, by their exact (case-sensitive) names, each with its element
+ * width in bits:
  *   "D" 16, "M" 1, "V" 16, "Z" 16, "S" 1, "C" and "T" 1, 16 or 32 (the
  *   caller's widthBits), "X" 1 (read only), "Y" 1, "VR" 32, "VR_INT" 32,
  *   "DT" 64 when widthBits is 64 and 32 otherwise, "TABLE" 32, "DA" 32,
  *   "AD" 32 (read only).
- * For the other areas widthBits is ignored. The data are (width x count +
- * 7) / 8 bytes, packed as the controller stores them (bits eight to a byte,
- * first element in bit 0; wider elements little-endian), neither swapped
- * nor converted. One call moves at most 192 bytes on a serial link and 992
- * on the others (20035 above that, nothing sent).
- * 20002 for a NULL or unknown name, a "C" or "T" width other than 1, 16 or
- * 32, a write to "X" or "AD", or a NULL data pointer; 20100 when a read
- * reply does not carry exactly the asked bytes (nothing copied). */
+ * The data are (width x count + 7) / 8 bytes, packed as the controller
+ * stores them (bits eight to a byte, first element in bit 0; wider elements
+ * little-endian), neither swapped nor converted. One call moves at most 192
+ * bytes on a serial link and 992 on the others.
+ *
+ * @param handle     Open handle.
+ * @param areaName   NUL-terminated area name. Must not be NULL.
+ * @param widthBits  Element width for "C" and "T" (1, 16 or 32) and "DT"
+ *                   (64 for 64-bit elements); ignored for the other areas.
+ * @param start      Number of the first element.
+ * @param count      Number of elements.
+ * @param dataOut    Receives the packed data. Must not be NULL.
+ * @retval TVX_OK (0)                     The data are stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `areaName` is NULL or no area's
+ *                                        name, a "C" or "T" width other than
+ *                                        1, 16 or 32, or `dataOut` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_OVER_LIMIT (20035)     The data are more bytes than one
+ *                                        call moves (nothing sent).
+ * @retval TVX_ERR_REPLY_LENGTH (20100)   The reply does not carry exactly
+ *                                        the asked bytes (nothing copied).
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_RegisterRead(TVX_HANDLE handle, const char* areaName, uint8_t widthBits,
                                              uint32_t start, uint16_t count, void* dataOut);
+/**
+ * Writes elements of a named register area.
+ *
+ * The areas, widths, data layout and limits are those of TVX_RegisterRead;
+ * "X" and "AD" are read only.
+ *
+ * @param handle     Open handle.
+ * @param areaName   NUL-terminated area name. Must not be NULL.
+ * @param widthBits  Element width for "C" and "T" (1, 16 or 32) and "DT"
+ *                   (64 for 64-bit elements); ignored for the other areas.
+ * @param start      Number of the first element.
+ * @param count      Number of elements.
+ * @param data       The packed data, (width x count + 7) / 8 bytes. Must
+ *                   not be NULL.
+ * @retval TVX_OK (0)                     The controller accepted the write.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002)   `areaName` is NULL or no area's
+ *                                        name, a "C" or "T" width other than
+ *                                        1, 16 or 32, a write to "X" or
+ *                                        "AD", or `data` is NULL.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) Invalid or closed handle.
+ * @retval TVX_ERR_OVER_LIMIT (20035)     The data are more bytes than one
+ *                                        call moves (nothing sent).
+ * @return Otherwise a code from @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_RegisterWrite(TVX_HANDLE handle, const char* areaName, uint8_t widthBits,
                                               uint32_t start, uint16_t count, const void* data);
 
@@ -505,11 +1448,17 @@ TVX_API int32_t TVX_STDCALL TVX_RegisterWrite(TVX_HANDLE handle, const char* are
  * Result descriptions
  * ------------------------------------------------------------------------- */
 
-/* Fixed English text of a result code, or NULL for a code without one (the
- * channel codes 34xx among them). The text is static and stays valid while
- * the library is loaded; do not modify or free it. Safe from any thread.
- * Uses the C calling convention. TVX_DescribeResult gives a text for every
- * code. */
+/**
+ * Fixed English text of a result code.
+ *
+ * Uses the C calling convention. Safe from any thread. TVX_DescribeResult
+ * gives a text for every code.
+ *
+ * @param code  Result code.
+ * @return The text, or NULL for a code without one (the channel codes 34xx
+ *         among them). The text is static and stays valid while the library
+ *         is loaded; do not modify or free it.
+ */
 TVX_API const char* TVX_CDECL TVX_GetErrcodeDescription(int32_t code);
 
 /* ---------------------------------------------------------------------------
@@ -519,34 +1468,76 @@ TVX_API const char* TVX_CDECL TVX_GetErrcodeDescription(int32_t code);
  * this library, exported on every platform.
  * ------------------------------------------------------------------------- */
 
-/* A text for ANY result code, for showing to people; never NULL. The
- * library's own codes get their meaning here (20001 is "Link is not open."
- * where the classic table says "Unknown error."), other codes the text of
- * TVX_GetErrcodeDescription, and codes without either a text naming their
- * family (a Modbus exception, a PCI link failure, a library error, an
+/**
+ * A text for any result code, for showing to people.
+ *
+ * The library's own codes get their meaning here (20001 is "Link is not
+ * open." where the classic table says "Unknown error."), other codes the
+ * text of TVX_GetErrcodeDescription, and codes without either a text naming
+ * their family (a Modbus exception, a PCI link failure, a library error, an
  * operating-system failure, or else a status reported by the controller).
- * The text is static and stays valid while the library is loaded; do not
- * modify or free it. Safe from any thread. */
+ * Safe from any thread.
+ *
+ * @param code  Result code.
+ * @return The text; never NULL. It is static and stays valid while the
+ *         library is loaded; do not modify or free it.
+ */
 TVX_API const char* TVX_STDCALL TVX_DescribeResult(int32_t code);
 
-/* The same as TVX_DescribeResult; kept for programs written against
- * earlier versions of this header. */
+/**
+ * The same as TVX_DescribeResult; kept for programs written against earlier
+ * versions of this header.
+ *
+ * @param code  Result code.
+ * @return The text of TVX_DescribeResult; never NULL.
+ */
 static inline const char* tvx_describe_result(int32_t code) { return TVX_DescribeResult(code); }
 
 /* ---------------------------------------------------------------------------
  * Archive cipher, HMI file transforms and string hash
  * ------------------------------------------------------------------------- */
 
-/* Encode / decode an HMI file image in place: every byte b becomes
- * (2 - b) mod 256, so either call undoes the other (and itself). `buffer`
- * holds `length` bytes; NULL with a non-zero length gives 20002, a zero
- * length returns 0 without touching anything. Thread-safe (no shared state). */
+/**
+ * Encodes an HMI file image in place.
+ *
+ * Every byte b becomes (2 - b) mod 256, so TVX_HmiFileDecode undoes it (and
+ * so does this function itself). Thread-safe (no shared state).
+ *
+ * @param buffer  The image, `length` bytes, changed in place. May be NULL
+ *                only with length 0.
+ * @param length  Size of the image in bytes; 0 returns 0 without touching
+ *                anything.
+ * @retval TVX_OK (0)                   The image is encoded.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `buffer` is NULL with a non-zero
+ *                                      length.
+ */
 TVX_API int32_t TVX_STDCALL TVX_HmiFileEncode(uint8_t* buffer, uint32_t length);
+/**
+ * Decodes an HMI file image in place; the same transform as
+ * TVX_HmiFileEncode, which it undoes.
+ *
+ * @param buffer  The image, `length` bytes, changed in place. May be NULL
+ *                only with length 0.
+ * @param length  Size of the image in bytes; 0 returns 0 without touching
+ *                anything.
+ * @retval TVX_OK (0)                   The image is decoded.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `buffer` is NULL with a non-zero
+ *                                      length.
+ */
 TVX_API int32_t TVX_STDCALL TVX_HmiFileDecode(uint8_t* buffer, uint32_t length);
-/* Stores through `hashOut` the 32-bit string hash of `length` bytes at
- * `data` (h = h * 5 + byte, each byte taken as signed, wrapping): "abc" gives
- * 3014, no bytes give 0. Returns 0; 20002 when `hashOut` is NULL or `data` is
- * NULL with a non-zero length. Thread-safe (no shared state). */
+/**
+ * Computes the 32-bit string hash of a byte range.
+ *
+ * h = h * 5 + byte for each byte, taken as signed, wrapping: "abc" gives
+ * 3014, no bytes give 0. Thread-safe (no shared state).
+ *
+ * @param data     The bytes. May be NULL only with length 0.
+ * @param length   Number of bytes.
+ * @param hashOut  Receives the hash. Must not be NULL.
+ * @retval TVX_OK (0)                   The hash is stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `hashOut` is NULL, or `data` is NULL
+ *                                      with a non-zero length.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CalStringHash(const uint8_t* data, uint32_t length, int32_t* hashOut);
 
 /* ---------------------------------------------------------------------------
