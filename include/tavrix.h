@@ -729,15 +729,15 @@ TVX_API int32_t TVX_STDCALL TVX_Up3FileToMem(TVX_HANDLE handle, void* buffer, ui
                                              uint32_t* received);
 /**
  * First entry of the controller's directory listing; TVX_FindNextFile
- * gives the following ones. The controller marks the end of the listing
- * with an empty name.
+ * gives the following ones. A reply that carries no name stores an empty
+ * name.
  *
  * @param handle  an open handle (20009 when invalid or closed).
  * @param nameOut receives the entry's name, terminated; must hold 2035
  *                bytes (the longest name a reply can carry and its
  *                terminator). NULL gives 20002.
  * @param sizeOut optional: the entry's size in bytes.
- * @retval TVX_OK (0) an entry (or the empty end name) was stored.
+ * @retval TVX_OK (0) an entry was stored.
  * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
  * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
  * @retval others @ref link_results.
@@ -750,7 +750,7 @@ TVX_API int32_t TVX_STDCALL TVX_FindFirstFile(TVX_HANDLE handle, char* nameOut, 
  * @param nameOut receives the entry's name, terminated; must hold 2035
  *                bytes. NULL gives 20002.
  * @param sizeOut optional: the entry's size in bytes.
- * @retval TVX_OK (0) an entry (or the empty end name) was stored.
+ * @retval TVX_OK (0) an entry was stored.
  * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
  * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
  * @retval others @ref link_results.
@@ -923,7 +923,7 @@ TVX_API int32_t TVX_STDCALL TVX_Check3File(TVX_HANDLE handle, const char* name, 
  * @param nameOut receives the name, terminated; must hold 2035 bytes. NULL
  *                gives 20002.
  * @param sizeOut optional: the entry's size in bytes.
- * @retval TVX_OK (0) an entry (or the empty end name) was stored.
+ * @retval TVX_OK (0) an entry was stored.
  * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
  * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
  * @retval others @ref link_results.
@@ -936,7 +936,7 @@ TVX_API int32_t TVX_STDCALL TVX_FindFirst3File(TVX_HANDLE handle, char* nameOut,
  * @param nameOut receives the name, terminated; must hold 2035 bytes. NULL
  *                gives 20002.
  * @param sizeOut optional: the entry's size in bytes.
- * @retval TVX_OK (0) an entry (or the empty end name) was stored.
+ * @retval TVX_OK (0) an entry was stored.
  * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
  * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
  * @retval others @ref link_results.
@@ -1375,7 +1375,7 @@ TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char
  */
 TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const void* archive, uint32_t length);
 /**
- * Runs a program, or resumes the stopped ones.
+ * Runs the program `programName`, or resumes when it is NULL.
  *
  * @param handle      an open handle (20009 when invalid or closed).
  * @param programName the program, sent without its terminator (at most
