@@ -1548,35 +1548,257 @@ TVX_API int32_t TVX_STDCALL TVX_CalStringHash(const uint8_t* data, uint32_t leng
  * the transfer in flight is readable with TVX_GetProgress from any thread.
  * ------------------------------------------------------------------------- */
 
-/* Downloads a local file (read whole) to the controller under
- * `controllerName` (at most 1024 characters). An empty file gives 20002. */
+/**
+ * @defgroup transfer_results Results of block transfers
+ *
+ * Every block transfer runs transactions, so it may give any result of
+ * @ref link_results. Besides those:
+ *
+ * Downloads (a file or a buffer sent to the controller):
+ *  - TVX_ERR_BAD_ARGUMENT (20002): no data, or a length of 0 (an empty
+ *    file included);
+ *  - TVX_ERR_NAME_TOO_LONG (20013): a controller name longer than 1024
+ *    characters;
+ *  - TVX_ERR_REPLY_LENGTH (20100): the controller's answer to the start
+ *    allows no block of 32 bytes;
+ *  - 213: the controller refused a block and the transfer could not be
+ *    resumed (the controller no longer holds it, or three resumptions in a
+ *    row brought no progress);
+ *  - the controller's status when it refuses the start.
+ *
+ * Downloads of a local file, checked before anything is sent:
+ *  - 20002: a NULL path;
+ *  - TVX_ERR_FILE_NOT_FOUND (20014): the file is missing or cannot be
+ *    opened;
+ *  - TVX_ERR_FILE (20011): the path names a directory or a device;
+ *  - TVX_ERR_OS (20006): the file cannot be read whole, or memory for it
+ *    runs out;
+ *  - TVX_ERR_FILE_LENGTH (20012): a file of 4 GiB or more.
+ *
+ * Uploads (controller data fetched to the host):
+ *  - 20013: a controller name longer than 1024 characters;
+ *  - 20100: the answer to the start carries no length, or a block carries
+ *    less than it announces, or nothing without being the last;
+ *  - TVX_ERR_BUFFER_TOO_SMALL (20030): more data than room. Into memory
+ *    the buffer is filled and the received count is the capacity; into a
+ *    file it means more than the controller announced, and nothing is
+ *    written;
+ *  - 20012: the blocks brought another amount than the controller
+ *    announced. Into memory the received count says how much came; into a
+ *    file what came is written.
+ *
+ * Uploads into memory also give 20002 for a NULL buffer or a capacity of
+ * 0. Uploads into a file also give 20002 for a NULL path, 20014 when the
+ * file cannot be created (a directory included) and 20006 when memory for
+ * the announced length runs out or the write fails.
+ */
+
+/**
+ * Downloads a local file, read whole, to the controller's file system.
+ *
+ * @param handle         an open handle (20009 when invalid or closed).
+ * @param localPath      the file to send; an empty file gives 20002.
+ * @param controllerName its name on the controller, at most 1024
+ *                       characters; NULL sends an empty name.
+ * @retval TVX_OK (0) the whole file was acknowledged.
+ * @retval others the download codes of @ref transfer_results, from a local
+ *         file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownFile(TVX_HANDLE handle, const char* localPath, const char* controllerName);
+/**
+ * Downloads a buffer as a file of the controller's file system.
+ *
+ * @param handle         an open handle (20009 when invalid or closed).
+ * @param data           the file's bytes; NULL gives 20002.
+ * @param length         bytes at `data`; 0 gives 20002.
+ * @param controllerName its name on the controller, at most 1024
+ *                       characters; NULL sends an empty name.
+ * @retval TVX_OK (0) the whole buffer was acknowledged.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownMemFile(TVX_HANDLE handle, const void* data, uint32_t length,
                                             const char* controllerName);
-/* Uploads a controller file into a local file. */
+/**
+ * Uploads a controller file into a local file (created or replaced).
+ *
+ * @param handle         an open handle (20009 when invalid or closed).
+ * @param localPath      the file to write.
+ * @param controllerName the controller's file, at most 1024 characters.
+ * @retval TVX_OK (0) the file as long as the controller announced it.
+ * @retval others the upload codes of @ref transfer_results, into a file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpFile(TVX_HANDLE handle, const char* localPath, const char* controllerName);
-/* Uploads into `buffer` of `capacity` bytes; `received` gets the count. A
- * file larger than the buffer gives 20030 with the buffer filled. */
+/**
+ * Uploads a controller file into a buffer. A file larger than the buffer
+ * gives 20030 with the buffer filled.
+ *
+ * @param handle         an open handle (20009 when invalid or closed).
+ * @param buffer         receives the file's bytes (no terminator); NULL
+ *                       gives 20002.
+ * @param capacity       bytes at `buffer`; 0 gives 20002.
+ * @param controllerName the controller's file, at most 1024 characters.
+ * @param received       optional: the bytes stored, written on success,
+ *                       20030 and 20012.
+ * @retval TVX_OK (0) the whole file is in the buffer.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpFileToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity,
                                             const char* controllerName, uint32_t* received);
+/**
+ * Uploads the controller's log into a local file (created or replaced).
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param localPath the file to write.
+ * @retval TVX_OK (0) the whole log was written.
+ * @retval others the upload codes of @ref transfer_results, into a file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpLog(TVX_HANDLE handle, const char* localPath);
+/**
+ * Uploads the controller's log into a buffer.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param buffer   receives the log's bytes (no terminator); NULL gives
+ *                 20002.
+ * @param capacity bytes at `buffer`; 0 gives 20002.
+ * @param received optional: the bytes stored, written on success, 20030
+ *                 and 20012.
+ * @retval TVX_OK (0) the whole log is in the buffer.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpLogToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, uint32_t* received);
+/**
+ * Uploads a firmware file of the controller into a local file.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param localPath the file to write (created or replaced).
+ * @param name      the controller's firmware file, at most 1024 characters;
+ *                  NULL sends an empty name.
+ * @retval TVX_OK (0) the file as long as the controller announced it.
+ * @retval others the upload codes of @ref transfer_results, into a file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpFirmFile(TVX_HANDLE handle, const char* localPath, const char* name);
+/**
+ * Uploads a firmware file of the controller into a buffer.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param buffer   receives the bytes; NULL gives 20002.
+ * @param capacity bytes at `buffer`; 0 gives 20002.
+ * @param name     the controller's firmware file, at most 1024 characters;
+ *                 NULL sends an empty name.
+ * @param received optional: the bytes stored, written on success, 20030
+ *                 and 20012.
+ * @retval TVX_OK (0) the whole file is in the buffer.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpFirmToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, const char* name,
                                             uint32_t* received);
+/**
+ * Uploads a file of the three-file store into a local file.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param localPath the file to write (created or replaced).
+ * @param name      the store's file, at most 1024 characters; NULL sends an
+ *                  empty name.
+ * @retval TVX_OK (0) the file as long as the controller announced it.
+ * @retval others the upload codes of @ref transfer_results, into a file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Up3File(TVX_HANDLE handle, const char* localPath, const char* name);
+/**
+ * Uploads a file of the three-file store into a buffer.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param buffer   receives the bytes; NULL gives 20002.
+ * @param capacity bytes at `buffer`; 0 gives 20002.
+ * @param name     the store's file, at most 1024 characters; NULL sends an
+ *                 empty name.
+ * @param received optional: the bytes stored, written on success, 20030
+ *                 and 20012.
+ * @retval TVX_OK (0) the whole file is in the buffer.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Up3FileToMem(TVX_HANDLE handle, void* buffer, uint32_t capacity, const char* name,
                                              uint32_t* received);
-/* Directory listing. nameOut must hold 2035 bytes (the longest name a reply
- * can carry and its terminator). */
+/**
+ * First entry of the controller's directory listing; TVX_FindNextFile
+ * gives the following ones. A reply that carries no name stores an empty
+ * name.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param nameOut receives the entry's name, terminated; must hold 2035
+ *                bytes (the longest name a reply can carry and its
+ *                terminator). NULL gives 20002.
+ * @param sizeOut optional: the entry's size in bytes.
+ * @retval TVX_OK (0) an entry was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FindFirstFile(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+/**
+ * Next entry of the directory listing begun by TVX_FindFirstFile.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param nameOut receives the entry's name, terminated; must hold 2035
+ *                bytes. NULL gives 20002.
+ * @param sizeOut optional: the entry's size in bytes.
+ * @retval TVX_OK (0) an entry was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FindNextFile(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+/**
+ * Deletes a file of the controller's file system.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param name   the file, sent without its terminator; at most 2044
+ *               characters.
+ * @retval TVX_OK (0) the controller deleted it.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `name` is NULL or longer than 2044
+ *         characters.
+ * @retval others @ref link_results (a missing file is the controller's
+ *         status).
+ */
 TVX_API int32_t TVX_STDCALL TVX_DeleteFile(TVX_HANDLE handle, const char* name);
-/* out (optional): 26 bytes, no terminator when the text fills them. */
+/**
+ * A state text of the controller's file system.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param selector which state; its meaning is the controller's.
+ * @param out      optional: 26 bytes, no terminator when the text fills
+ *                 them.
+ * @retval TVX_OK (0) the text was stored.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply carries no data.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetFileState(TVX_HANDLE handle, uint16_t selector, char* out);
-/* Flash tables of floats; count at most 0x3FFFFFFF. readCount receives the
- * count of whole values read, also with 20030 (buffer smaller than table). */
+/**
+ * Writes a flash table of floats (host byte order), as one block
+ * download named by the table number in decimal.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param table  the table number.
+ * @param count  values at `values`, at most 0x3FFFFFFF; 0 gives 20002.
+ * @param values the floats; NULL gives 20002.
+ * @retval TVX_OK (0) the table was acknowledged.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `count` above 0x3FFFFFFF.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FlashWritef(TVX_HANDLE handle, uint16_t table, uint32_t count, const float* values);
+/**
+ * Reads a flash table of floats.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param table     the table number.
+ * @param count     room at `values` in floats, at most 0x3FFFFFFF; 0 gives
+ *                  20002.
+ * @param values    receives the floats; NULL gives 20002.
+ * @param readCount optional: the count of whole values read, also with
+ *                  20030 (buffer smaller than the table).
+ * @retval TVX_OK (0) the whole table was read.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `count` above 0x3FFFFFFF.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE handle, uint16_t table, uint32_t count, float* values,
                                            uint32_t* readCount);
 
@@ -1594,19 +1816,71 @@ TVX_API int32_t TVX_STDCALL TVX_FlashReadf(TVX_HANDLE handle, uint16_t table, ui
  * image is read whole into memory and freed before return.
  * ------------------------------------------------------------------------- */
 
-/* Checks an image against the controller without downloading it: the
- * header checks above, then the controller's judgement of the header; a
- * controller that cannot judge it (3205) has its hardware identifier
- * compared with the image's (20020 when they differ). */
+/**
+ * Checks an image against the controller without downloading it: the
+ * header must declare exactly the bytes after it, then the controller
+ * judges the header; a controller that cannot judge it (3205) has its
+ * hardware identifier compared with the image's.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param path   the image file; NULL gives 20002.
+ * @retval TVX_OK (0) the controller (or the identifier) accepts the image.
+ * @retval TVX_ERR_FIRMWARE_IMAGE (20018) shorter than the header, or a
+ *         payload length other than the bytes after it.
+ * @retval TVX_ERR_FIRMWARE_MISMATCH (20020) the identifiers differ.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the identifier's reply carries no
+ *         data.
+ * @retval others 20014, 20011 (a directory or a device) and 20006 for the
+ *         file, the controller's judgement as its status, and
+ *         @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CheckFirmWare(TVX_HANDLE handle, const char* path);
-/* Checks, prepares and downloads an image: 20020 when it is built for
- * another hardware identifier. A sectioned image goes section by section
- * with progress over all of them; a failure during a section leaves the
- * sections already sent on the controller. */
+/**
+ * Checks, prepares and downloads an image. A sectioned image goes section
+ * by section with progress over all of them; a failure during a section
+ * leaves the sections already sent on the controller.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param path   the image file; NULL gives 20002.
+ * @retval TVX_OK (0) the whole image was acknowledged.
+ * @retval TVX_ERR_FIRMWARE_IMAGE (20018) a failed check of the image (see
+ *         above).
+ * @retval TVX_ERR_NAME_TOO_LONG (20013) a section name not terminated or
+ *         longer than 1023 characters.
+ * @retval TVX_ERR_FILE_LENGTH (20012) section lengths that do not add up.
+ * @retval TVX_ERR_FILE (20011) a section checksum that does not match.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ * @retval TVX_ERR_FIRMWARE_MISMATCH (20020) the image is built for another
+ *         hardware identifier.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the identifier's reply carries no
+ *         data.
+ * @retval others 20014, 20011 (a directory or a device) and 20006 for the
+ *         file, and the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownFirmWare(TVX_HANDLE handle, const char* path);
+/**
+ * Starts the controller's hardware test.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_StartHardwareTest(TVX_HANDLE handle);
-/* Starts the application firmware / enters the boot loader. */
+/**
+ * Starts the application firmware.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_JumpApp(TVX_HANDLE handle);
+/**
+ * Enters the boot loader.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_JumpNbios(TVX_HANDLE handle);
 
 /* ---------------------------------------------------------------------------
@@ -1617,36 +1891,199 @@ TVX_API int32_t TVX_STDCALL TVX_JumpNbios(TVX_HANDLE handle);
  * for deletion; longer gives 20002).
  * ------------------------------------------------------------------------- */
 
-/* `exists` (required) receives 0 for a missing file (then `value` is left
- * alone) and 1 otherwise, with the controller's value through `value`
- * (optional). An answer that is not exactly 4 bytes gives 20100. */
+/**
+ * Whether a file of the store exists, and its value.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param name   the file, at most 2040 characters.
+ * @param exists required: 0 for a missing file (then `value` is left
+ *               alone), 1 otherwise.
+ * @param value  optional: the controller's value for an existing file.
+ * @retval TVX_OK (0) `exists` (and `value`) were written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `exists` or `name` is NULL, or the
+ *         name is longer than 2040 characters.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) an answer that is not exactly 4
+ *         bytes.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Check3File(TVX_HANDLE handle, const char* name, uint8_t* exists, uint32_t* value);
-/* Listing: nameOut must hold 2035 bytes, as for TVX_FindFirstFile. */
+/**
+ * First entry of the store's listing, as TVX_FindFirstFile.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param nameOut receives the name, terminated; must hold 2035 bytes. NULL
+ *                gives 20002.
+ * @param sizeOut optional: the entry's size in bytes.
+ * @retval TVX_OK (0) an entry was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FindFirst3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+/**
+ * Next entry of the store's listing.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param nameOut receives the name, terminated; must hold 2035 bytes. NULL
+ *                gives 20002.
+ * @param sizeOut optional: the entry's size in bytes.
+ * @retval TVX_OK (0) an entry was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_FindNext3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+/**
+ * The store's current file.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param nameOut receives the name, terminated; must hold 2035 bytes. NULL
+ *                gives 20002.
+ * @param sizeOut optional: its size in bytes.
+ * @retval TVX_OK (0) the name was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `nameOut` is NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply is shorter than an entry.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetCur3File(TVX_HANDLE handle, char* nameOut, uint32_t* sizeOut);
+/**
+ * Deletes a file of the store.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param name   the file, at most 2044 characters.
+ * @retval TVX_OK (0) the controller deleted it.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `name` is NULL or longer than 2044
+ *         characters.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Delete3File(TVX_HANDLE handle, const char* name);
+/**
+ * Deletes every file of the store.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_RemoveAll3Files(TVX_HANDLE handle);
+/**
+ * Downloads a local file, read whole, into the store.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param localPath the file to send; an empty file gives 20002.
+ * @param name      its name in the store, at most 1024 characters; NULL
+ *                  sends an empty name.
+ * @retval TVX_OK (0) the whole file was acknowledged.
+ * @retval others the download codes of @ref transfer_results, from a local
+ *         file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Down3File(TVX_HANDLE handle, const char* localPath, const char* name);
+/**
+ * Downloads a buffer as a file of the store.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param data   the file's bytes; NULL gives 20002.
+ * @param length bytes at `data`; 0 gives 20002.
+ * @param name   its name in the store, at most 1024 characters; NULL sends
+ *               an empty name.
+ * @retval TVX_OK (0) the whole buffer was acknowledged.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownMem3File(TVX_HANDLE handle, const void* data, uint32_t length, const char* name);
-/* Whole-file download to RAM under `name` cut to 127 characters, the byte
- * 0x13 and `number` in decimal. A NULL name gives 20002. */
+/**
+ * Whole-file download to RAM under `name` cut to 127 characters, the byte
+ * 0x13 and `number` in decimal.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param localPath the file to send, read whole; an empty file gives
+ *                  20002.
+ * @param name      the file's name; NULL gives 20002.
+ * @param number    the number joined to the name.
+ * @retval TVX_OK (0) the whole file was acknowledged.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `name` is NULL.
+ * @retval others the download codes of @ref transfer_results, from a local
+ *         file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Down3FileRam(TVX_HANDLE handle, const char* localPath, const char* name, int32_t number);
+/**
+ * As TVX_Down3FileRam for a buffer.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param data   the file's bytes; NULL gives 20002.
+ * @param length bytes at `data`; 0 gives 20002.
+ * @param name   the file's name, cut to 127 characters; NULL gives 20002.
+ * @param number the number joined to the name.
+ * @retval TVX_OK (0) the whole buffer was acknowledged.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `name` is NULL.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownMem3FileRam(TVX_HANDLE handle, const void* data, uint32_t length,
                                                 const char* name, int32_t number);
-/* `space` (optional) receives the remaining RAM space. */
+/**
+ * The RAM space left for downloads.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param value  sent to the controller; its meaning is the controller's.
+ * @param space  optional: the remaining space.
+ * @retval TVX_OK (0) the controller answered.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply carries no data.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_3FileRamGetRemainSpace(TVX_HANDLE handle, uint16_t value, uint32_t* space);
-/* RAM download in parts: begin (name at most 1024 characters, NULL for
- * none), any number of parts, end. `out` (optional) receives the
- * controller's answer value: of the start, and of a part's last
- * acknowledged block. Each part is sent in blocks numbered from 1; a block
- * the controller refuses is resumed from the position it reports. A
- * controller asking for empty blocks gives 20100. */
+/**
+ * Begins a RAM download in parts: begin, any number of parts
+ * (TVX_3FileRamDownPart), end (TVX_3FileRamDownEnd).
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param fileNumber the file the parts belong to.
+ * @param announced  the bytes the parts will bring, told the controller.
+ * @param name       the file's name, at most 1024 characters; NULL for
+ *                   none.
+ * @param out        optional: the controller's answer value of the start.
+ * @retval TVX_OK (0) the controller accepted the start.
+ * @retval TVX_ERR_NAME_TOO_LONG (20013) `name` longer than 1024 characters.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_3FileRamDownBegin(TVX_HANDLE handle, uint16_t fileNumber, uint32_t announced,
                                                   const char* name, uint32_t* out);
+/**
+ * Sends one part of a RAM download in blocks numbered from 1. The first
+ * block's answer sets the block size (at most 2016 bytes) and the window;
+ * a block the controller refuses is resumed from the position it reports.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param fileNumber the file of the begin.
+ * @param data       the part's bytes; NULL gives 20002.
+ * @param length     bytes at `data`; 0 gives 20002.
+ * @param out        optional: the controller's answer value of the last
+ *                   acknowledged block.
+ * @retval TVX_OK (0) the whole part was acknowledged.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `data` is NULL or `length` is 0.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the controller asks for empty
+ *         blocks.
+ * @retval 213 a refused block that could not be resumed, as for
+ *         downloads in @ref transfer_results.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_3FileRamDownPart(TVX_HANDLE handle, uint16_t fileNumber, const void* data,
                                                  uint32_t length, uint32_t* out);
+/**
+ * Ends a RAM download in parts.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param fileNumber the file of the begin.
+ * @retval TVX_OK (0) the controller accepted the end.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_3FileRamDownEnd(TVX_HANDLE handle, uint16_t fileNumber);
+/**
+ * Runs what was downloaded to RAM.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param first  sent as 16 bits; its meaning is the controller's.
+ * @param second sent as 16 bits; its meaning is the controller's.
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Run3FileRam(TVX_HANDLE handle, uint16_t first, uint16_t second);
 
 /* ---------------------------------------------------------------------------
@@ -1667,22 +2104,104 @@ TVX_API int32_t TVX_STDCALL TVX_Run3FileRam(TVX_HANDLE handle, uint16_t first, u
 #define TVX_PROJECT_RECORD_MAX_BYTES (64 + 36 * 1000) /* 36064 */
 #define TVX_PATH_BYTES 260 /* directory outputs */
 
-/* One-entry project record for a .bas or .plc program file. `record` takes
- * 100 bytes; `directoryOut` (optional) 260 bytes and receives the path up to
- * its last separator. 20002 (no record, empty path), 20011 (extension),
- * 20013 (a name of 26 characters or more, a directory of 260 or more). */
+/**
+ * @defgroup member_file_results Results of reading a project's files
+ *
+ * The functions that read the member files a project record names (to
+ * fill in slot sizes and hashes, or to build an archive) give, besides
+ * their own results:
+ *  - TVX_ERR_BAD_ARGUMENT (20002): a NULL record;
+ *  - TVX_ERR_FILE (20011): a record without the project magic, a member
+ *    whose extension does not suit its type, a member path naming a
+ *    directory or a device, a picture that cannot be decoded, or a
+ *    compiled PLC program without its magic or with a section past its
+ *    end;
+ *  - TVX_ERR_NAME_TOO_LONG (20013): a member name that fills its 26-byte
+ *    field, or a member path longer than 259 characters;
+ *  - TVX_ERR_FILE_NOT_FOUND (20014): a member file that is missing or
+ *    cannot be opened;
+ *  - TVX_ERR_FILE_LENGTH (20012): a compiled PLC program shorter than its
+ *    header;
+ *  - TVX_ERR_LIBRARY_FILE (20015): a library member that is no library
+ *    file (not whole 32-byte blocks, no library magic, or no content);
+ *  - TVX_ERR_FILE_16 (20016): a compiled PLC program marked unusable;
+ *  - TVX_ERR_OS (20006): a member that cannot be read, or memory running
+ *    out;
+ *  - TVX_ERR_CIPHER_KEY (3212): the built-in cipher could not be set up.
+ *
+ * The project record files that TVX_MakeRealNpj, TVX_MakeNar,
+ * TVX_MakeNarAndDown and TVX_MakeNarAndRamRun read (a record as stored on
+ * disk, 64 + 36 x n bytes) give 20002 for a NULL path, 20014 when missing,
+ * 20011 for a directory or a record without the project magic, 20006 when
+ * they cannot be read, 20012 for a length other than 64 + 36 x n, and
+ * 20013 for a directory part of 260 characters or more.
+ */
+
+/**
+ * One-entry project record for a .bas or .plc program file.
+ *
+ * @param record       receives the record; takes 100 bytes. NULL gives
+ *                     20002.
+ * @param directoryOut optional: 260 bytes; receives the path up to its last
+ *                     separator, terminated.
+ * @param filePath     the program file; its name must have at most 25
+ *                     characters.
+ * @retval TVX_OK (0) the record (and directory) were written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) no record, a NULL or empty path.
+ * @retval TVX_ERR_FILE (20011) an extension other than .bas or .plc.
+ * @retval TVX_ERR_NAME_TOO_LONG (20013) a name of 26 characters or more,
+ *         or a directory of 260 or more (nothing written then).
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryOut, const char* filePath);
-/* Project record from a project text file (.npj): `record` takes 64 + 36 x
- * n bytes, at most TVX_PROJECT_RECORD_MAX_BYTES. An entry without a name
- * gets an empty name and type 255; a name of 26 characters or more gives
- * 20013. A missing project text file gives a record with no entries. */
+/**
+ * Project record from a project text file (.npj): the count of
+ * [Controller] Files, then FileN and AutoRunN of [FileList] per entry, the
+ * type taken from the extension. An entry without a name gets an empty
+ * name and type 255. A missing project text file gives a record with no
+ * entries.
+ *
+ * @param record       receives the record: 64 + 36 x n bytes, at most
+ *                     TVX_PROJECT_RECORD_MAX_BYTES (n is cut to 1000).
+ *                     NULL gives 20002.
+ * @param directoryOut optional: 260 bytes; receives the project file's
+ *                     directory up to its last separator, terminated.
+ * @param projectPath  the .npj file.
+ * @retval TVX_OK (0) the record was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) no record, a NULL or empty path.
+ * @retval TVX_ERR_FILE (20011) a path not ending in .npj.
+ * @retval TVX_ERR_NAME_TOO_LONG (20013) a project or entry name of 26
+ *         characters or more, a directory of 260 or more, or an entry path
+ *         longer than 259 characters.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* directoryOut, const char* projectPath);
-/* Fills every entry's slot size and hash from the files of the project's
- * directory and copies the record (64 + 36 x n bytes) into `buffer`; 20030
- * when `bufferSize` is smaller (nothing copied). */
+/**
+ * Fills every entry's slot size and hash from the files of the project's
+ * directory and copies the record (64 + 36 x n bytes) into `buffer`.
+ *
+ * @param projectPath a project record file; its members are read from its
+ *                    directory.
+ * @param buffer      receives the record; NULL gives 20002 (after the
+ *                    members were read).
+ * @param bufferSize  bytes at `buffer`; smaller than the record gives
+ *                    20030 and copies nothing.
+ * @retval TVX_OK (0) the record was copied.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) `bufferSize` is smaller than
+ *         the record.
+ * @retval others @ref member_file_results, for the record file and its
+ *         members.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeRealNpj(const char* projectPath, uint8_t* buffer, uint32_t bufferSize);
-/* The same in place on the caller's record; `directory` ends with a
- * separator (NULL or "" for the current directory). */
+/**
+ * The same in place on the caller's record.
+ *
+ * @param directory the members' directory, ending with a separator; NULL
+ *                  or "" for the current directory.
+ * @param record    the record (64 + 36 x n bytes), updated in place; NULL
+ *                  gives 20002.
+ * @retval TVX_OK (0) every entry was filled.
+ * @retval others @ref member_file_results; entries before a failing one
+ *         stay filled.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeRealNpjMem(const char* directory, uint8_t* record);
 
 /* Program archives. `password` may be NULL or "" (no password); it is
@@ -1690,149 +2209,639 @@ TVX_API int32_t TVX_STDCALL TVX_MakeRealNpjMem(const char* directory, uint8_t* r
  * stored unchanged in the archive header. The builders overwrite the slot
  * sizes of the caller's record with their estimates. The archive is built
  * in memory (about the size of the member files) and freed before return. */
+
+/**
+ * Builds an enciphered archive file from a project record file.
+ *
+ * @param projectPath a project record file; its members are read from its
+ *                    directory.
+ * @param archivePath the archive to write (created or replaced); NULL
+ *                    gives 20002.
+ * @param password    NULL or "" for none.
+ * @param word        stored unchanged in the archive header.
+ * @retval TVX_OK (0) the archive was written.
+ * @retval TVX_ERR_FILE_NOT_FOUND (20014) the archive cannot be created (a
+ *         directory included).
+ * @retval TVX_ERR_OS (20006) the archive cannot be written whole, or
+ *         memory runs out.
+ * @retval others @ref member_file_results, for the record file and its
+ *         members.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNar(const char* projectPath, const char* archivePath, const char* password,
                                         uint32_t word);
+/**
+ * Builds an enciphered archive file from a project record in memory.
+ *
+ * @param record      the project record; its slot sizes are overwritten
+ *                    with the builder's estimates. NULL gives 20002.
+ * @param directory   the members' directory, ending with a separator; NULL
+ *                    or "" for the current directory.
+ * @param archivePath the archive to write (created or replaced); NULL
+ *                    gives 20002.
+ * @param password    NULL or "" for none.
+ * @param word        stored unchanged in the archive header.
+ * @retval TVX_OK (0) the archive was written.
+ * @retval TVX_ERR_FILE_NOT_FOUND (20014) the archive cannot be created (a
+ *         directory included).
+ * @retval TVX_ERR_OS (20006) the archive cannot be written whole, or
+ *         memory runs out.
+ * @retval others @ref member_file_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNar2(uint8_t* record, const char* directory, const char* archivePath,
                                          const char* password, uint32_t word);
-/* Build (mirrored form) and download for storing (kind 100) or for running
- * from RAM at once (kind 102). */
+/**
+ * Builds an archive (mirrored form) from a project record file and
+ * downloads it for storing (kind 100).
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param projectPath a project record file; its members are read from its
+ *                    directory.
+ * @param password    NULL or "" for none.
+ * @param word        stored unchanged in the archive header.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others @ref member_file_results (nothing is sent then), and the
+ *         download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown(TVX_HANDLE handle, const char* projectPath, const char* password,
                                                uint32_t word);
+/**
+ * Builds an archive (mirrored form) from a project record in memory and
+ * downloads it for storing (kind 100).
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param record    the project record; its slot sizes are overwritten.
+ *                  NULL gives 20002.
+ * @param directory the members' directory, ending with a separator; NULL
+ *                  or "" for the current directory.
+ * @param password  NULL or "" for none.
+ * @param word      stored unchanged in the archive header.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others @ref member_file_results (nothing is sent then), and the
+ *         download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndDown2(TVX_HANDLE handle, uint8_t* record, const char* directory,
                                                 const char* password, uint32_t word);
+/**
+ * Builds an archive (mirrored form) from a project record file and
+ * downloads it for running from RAM at once (kind 102).
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param projectPath a project record file; its members are read from its
+ *                    directory.
+ * @param password    NULL or "" for none.
+ * @param word        stored unchanged in the archive header.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others @ref member_file_results (nothing is sent then), and the
+ *         download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun(TVX_HANDLE handle, const char* projectPath, const char* password,
                                                  uint32_t word);
+/**
+ * Builds an archive (mirrored form) from a project record in memory and
+ * downloads it for running from RAM at once (kind 102).
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param record    the project record; its slot sizes are overwritten.
+ *                  NULL gives 20002.
+ * @param directory the members' directory, ending with a separator; NULL
+ *                  or "" for the current directory.
+ * @param password  NULL or "" for none.
+ * @param word      stored unchanged in the archive header.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others @ref member_file_results (nothing is sent then), and the
+ *         download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNarAndRamRun2(TVX_HANDLE handle, uint8_t* record, const char* directory,
                                                   const char* password, uint32_t word);
-/* Downloads an archive unchanged under `name` (may be NULL). */
+/**
+ * Downloads an archive file unchanged, read whole.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param archivePath the archive file.
+ * @param name        the name to store it under, at most 1024 characters;
+ *                    may be NULL.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others the download codes of @ref transfer_results, from a local
+ *         file.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownNar(TVX_HANDLE handle, const char* archivePath, const char* name);
+/**
+ * Downloads an archive held in memory unchanged.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param archive the archive's bytes; NULL gives 20002.
+ * @param length  bytes at `archive`; 0 gives 20002.
+ * @param name    the name to store it under, at most 1024 characters; may
+ *                be NULL.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownMemNar(TVX_HANDLE handle, const void* archive, uint32_t length, const char* name);
-/* Downloads an enciphered archive file to RAM and runs it (sent in the
- * mirrored form); any other file gives 20011 and sends nothing. */
+/**
+ * Downloads an enciphered archive file to RAM and runs it (sent in the
+ * mirrored form); any other file gives 20011 and sends nothing.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param archivePath the archive file; NULL gives 20014.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval TVX_ERR_FILE (20011) a file under 32 bytes or not enciphered.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ * @retval others 20014, 20011 (a directory or a device), 20006 and 20012
+ *         (4 GiB or more) for the file, and the download codes of
+ *         @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownNarToRamAndRun(TVX_HANDLE handle, const char* archivePath);
-/* As above for a buffer in either form: a mirrored (or under 32-byte)
- * buffer is sent unchanged, an enciphered one converted and sent rounded
- * to 32 bytes. NULL gives 20002. */
+/**
+ * As TVX_DownNarToRamAndRun for a buffer in either form: a mirrored (or
+ * under 32-byte) buffer is sent unchanged, an enciphered one converted
+ * and sent rounded to 32 bytes.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param archive the archive's bytes, left unchanged; NULL gives 20002.
+ * @param length  bytes at `archive`; 0 gives 20002.
+ * @retval TVX_OK (0) the whole archive was acknowledged.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ * @retval TVX_ERR_OS (20006) no memory for the converted copy.
+ * @retval others the download codes of @ref transfer_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_DownMemNarToRamAndRun(TVX_HANDLE handle, const void* archive, uint32_t length);
-/* Runs the program `programName` (without its terminator, at most 2044
- * characters), or resumes when it is NULL. */
+/**
+ * Runs the program `programName`, or resumes when it is NULL.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param programName the program, sent without its terminator (at most
+ *                    2044 characters); NULL resumes.
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a name longer than 2044
+ *         characters.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE handle, const char* programName);
+/**
+ * Resumes the controller's programs (TVX_RunNarFile with no name).
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE handle);
+/**
+ * Pauses the controller's programs.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE handle);
+/**
+ * Stops the controller's programs.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE handle);
-/* Uploads the controller's current project record into `buffer`
- * (TVX_PROJECT_RECORD_MAX_BYTES always suffice); 20030 when it is larger. */
+/**
+ * Uploads the controller's current project record into `buffer`
+ * (TVX_PROJECT_RECORD_MAX_BYTES always suffice); 20030 when it is larger.
+ *
+ * @param handle         an open handle (20009 when invalid or closed).
+ * @param buffer         receives the record; NULL gives 20002.
+ * @param bufferSize     bytes at `buffer`; 0 gives 20002.
+ * @param receivedLength optional: the bytes stored, written on success,
+ *                       20030 and 20012.
+ * @retval TVX_OK (0) the whole record is in the buffer.
+ * @retval others the upload codes of @ref transfer_results, into memory.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE handle, void* buffer, uint32_t bufferSize,
                                               uint32_t* receivedLength);
-/* Not offered: always 3205, the arguments are not used. */
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpNarToProject(TVX_HANDLE handle, void* argument1, void* argument2);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpNar(TVX_HANDLE handle, void* argument1, void* argument2);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumSub(TVX_HANDLE handle, void* argument1, void* argument2);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UpNarToMem(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                            void* argument4);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumArray(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                           void* argument4);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumLabel(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                           void* argument4);
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumPara(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                          void* argument4);
 
-/* Library files (.nlb). A .bas source makes a BASIC library, a compiled
- * .plc program a PLC library (other extensions 20011). */
+/**
+ * Makes a library file (.nlb): a .bas source makes a BASIC library, a
+ * compiled .plc program a PLC library (other extensions 20011). The whole
+ * library is built before the file is created, so a failure leaves no
+ * partial library behind.
+ *
+ * @param sourcePath  the .bas or .plc file; NULL gives 20002.
+ * @param libraryPath the library to write (created or replaced); NULL
+ *                    gives 20002.
+ * @retval TVX_OK (0) the library was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL path.
+ * @retval TVX_ERR_FILE (20011) another extension, a source naming a
+ *         directory or a device, or a .plc file without the compiled
+ *         program's magic or with a section past its end.
+ * @retval TVX_ERR_FILE_NOT_FOUND (20014) a missing source, or a library
+ *         that cannot be created.
+ * @retval TVX_ERR_FILE_LENGTH (20012) a .plc file shorter than its header.
+ * @retval TVX_ERR_FILE_16 (20016) a compiled program marked unusable.
+ * @retval TVX_ERR_OS (20006) a read or write failure, or memory running
+ *         out.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MakeNlib(const char* sourcePath, const char* libraryPath);
-/* 2 for a BASIC library, 3 for a PLC library; 20015 for any other file. */
+/**
+ * The kind of a library file, from its first block.
+ *
+ * @param libraryPath the file.
+ * @param typeOut     required: 2 for a BASIC library, 3 for a PLC library.
+ * @retval TVX_OK (0) `typeOut` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `typeOut` is NULL.
+ * @retval TVX_ERR_LIBRARY_FILE (20015) any file that is no library (not
+ *         whole 32-byte blocks, or no library magic).
+ * @retval TVX_ERR_FILE_NOT_FOUND (20014) a NULL path or a missing file.
+ * @retval TVX_ERR_FILE (20011) a directory or a device.
+ * @retval TVX_ERR_OS (20006) the file cannot be read.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetNlibFileType(const char* libraryPath, int32_t* typeOut);
-/* The library's global declarations ("global ..." lines of a BASIC
- * library, "LBL ..." lines for the labels of a PLC library) as text in
- * `textOut` of `textSize` bytes, cut to fit and terminated (nothing is
- * written when textSize is 0). */
+/**
+ * The library's global declarations ("global ..." lines of a BASIC
+ * library, "LBL ..." lines for the labels of a PLC library) as text.
+ *
+ * @param libraryPath the library file.
+ * @param textOut     receives the text, cut to fit and terminated; NULL
+ *                    gives 20002.
+ * @param textSize    bytes at `textOut`; nothing is written when it is 0.
+ * @retval TVX_OK (0) the text was stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `textOut` is NULL.
+ * @retval TVX_ERR_LIBRARY_FILE (20015) a file that is no library.
+ * @retval TVX_ERR_FILE_NOT_FOUND (20014) a NULL path or a missing file.
+ * @retval TVX_ERR_FILE (20011) a directory or a device.
+ * @retval TVX_ERR_OS (20006) the file cannot be read, or memory runs out.
+ * @retval TVX_ERR_CIPHER_KEY (3212) the built-in cipher could not be set up.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetNlibGlobalDefine(const char* libraryPath, char* textOut, uint32_t textSize);
 
 /* ---------------------------------------------------------------------------
  * Arrays, variables, line moves, debugger and locks
  * ------------------------------------------------------------------------- */
 
-/* Array values are 32-bit floats in the host's byte order. One request
- * carries at most 48 values on a serial link and 248 on Ethernet and PCI
- * links; a larger `count` gives TVX_ERR_OVER_LIMIT (20035). A NULL name or
- * `values` gives 20002, as does a name that would not leave the request
- * within 2044 bytes. */
+/**
+ * Writes values of a controller array. Array values are 32-bit floats in
+ * the host's byte order. One request carries at most 48 values on a serial
+ * link and 248 on Ethernet and PCI links.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param arrayName  the array's name; the request with it must fit 2044
+ *                   bytes.
+ * @param startIndex the first element written.
+ * @param count      values at `values`, at most 48 (serial) or 248.
+ * @param values     the floats; required.
+ * @retval TVX_OK (0) the controller stored the values.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL name or `values`, or a name
+ *         that would not leave the request within 2044 bytes.
+ * @retval TVX_ERR_OVER_LIMIT (20035) a larger `count`.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ArrayWritef(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
                                             uint32_t count, const float* values);
-/* Reads `count` values into `values`; a reply carrying fewer gives
- * TVX_ERR_REPLY_LENGTH (20100). */
+/**
+ * Reads `count` values of a controller array into `values`.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param arrayName  the array; the request with it must fit 2044 bytes.
+ * @param startIndex the first element read.
+ * @param count      values to read, at most 48 (serial) or 248.
+ * @param values     required: room for `count` floats (host byte order).
+ * @retval TVX_OK (0) all `count` values were stored.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL name or `values`, or a name
+ *         that would not leave the request within 2044 bytes.
+ * @retval TVX_ERR_OVER_LIMIT (20035) a larger `count`.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) a reply carrying fewer values.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ArrayReadf(TVX_HANDLE handle, const char* arrayName, uint32_t startIndex,
                                            uint32_t count, float* values);
-/* Reads a global variable (or an element of a global array) with the query
- * text "?NAME" ("?NAME(INDEX)") and parses the answer as a number. Names
- * must leave the query within 63 characters and contain no byte below 0x20
- * (20002). An answer that is no number gives 20100; controller errors are
- * returned unchanged. `value` is required. */
+/**
+ * Reads a global variable with the query text "?NAME" and parses the
+ * answer as a number.
+ *
+ * @param handle  an open handle (20009 when invalid or closed).
+ * @param varName the variable; it must leave the query within 63
+ *                characters and contain no byte below 0x20.
+ * @param value   required: receives the number.
+ * @retval TVX_OK (0) `value` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `value` or name, a name with
+ *         a byte below 0x20, or too long.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) an answer that is no number, or
+ *         longer than 511 characters.
+ * @retval others @ref link_results; controller errors are returned
+ *         unchanged.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GlobalVarGet(TVX_HANDLE handle, const char* varName, float* value);
+/**
+ * Reads an element of a global array with the query text "?NAME(INDEX)"
+ * and parses the answer as a number.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param arrayName the array; with the index it must leave the query
+ *                  within 63 characters, and contain no byte below 0x20.
+ * @param index     the element, written in decimal.
+ * @param value     required: receives the number.
+ * @retval TVX_OK (0) `value` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `value` or name, a name with
+ *         a byte below 0x20, or too long.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) an answer that is no number, or
+ *         longer than 511 characters.
+ * @retval others @ref link_results; controller errors are returned
+ *         unchanged.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GlobalArrayGet(TVX_HANDLE handle, const char* arrayName, int32_t index,
                                                float* value);
-/* Feeds `lineCount` points of a line sequence over the `axisCount` axes of
- * `axisList`; `values` holds lineCount x axisCount floats, point by point.
- * Both counts must be 0..255 (20002); their product is bounded as for
- * arrays (20035). `axisList` may be NULL only when axisCount is 0. The
- * controller's remaining count goes to `remaining` (optional). Only the low
- * byte of `mode` and `flags` is sent. */
+/**
+ * Feeds `lineCount` points of a line sequence over the `axisCount` axes of
+ * `axisList`. Both counts must be 0..255; their product is bounded as for
+ * arrays (48 values on a serial link, 248 on the others).
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param mode      only its low byte is sent.
+ * @param flags     only its low byte is sent.
+ * @param lineCount points in `values`, 0..255.
+ * @param axisCount axes in `axisList`, 0..255.
+ * @param axisList  the axis numbers, each sent as its low byte; may be
+ *                  NULL only when axisCount is 0.
+ * @param values    required: lineCount x axisCount floats, point by point.
+ * @param remaining optional: the controller's remaining count.
+ * @retval TVX_OK (0) the controller took the points.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `values` or `axisList`, or a
+ *         count above 255.
+ * @retval TVX_ERR_OVER_LIMIT (20035) too many values for one request.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) `remaining` was asked for and the
+ *         reply does not carry it.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_MultiLineN(TVX_HANDLE handle, int32_t mode, int32_t flags, uint32_t lineCount,
                                            uint32_t axisCount, const int32_t* axisList, const float* values,
                                            int32_t* remaining);
-/* One local variable of a program stopped in the debugger. Each output is
- * optional: `valueOut` a 32-bit value, `extraOut` 8 bytes, `nameOut` the
- * name, always terminated; `nameOut` must have room for 2023 bytes (the
- * longest name a reply can carry). The meaning of the selectors is the
- * controller's. */
+/**
+ * One local variable of a program stopped in the debugger. The meaning of
+ * the selectors is the controller's.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param selector    sent as 32 bits.
+ * @param subSelector sent as its low 16 bits.
+ * @param index       sent as its low 16 bits.
+ * @param valueOut    optional: a 32-bit value.
+ * @param extraOut    optional: 8 bytes.
+ * @param nameOut     optional: the name, always terminated; must have room
+ *                    for 2023 bytes (the longest name a reply can carry).
+ * @retval TVX_OK (0) the outputs given were written.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) an output was asked for and the
+ *         reply carries no data.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumLocal(TVX_HANDLE handle, int32_t selector, uint32_t subSelector, uint32_t index,
                                           int32_t* valueOut, uint8_t* extraOut, char* nameOut);
-/* Not offered: always 3205, the arguments are not used. */
+/**
+ * Not offered.
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @param argument5 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ModifyLocal(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                             void* argument4, void* argument5);
+/**
+ * Not offered (the same entry point as TVX_ModifyLocal).
+ *
+ * @param handle    not used, not checked.
+ * @param argument1 not used.
+ * @param argument2 not used.
+ * @param argument3 not used.
+ * @param argument4 not used.
+ * @param argument5 not used.
+ * @retval TVX_ERR_NOT_SUPPORTED (3205) always.
+ */
 TVX_API int32_t TVX_STDCALL TVX_EnumVar(TVX_HANDLE handle, void* argument1, void* argument2, void* argument3,
                                         void* argument4, void* argument5);
-/* Breakpoints by program file name and line. A NULL name, or one that
- * would not leave the request within 2044 bytes, gives 20002. Only the low
- * byte of `option` is sent. */
+/**
+ * Adds a breakpoint by program file name and line.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param fileName   the program file; the request with it must fit 2044
+ *                   bytes.
+ * @param lineNumber the line, sent as 32 bits.
+ * @param option     only its low byte is sent.
+ * @retval TVX_OK (0) the controller set the breakpoint.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL name, or one that would not
+ *         leave the request within 2044 bytes.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_BreakAdd(TVX_HANDLE handle, const char* fileName, uint32_t lineNumber,
                                          uint32_t option);
+/**
+ * Deletes a breakpoint by program file name and line.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param fileName   the program file; the request with it must fit 2044
+ *                   bytes.
+ * @param lineNumber the line, sent as 32 bits.
+ * @retval TVX_OK (0) the controller deleted the breakpoint.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL name, or one that would not
+ *         leave the request within 2044 bytes.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_BreakDel(TVX_HANDLE handle, const char* fileName, uint32_t lineNumber);
+/**
+ * Deletes every breakpoint.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_BreakClear(TVX_HANDLE handle);
-/* Single-steps the controller's program; the meaning of the arguments is
- * the controller's. Sent: `first` as 16 bits, the low bytes of `second` and
- * `third`, then `fifth` (32 bits) before the low byte of `fourth`. */
+/**
+ * Single-steps the controller's program; the meaning of the arguments is
+ * the controller's. Sent: `first` as 16 bits, the low bytes of `second`
+ * and `third`, then `fifth` (32 bits) before the low byte of `fourth`.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param first  sent as its low 16 bits.
+ * @param second sent as its low byte.
+ * @param third  sent as its low byte.
+ * @param fourth sent as its low byte, last.
+ * @param fifth  sent as 32 bits, before `fourth`.
+ * @retval TVX_OK (0) the controller accepted the step.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_StepRun(TVX_HANDLE handle, uint32_t first, uint32_t second, uint32_t third,
                                         uint32_t fourth, int32_t fifth);
-/* Leaves online debugging. */
+/**
+ * Leaves online debugging.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @retval TVX_OK (0) the controller accepted the request.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CancelOnline(TVX_HANDLE handle);
-/* Asks what `name` (below 256 characters) denotes: `typeOut` (required) a
- * 16-bit type code, `secondOut` (optional) a 32-bit value, `thirdOut`
- * (optional) 8 bytes, written only when the controller sent them. */
+/**
+ * Asks what `name` denotes.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param name      the name, below 256 characters.
+ * @param selector  sent as its low 16 bits; its meaning is the
+ *                  controller's.
+ * @param typeOut   required: a 16-bit type code.
+ * @param secondOut optional: a 32-bit value.
+ * @param thirdOut  optional: 8 bytes, written only when the controller
+ *                  sent them.
+ * @retval TVX_OK (0) `typeOut` (and the outputs given) were written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `name` or `typeOut`, or a
+ *         name of 256 characters or more.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the reply carries no data.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetStringType(TVX_HANDLE handle, const char* name, uint32_t selector,
                                               uint16_t* typeOut, int32_t* secondOut, uint8_t* thirdOut);
-/* Drains the controller's print output into `buffer` (not terminated;
- * `received` gives the length). Pieces are fetched while the controller
- * holds more and at least 2048 bytes of room are left; the rest stays on
- * the controller for the next call. A piece that does not fit gives 20030
- * with `received` set to what was stored before it (the piece is lost).
- * `buffer` and `received` are required. */
+/**
+ * Drains the controller's print output into `buffer`. Pieces are fetched
+ * while the controller holds more and at least 2048 bytes of room are
+ * left; the rest stays on the controller for the next call.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param buffer     required: receives the text, not terminated.
+ * @param bufferSize bytes at `buffer`.
+ * @param received   required: the length stored.
+ * @retval TVX_OK (0) the text fetched is in the buffer.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `buffer` or `received` is NULL.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) a piece that does not fit:
+ *         `received` is set to what was stored before it (the piece is
+ *         lost).
+ * @retval TVX_ERR_REPLY_LENGTH (20100) a piece without its flag byte, or
+ *         longer than 2048 bytes.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ReadMessage(TVX_HANDLE handle, char* buffer, uint32_t bufferSize,
                                             uint32_t* received);
-/* The controller's user lock: sends "Lock(PASSWORD)" or "UnLock(PASSWORD)"
- * as a text command without waiting for its answer; the controller keeps
- * the password and decides. A NULL password, one longer than 15
- * characters, or one with a byte below 0x20 gives 20002. */
+/**
+ * The controller's user lock: sends "Lock(PASSWORD)" as a text command
+ * without waiting for its answer; the controller keeps the password and
+ * decides.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param password at most 15 characters, no byte below 0x20.
+ * @retval TVX_OK (0) the text was sent.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL password, one longer than 15
+ *         characters, or one with a byte below 0x20.
+ * @retval TVX_ERR_TIME_LIMIT (20003) the controller had no room for the
+ *         text within the handle's time budget.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Lock(TVX_HANDLE handle, const char* password);
+/**
+ * Sends "UnLock(PASSWORD)" as a text command without waiting for its
+ * answer, as TVX_Lock.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param password at most 15 characters, no byte below 0x20.
+ * @retval TVX_OK (0) the text was sent.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL password, one longer than 15
+ *         characters, or one with a byte below 0x20.
+ * @retval TVX_ERR_TIME_LIMIT (20003) the controller had no room for the
+ *         text within the handle's time budget.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_UnLock(TVX_HANDLE handle, const char* password);
-/* The host-side lock of a handle, for threads that share it: BasicP waits
- * without time limit until the lock is free and takes it; BasicV gives it
- * back (giving back a free lock has no effect). The text command functions
- * take the same lock, so a thread holding it keeps other threads' text
- * commands waiting. TVX_Close also waits for it: give it back before
- * closing. A thread waiting in BasicP when the handle is closed gets
- * 20009. */
+/**
+ * Takes the host-side lock of a handle, for threads that share it:
+ * waits without time limit until the lock is free. The text command
+ * functions take the same lock, so a thread holding it keeps other
+ * threads' text commands waiting. TVX_Close also waits for it: give it
+ * back (TVX_Signal_BasicV) before closing.
+ *
+ * @param handle an open handle.
+ * @retval TVX_OK (0) the lock is held by the caller.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) an invalid or closed handle, also
+ *         when the handle is closed while the thread waits.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Signal_BasicP(TVX_HANDLE handle);
+/**
+ * Gives the host-side lock of a handle back; giving back a free lock has
+ * no effect.
+ *
+ * @param handle an open handle.
+ * @retval TVX_OK (0) the lock is free.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) an invalid or closed handle.
+ */
 TVX_API int32_t TVX_STDCALL TVX_Signal_BasicV(TVX_HANDLE handle);
 
 /* ---------------------------------------------------------------------------
@@ -1882,14 +2891,24 @@ typedef struct TVX_TraceEvent {
 
 typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* context);
 
-/* Installs `callback` (NULL removes it) with `context`. With `debugLevel`
- * not 0 the library's debug lines reach it too, each with the debug level
- * in force (0: frames only). The function waits at most 1 second for calls
- * of a previous callback still running: on 0 none is running any more; on
- * 20003 one had not returned by then (a callback that blocks) and its
- * context must be kept. The new callback is installed either way. Costs one
- * test per frame while no callback is set. A thread is never cancelled
- * inside a callback. */
+/**
+ * Installs the process-wide trace callback. With `debugLevel` not 0 the
+ * library's debug lines reach it too, each with the debug level in force
+ * (0: frames only). The function waits at most 1 second for calls of a
+ * previous callback still running. The new callback is installed either
+ * way. Costs one test per frame while no callback is set. A thread is
+ * never cancelled inside a callback.
+ *
+ * @param callback   the callback; NULL removes it.
+ * @param context    passed to every call of `callback`; the library does
+ *                   not own it.
+ * @param debugLevel 0 for frames only, else the debug lines up to that
+ *                   level as well.
+ * @retval TVX_OK (0) no call of a previous callback is running any more.
+ * @retval TVX_ERR_TIME_LIMIT (20003) a call of the previous callback had
+ *         not returned after 1 second (a callback that blocks): its
+ *         context must be kept.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
 
 /* ---------------------------------------------------------------------------
@@ -1957,70 +2976,287 @@ typedef struct TVX_LcdRawChunk {
  * outside any transaction: it may use the library, on this handle too. */
 typedef void(TVX_CDECL* TVX_LcdProgressCallback)(TVX_HANDLE handle);
 
-/* Stores the three feature values sent with every later TVX_ELcdOpen on
- * this handle (all 0 at first). Sends nothing. */
+
+/**
+ * @defgroup lcd_fetch_results Results of painting LCD chunks
+ *
+ * The fetches that paint chunks into a pixel buffer give these results
+ * besides those of @ref link_results.
+ *  - TVX_ERR_CHUNK_KIND (5028): a chunk of another kind than 1 (encoded
+ *    pixels);
+ *  - TVX_ERR_PIXEL_DEPTH (5029): a screen record not of 16 bits per pixel;
+ *  - TVX_ERR_BAD_ARGUMENT (20002): a region index of 5 or more, a region
+ *    count over 5, or a width or height of 0 or less in the screen record;
+ *  - TVX_ERR_REPLY_LENGTH (20100): a chunk that claims more than 2048
+ *    bytes or more than the reply carries, or that would paint outside
+ *    width x height (the pixels painted before it stay).
+ */
+
+/**
+ * Stores the three feature values sent with every later TVX_ELcdOpen on
+ * this handle (all 0 at first). Sends nothing.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param featureA the first value, sent as 16 bits.
+ * @param featureB the second value, sent as 16 bits.
+ * @param featureC the third value, sent as 16 bits.
+ * @retval TVX_OK (0) the values are stored.
+ * @retval TVX_ERR_OS (20006) no memory for the handle's display state.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdSetFeature(TVX_HANDLE handle, uint16_t featureA, uint16_t featureB,
                                                uint16_t featureC);
-/* Opens a session on the screen and fills `info`. A NULL `info` gives 20002
- * before the handle is looked at. */
+/**
+ * Opens a session on the screen and fills `info`.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param info      required: receives the screen's kind, depth and size.
+ * @retval TVX_OK (0) `info` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `info`, before the handle is
+ *         looked at.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdOpen(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdScreenInfo* info);
-/* Ends the session; sent without waiting for a reply (the send's result). */
+/**
+ * Ends the session; sent without waiting for a reply.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @retval TVX_OK (0) the request was sent.
+ * @retval others the send's result (@ref link_results).
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdClose(TVX_HANDLE handle, uint32_t lcdNumber);
-/* Asks which regions changed. Either output may be NULL, not both (20002).
- * The region count is stored first; more than 5 gives 20100 and copies no
- * region (nor the check info). */
+/**
+ * Asks which regions changed. The region count is stored first.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param regions   optional: the count and the changed regions.
+ * @param checkInfo optional: the check reply's state values.
+ * @retval TVX_OK (0) the outputs given were written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) both outputs are NULL.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) more than 5 regions: the count is
+ *         stored, no region (nor the check info).
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheck(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdRegionList* regions,
                                               TVX_LcdCheckInfo* checkInfo);
-/* Fetches one chunk of region `regionIndex` (sent as its low 8 bits) from
- * `position`. `next` (optional) receives the position to ask next; the
- * region is complete when it is not greater than `position`. With `raw`
- * the chunk is stored as it came (20100 when it claims more than 2048
- * bytes or more than the reply carries). With `pixels` it is painted into
- * the buffer described by `screen` (required then): 5028 for a chunk kind
- * other than 1, 5029 for a screen not of 16 bits per pixel, 20002 for a
- * region index of 5 or more, a region count over 5, or a width or height
- * of 0 or less. `raw` and `pixels` may not both be NULL (20002). */
+/**
+ * Fetches one chunk of a region. The region is complete when the next
+ * position is not greater than `position`.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param lcdNumber   the screen, sent as its low 8 bits.
+ * @param regionIndex the region, sent as its low 8 bits; below 5 for
+ *                    painting.
+ * @param position    where the chunk starts: the row in the high 16 bits,
+ *                    the column in the low 16 bits, or the position
+ *                    `next` gave.
+ * @param next        optional: the position to ask next.
+ * @param raw         optional: the chunk as it came.
+ * @param screen      the screen record; required with `pixels`.
+ * @param pixels      optional: the pixel buffer (width x height elements)
+ *                    to paint into. `raw` and `pixels` may not both be
+ *                    NULL.
+ * @retval TVX_OK (0) the chunk was stored and painted.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) `raw` and `pixels` both NULL, or
+ *         `pixels` without `screen`.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) with `raw`, a chunk that claims
+ *         more than 2048 bytes or more than the reply carries.
+ * @retval others @ref lcd_fetch_results, with `pixels`.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet(TVX_HANDLE handle, uint32_t lcdNumber, uint32_t regionIndex,
                                             uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
                                             const TVX_LcdScreen* screen, uint16_t* pixels);
-/* As TVX_ELcdDataGet, with colours converted from 5-5-5 to 5-6-5 before
- * painting (red and green up one bit, the lowest green bit 0). */
+/**
+ * As TVX_ELcdDataGet, with colours converted from 5-5-5 to 5-6-5 before
+ * painting (red and green up one bit, the lowest green bit 0).
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param lcdNumber   the screen, sent as its low 8 bits.
+ * @param regionIndex the region, sent as its low 8 bits; below 5 for
+ *                    painting.
+ * @param position    where the chunk starts.
+ * @param next        optional: the position to ask next.
+ * @param raw         optional: the chunk as it came (not converted).
+ * @param screen      the screen record; required with `pixels`.
+ * @param pixels      optional: the pixel buffer to paint into. `raw` and
+ *                    `pixels` may not both be NULL.
+ * @retval TVX_OK (0) the chunk was stored and painted.
+ * @retval others as TVX_ELcdDataGet.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet2(TVX_HANDLE handle, uint32_t lcdNumber, uint32_t regionIndex,
                                              uint32_t position, uint32_t* next, TVX_LcdRawChunk* raw,
                                              const TVX_LcdScreen* screen, uint16_t* pixels);
-/* Ends a refresh pass; 20100 when the controller answers with pixel data. */
+/**
+ * Ends a refresh pass.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @retval TVX_OK (0) the pass is ended.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) the controller answers with pixel
+ *         data.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetEnd(TVX_HANDLE handle, uint32_t lcdNumber);
-/* Fetches every region listed in `screen` into `pixels` (a region count of
- * 0 or less: nothing to do). A failing fetch ends the call with its
- * result; the pixels painted so far stay. */
+/**
+ * Fetches every region listed in `screen` into `pixels`. A failing fetch
+ * ends the call with its result; the pixels painted so far stay.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param screen    required: the screen record with the regions to
+ *                  fetch; a region count of 0 or less: nothing to do.
+ * @param pixels    the pixel buffer, width x height elements; NULL gives
+ *                  20002 when there is a region to fetch.
+ * @retval TVX_OK (0) every region was painted.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `screen` or `pixels`, or
+ *         more than 5 regions.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) also a region that needs more
+ *         chunks than the buffer has pixels.
+ * @retval others @ref lcd_fetch_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll(TVX_HANDLE handle, uint32_t lcdNumber, const TVX_LcdScreen* screen,
                                                uint16_t* pixels);
+/**
+ * As TVX_ELcdDataGetAll, colours converted from 5-5-5 to 5-6-5.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param screen    required: the screen record with the regions to fetch.
+ * @param pixels    the pixel buffer, width x height elements.
+ * @retval TVX_OK (0) every region was painted.
+ * @retval others as TVX_ELcdDataGetAll.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2(TVX_HANDLE handle, uint32_t lcdNumber, const TVX_LcdScreen* screen,
                                                 uint16_t* pixels);
-/* Checks, stores the changed regions (and their count) in `screen`, then
- * fetches them. No changed region: count 0 and nothing fetched. */
+/**
+ * Checks, stores the changed regions (and their count) in `screen`, then
+ * fetches them. No changed region: count 0 and nothing fetched.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param screen    required: the screen record; its region list is
+ *                  replaced.
+ * @param pixels    the pixel buffer, width x height elements.
+ * @retval TVX_OK (0) every changed region was painted.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `screen`, or a NULL `pixels`
+ *         with a region to fetch.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) more than 5 changed regions, or a
+ *         region that needs more chunks than the buffer has pixels.
+ * @retval others @ref lcd_fetch_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll(TVX_HANDLE handle, uint32_t lcdNumber, TVX_LcdScreen* screen,
                                                        uint16_t* pixels);
+/**
+ * As TVX_ELcdDataCheckAndGetAll, colours converted from 5-5-5 to 5-6-5.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param screen    required: the screen record; its region list is
+ *                  replaced.
+ * @param pixels    the pixel buffer, width x height elements.
+ * @retval TVX_OK (0) every changed region was painted.
+ * @retval others as TVX_ELcdDataCheckAndGetAll.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataCheckAndGetAll2(TVX_HANDLE handle, uint32_t lcdNumber,
                                                         TVX_LcdScreen* screen, uint16_t* pixels);
-/* As TVX_ELcdDataGetAll, calling `onProgress` (may be NULL) before every
- * `every`-th continuation fetch, counted across the regions; never before
- * a region's first fetch. `every` of 0 or less: never called. */
+/**
+ * As TVX_ELcdDataGetAll, calling `onProgress` before every `every`-th
+ * continuation fetch, counted across the regions; never before a region's
+ * first fetch.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param lcdNumber  the screen, sent as its low 8 bits.
+ * @param screen     required: the screen record with the regions to fetch.
+ * @param pixels     the pixel buffer, width x height elements.
+ * @param every      continuation fetches between calls; 0 or less: never
+ *                   called.
+ * @param onProgress may be NULL; called with `handle`, on the caller's
+ *                   thread.
+ * @retval TVX_OK (0) every region was painted.
+ * @retval others as TVX_ELcdDataGetAll.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAllWithEvents(TVX_HANDLE handle, uint32_t lcdNumber,
                                                          const TVX_LcdScreen* screen, uint16_t* pixels,
                                                          int32_t every, TVX_LcdProgressCallback onProgress);
+/**
+ * As TVX_ELcdDataGetAllWithEvents, colours converted from 5-5-5 to 5-6-5.
+ *
+ * @param handle     an open handle (20009 when invalid or closed).
+ * @param lcdNumber  the screen, sent as its low 8 bits.
+ * @param screen     required: the screen record with the regions to fetch.
+ * @param pixels     the pixel buffer, width x height elements.
+ * @param every      continuation fetches between calls; 0 or less: never
+ *                   called.
+ * @param onProgress may be NULL.
+ * @retval TVX_OK (0) every region was painted.
+ * @retval others as TVX_ELcdDataGetAll.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetAll2WithEvents(TVX_HANDLE handle, uint32_t lcdNumber,
                                                           const TVX_LcdScreen* screen, uint16_t* pixels,
                                                           int32_t every, TVX_LcdProgressCallback onProgress);
-/* Touch input at (x, y); `action` is sent as its low 8 bits. */
+/**
+ * Touch input at (x, y).
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param action    sent as its low 8 bits; its meaning is the
+ *                  controller's.
+ * @param x         the column.
+ * @param y         the row.
+ * @retval TVX_OK (0) the controller took the input.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet(TVX_HANDLE handle, uint32_t lcdNumber, int32_t action, uint16_t x,
                                              uint16_t y);
+/**
+ * Touch input at (x, y) with a further value.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param action    sent as its low 8 bits.
+ * @param x         the column.
+ * @param y         the row.
+ * @param extra     sent as 16 bits; its meaning is the controller's.
+ * @retval TVX_OK (0) the controller took the input.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdMouseSet2(TVX_HANDLE handle, uint32_t lcdNumber, int32_t action, uint16_t x,
                                               uint16_t y, uint16_t extra);
-/* Key and virtual-key input; `state` is sent as its low 8 bits. */
+/**
+ * Key input.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param key       the key code, sent as 16 bits.
+ * @param state     sent as its low 8 bits.
+ * @retval TVX_OK (0) the controller took the input.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdKeySet(TVX_HANDLE handle, uint32_t lcdNumber, uint16_t key, int32_t state);
+/**
+ * Virtual-key input.
+ *
+ * @param handle    an open handle (20009 when invalid or closed).
+ * @param lcdNumber the screen, sent as its low 8 bits.
+ * @param key       the virtual-key code, sent as 16 bits.
+ * @param state     sent as its low 8 bits.
+ * @retval TVX_OK (0) the controller took the input.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdVKeySet(TVX_HANDLE handle, uint32_t lcdNumber, uint16_t key, int32_t state);
-/* Encoder input. */
+/**
+ * Encoder input; the meaning of the values is the controller's.
+ *
+ * @param handle an open handle (20009 when invalid or closed).
+ * @param coderA sent as 16 bits.
+ * @param coderB sent as 16 bits.
+ * @param coderC sent as 32 bits.
+ * @param coderD sent as 32 bits.
+ * @retval TVX_OK (0) the controller took the input.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_ELcdCoderSet(TVX_HANDLE handle, uint16_t coderA, uint16_t coderB, int32_t coderC,
                                              int32_t coderD);
 
@@ -2032,19 +3268,62 @@ TVX_API int32_t TVX_STDCALL TVX_ELcdCoderSet(TVX_HANDLE handle, uint16_t coderA,
  * LCD). Only images of 16 bits per pixel can be fetched.
  * ------------------------------------------------------------------------- */
 
-/* Width, height, bits per pixel and the controller's further value; every
- * output optional. */
+
+/**
+ * Width, height, bits per pixel and the controller's further value of an
+ * image.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param imageNumber the image.
+ * @param widthOut    optional: the width in pixels.
+ * @param heightOut   optional: the height in pixels.
+ * @param bitsOut     optional: the bits per pixel.
+ * @param extraOut    optional: the controller's further value.
+ * @retval TVX_OK (0) the outputs given were written.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGetInfo(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
                                                   int32_t* heightOut, int32_t* bitsOut, int32_t* extraOut);
-/* Fetches the whole image. The size outputs (optional) are written as soon
- * as the description arrives, also when the fetch then fails: 5029 for
- * another depth than 16, 20030 when `bufferSize` bytes are fewer than
- * width x height x 2, 20002 for a NULL `pixels`, 20100 for a chunk that
- * claims more than it carries or would write outside the image. */
+/**
+ * Fetches the whole image. The size outputs are written as soon as the
+ * description arrives, also when the fetch then fails.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param imageNumber the image.
+ * @param widthOut    optional: the width in pixels.
+ * @param heightOut   optional: the height in pixels.
+ * @param bitsOut     optional: the bits per pixel.
+ * @param pixels      receives width x height 16-bit pixels, row after row;
+ *                    NULL gives 20002.
+ * @param bufferSize  bytes at `pixels`: at least width x height x 2.
+ * @retval TVX_OK (0) the whole image was painted.
+ * @retval TVX_ERR_PIXEL_DEPTH (5029) another depth than 16.
+ * @retval TVX_ERR_BUFFER_TOO_SMALL (20030) `bufferSize` bytes are fewer
+ *         than width x height x 2.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `pixels`.
+ * @retval TVX_ERR_CHUNK_KIND (5028) a chunk that is not encoded pixels.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) a chunk that claims more than it
+ *         carries (or over 2048 bytes) or would write outside the image,
+ *         or more chunks than the image has pixels.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
                                               int32_t* heightOut, int32_t* bitsOut, uint16_t* pixels,
                                               int32_t bufferSize);
-/* As TVX_NVLatinImgGet, colours converted from 5-5-5 to 5-6-5. */
+/**
+ * As TVX_NVLatinImgGet, colours converted from 5-5-5 to 5-6-5.
+ *
+ * @param handle      an open handle (20009 when invalid or closed).
+ * @param imageNumber the image.
+ * @param widthOut    optional: the width in pixels.
+ * @param heightOut   optional: the height in pixels.
+ * @param bitsOut     optional: the bits per pixel.
+ * @param pixels      receives width x height 16-bit pixels; NULL gives
+ *                    20002.
+ * @param bufferSize  bytes at `pixels`: at least width x height x 2.
+ * @retval TVX_OK (0) the whole image was painted.
+ * @retval others as TVX_NVLatinImgGet.
+ */
 TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet2(TVX_HANDLE handle, uint16_t imageNumber, int32_t* widthOut,
                                                int32_t* heightOut, int32_t* bitsOut, uint16_t* pixels,
                                                int32_t bufferSize);
@@ -2066,49 +3345,131 @@ TVX_API int32_t TVX_STDCALL TVX_NVLatinImgGet2(TVX_HANDLE handle, uint16_t image
  * blocks. Any thread may read while blocks arrive.
  * ------------------------------------------------------------------------- */
 
-/* Starts (or restarts) upload `bufferNumber` with the items of `itemText`
- * (at most 2025 characters, else 20035). `cycleValue` goes to the controller
- * unchanged (the push period in milliseconds). Results: 20005 when all four
- * buffers are in use by other numbers, 20037 for a 33rd item, 3201 for a
- * name of 48 characters or more, 3203 for a character that cannot start a
- * name (a line break needs a continuation underscore before it), 20038 when
- * the controller accepted another number of items, 20100 for a layout that
- * does not fit its reply or its block. A restart that fails leaves the
- * buffer inactive. */
+
+/**
+ * Starts (or restarts) an upload with the items of an item text. A
+ * restart that fails leaves the buffer inactive.
+ *
+ * @param handle       an open handle (20009 when invalid or closed).
+ * @param bufferNumber the buffer, 0 to 255 to receive blocks; sent as its
+ *                     low byte.
+ * @param cycleValue   goes to the controller unchanged (the push period in
+ *                     milliseconds).
+ * @param itemText     the items, at most 2025 characters; NULL gives
+ *                     20002.
+ * @retval TVX_OK (0) the upload is active with the controller's layout.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `itemText`.
+ * @retval TVX_ERR_OVER_LIMIT (20035) an item text longer than 2025
+ *         characters, or a block longer than the library keeps.
+ * @retval TVX_ERR_NO_HANDLE (20005) all four buffers are in use by other
+ *         numbers.
+ * @retval 20037 a 33rd item.
+ * @retval 3201 a name of 48 characters or more.
+ * @retval 3203 a character that cannot start a name (a line break needs a
+ *         continuation underscore before it).
+ * @retval 20038 the controller accepted another number of items.
+ * @retval TVX_ERR_REPLY_LENGTH (20100) a layout that does not fit its
+ *         reply or its block.
+ * @retval TVX_ERR_OS (20006) no memory for the handle's upload state.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CycleUpEnable(TVX_HANDLE handle, int32_t bufferNumber, uint32_t cycleValue,
                                               const char* itemText);
-/* Stops upload `bufferNumber`, or every upload for -1. The buffer is
- * inactive afterwards even when the request fails. */
+/**
+ * Stops an upload. The buffer is inactive afterwards even when the
+ * request fails.
+ *
+ * @param handle       an open handle (20009 when invalid or closed).
+ * @param bufferNumber the buffer, or -1 for every upload; sent as its low
+ *                     byte.
+ * @retval TVX_OK (0) the controller stopped the upload.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CycleUpDisable(TVX_HANDLE handle, int32_t bufferNumber);
-/* Asks for one block at once and keeps it as the latest; -1 does so for
- * every active buffer and returns the first error. 20002 when the buffer is
- * not active. */
+/**
+ * Asks for one block at once and keeps it as the latest.
+ *
+ * @param handle       an open handle (20009 when invalid or closed).
+ * @param bufferNumber an active buffer, or -1 for every active buffer (the
+ *                     first error is returned).
+ * @retval TVX_OK (0) the block was asked for (with -1 also when no buffer
+ *         is active).
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) the buffer is not active.
+ * @retval others @ref link_results.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CycleUpForceOnce(TVX_HANDLE handle, int32_t bufferNumber);
-/* Blocks received since the buffer was enabled; 0 when the buffer is not
- * active; 20009 (as a value) for an invalid handle. Takes no lock. */
+/**
+ * Blocks received since the buffer was enabled. Takes no lock.
+ *
+ * @param handle       an open handle.
+ * @param bufferNumber the buffer.
+ * @return the count; 0 when the buffer is not active; 20009 (as a value)
+ *         for an invalid handle.
+ */
 TVX_API uint32_t TVX_STDCALL TVX_CycleUpGetRecvTimes(TVX_HANDLE handle, int32_t bufferNumber);
-/* Element `index` of item `itemName` (any case) from the latest block, as a
- * double or as a 32-bit integer (floating-point values truncated toward
- * zero; NaN and values outside the range give INT32_MIN). -1 searches every
- * active buffer. 20002 when the buffer is not active, 20039 when no item of
- * that name holds the index. */
+/**
+ * Element `index` of item `itemName` from the latest block, as a double.
+ *
+ * @param handle       an open handle (20009 when invalid or closed).
+ * @param bufferNumber an active buffer, or -1 to search every active
+ *                     buffer.
+ * @param itemName     the item's name, in any case; required.
+ * @param index        the element (the item's start index counts).
+ * @param valueOut     required: receives the value.
+ * @retval TVX_OK (0) `valueOut` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `itemName` or `valueOut`, or
+ *         the buffer (with -1: every buffer) is not active.
+ * @retval 20039 no item of that name holds the index.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuff(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
                                                 uint32_t index, double* valueOut);
+/**
+ * As TVX_CycleUpReadBuff, as a 32-bit integer: floating-point values are
+ * truncated toward zero; NaN and values outside the range give INT32_MIN.
+ *
+ * @param handle       an open handle (20009 when invalid or closed).
+ * @param bufferNumber an active buffer, or -1 to search every active
+ *                     buffer.
+ * @param itemName     the item's name, in any case; required.
+ * @param index        the element (the item's start index counts).
+ * @param valueOut     required: receives the value.
+ * @retval TVX_OK (0) `valueOut` was written.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a NULL `itemName` or `valueOut`, or
+ *         the buffer (with -1: every buffer) is not active.
+ * @retval 20039 no item of that name holds the index.
+ */
 TVX_API int32_t TVX_STDCALL TVX_CycleUpReadBuffInt(TVX_HANDLE handle, int32_t bufferNumber, const char* itemName,
                                                    uint32_t index, int32_t* valueOut);
-/* Registers `callback` for the text the controller pushes (the output of a
- * running program) and tells the controller to send it ("IFAUTOUP_PORT=1";
- * a NULL callback sends "IFAUTOUP_PORT=0" and removes it). When the command
- * fails the previous callback stays. The callback runs on the link's
- * receive thread (see the threading rules at the top). It is never called
- * once TVX_Close has returned: Close waits for a call in progress on another
- * thread to return, so a callback must not wait for the thread that closes
- * its handle. */
+/**
+ * Registers a callback for the text the controller pushes (the output of
+ * a running program) and tells the controller to send it
+ * ("IFAUTOUP_PORT=1"; a NULL callback sends "IFAUTOUP_PORT=0" and removes
+ * it). When the command fails the previous callback stays. The callback
+ * runs on the link's receive thread (see the threading rules at the top).
+ * It is never called once TVX_Close has returned: Close waits for a call
+ * in progress on another thread to return, so a callback must not wait
+ * for the thread that closes its handle.
+ *
+ * @param handle   an open handle (20009 when invalid or closed).
+ * @param callback the callback, or NULL to stop the text.
+ * @retval TVX_OK (0) the controller took the command; the callback is set.
+ * @retval others @ref link_results (the controller's errors as its status).
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetAutoUpCallBack(TVX_HANDLE handle, TVX_AutoUpCallback callback);
-/* Upper-cases the ASCII letters of `text` in place; returns `text`. */
+/**
+ * Upper-cases the ASCII letters of `text` in place.
+ *
+ * @param text a terminated text; NULL is returned as it is.
+ * @return `text`.
+ */
 TVX_API char* TVX_CDECL strupr(char* text);
-/* Lower-cases, in place, every character the C library counts as upper
- * case; returns `text`. */
+/**
+ * Lower-cases, in place, every character the C library counts as upper
+ * case.
+ *
+ * @param text a terminated text; NULL is returned as it is.
+ * @return `text`.
+ */
 TVX_API char* TVX_CDECL strlwr(char* text);
 
 #ifdef __cplusplus

@@ -66,10 +66,30 @@ json_check exec 127.0.0.60 '?1+2' -- 'd == {"answer": "3\r\n", "error": False} o
 json_check stop 127.0.0.60 -- 'd == {"state": 0, "name": "stopped"}'
 json_check store 127.0.0.60 ls -- 'd == {"files": []}'
 json_check log 127.0.0.60 -- 'isinstance(d["log"], str)'
+# Local files: a library's global declarations, and an archive of a project
+# that holds a program and that library.
+printf 'GLOBAL a\r\nprint 1\n  global b, c\n' >"$work/lib.bas"
+"$tvx" lib make "$work/lib.bas" "$work/lib.nlb" >/dev/null || fail "lib make failed"
+json_check lib globals "$work/lib.nlb" -- 'd == {"kind": "BASIC", "globals": ["GLOBAL a", "global b, c"]}'
+printf '[Controller]\nFiles=2\n[FileList]\nFile1=ONE.BAS\nAutoRun1=0\nFile2=lib.nlb\n' >"$work/demo.npj"
+"$tvx" nar build "$work/demo.npj" "$work/demo.nar" >/dev/null || fail "nar build failed"
+json_check nar inspect "$work/demo.nar" -- 'd["form"] == "enciphered" and d["length"] == d["fileBytes"] == 256 and d["version"] == 1 and d["password"] is False and [(m["name"], m["type"], m["typeName"], m["task"], m["hashOk"]) for m in d["members"]] == [("ONE.BAS", 1, "BASIC", 0, True), ("lib.nlb", 2, "BASIC library", None, True)] and all(m["slot"] % 4 == 0 and isinstance(m["hash"], int) for m in d["members"]) and "fault" not in d'
+# A damaged archive still gives its document, with the fault, and status 1.
+cp "$work/demo.nar" "$work/bad.nar"
+printf '\125' | dd of="$work/bad.nar" bs=1 seek=200 conv=notrunc 2>/dev/null
+out=$("$tvx" --json nar inspect "$work/bad.nar" 2>/dev/null)
+rc=$?
+[ "$rc" -eq 1 ] || fail "tvx --json nar inspect of a damaged archive exited $rc"
+printf '%s\n' "$out" | python3 -c '
+import json, sys
+d = json.loads(sys.stdin.read())
+assert d["fault"] == "member hash does not match", d
+assert [m["hashOk"] for m in d["members"]].count(False) == 1, d' || fail "damaged archive as JSON: $out"
 # The global options may also follow the command.
 expect 0 '^\{"kind":"in","first":2,"last":2,"values":\[1\]\}$' "$tvx" io 127.0.0.60 in 2 --json --timeout 2000
 # Commands that print no data refuse --json before opening anything.
-for args in "rm 127.0.0.60 X" "put 127.0.0.60 $work/ONE.BAS" "lock 127.0.0.60" "messages 127.0.0.60" "store 127.0.0.60 rm X"; do
+for args in "rm 127.0.0.60 X" "put 127.0.0.60 $work/ONE.BAS" "lock 127.0.0.60" "messages 127.0.0.60" "store 127.0.0.60 rm X" \
+    "lib make $work/lib.bas $work/x.nlb" "nar build $work/demo.npj $work/x.nar" "nar 127.0.0.60 run $work/demo.nar"; do
     # shellcheck disable=SC2086
     expect 2 'prints no data' "$tvx" --json $args
 done

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -22,10 +23,24 @@ void declareLib(CLI::App& app, Invocation& inv) {
 TVX_COMMAND({"lib", "make library files and list their globals",
              "  make SOURCE OUT.nlb   a BASIC library from SOURCE.bas, or a PLC library from a\n"
              "                        compiled SOURCE.plc\n"
-             "  globals FILE.nlb      prints the library's kind and its global declarations\n",
-             false, declareLib, runLib});
+             "  globals FILE.nlb      prints the library's kind and its global declarations;\n"
+             "                        with tvx --json: {\"kind\":\"BASIC\"|\"PLC\",\"globals\":[...]}\n",
+             true, declareLib, runLib});
 
-int globals(const Command& self, const std::string& path) {
+// The declarations one to a line, whatever line end each had.
+std::vector<std::string> declarationLines(const char* text) {
+    std::vector<std::string> lines(1);
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '\n')
+            lines.emplace_back();
+        else if (*c != '\r')
+            lines.back() += *c;
+    }
+    if (lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+int globals(const Command& self, const std::string& path, bool json) {
     int32_t type = 0;
     int32_t r = TVX_GetNlibFileType(path.c_str(), &type);
     if (r != TVX_OK) return reportFailure("lib globals " + path, r);
@@ -36,14 +51,16 @@ int globals(const Command& self, const std::string& path) {
     std::vector<char> text(static_cast<size_t>(size) * 2 + 64);
     r = TVX_GetNlibGlobalDefine(path.c_str(), text.data(), static_cast<uint32_t>(text.size()));
     if (r != TVX_OK) return reportFailure("lib globals " + path, r);
-    std::printf("%s library\n", type == 2 ? "BASIC" : "PLC");
-    std::string lines(text.data());
-    // Show every declaration on a line of its own, whatever line end it had.
-    std::string out;
-    for (char c : lines)
-        if (c != '\r') out += c;
-    if (!out.empty() && out.back() != '\n') out += '\n';
-    std::fputs(out.c_str(), stdout);
+    const char* kind = type == 2 ? "BASIC" : "PLC";
+    const std::vector<std::string> lines = declarationLines(text.data());
+    if (json) {
+        Json shown = Json::array();
+        for (const std::string& line : lines) shown.push_back(jsonText(line));
+        std::printf("%s\n", jsonLine({{"kind", kind}, {"globals", shown}}).c_str());
+        return kExitOk;
+    }
+    std::printf("%s library\n", kind);
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     return kExitOk;
 }
 
@@ -51,6 +68,7 @@ int runLib(const Invocation& inv) {
     const Command& self = *findCommand("lib");
     if (inv.args.empty()) return usageError(self, "missing make or globals");
     if (inv.args[0] == "make") {
+        if (inv.global.json) return usageError(self, "--json goes with globals: make prints no data");
         if (inv.args.size() != 3) return usageError(self, "make needs SOURCE and OUT.nlb");
         const std::string source(inv.args[1]), out(inv.args[2]);
         const int32_t r = TVX_MakeNlib(source.c_str(), out.c_str());
@@ -62,7 +80,7 @@ int runLib(const Invocation& inv) {
     }
     if (inv.args[0] == "globals") {
         if (inv.args.size() != 2) return usageError(self, "globals needs FILE.nlb");
-        return globals(self, std::string(inv.args[1]));
+        return globals(self, std::string(inv.args[1]), inv.global.json);
     }
     return usageError(self, "unknown action " + std::string(inv.args[0]));
 }

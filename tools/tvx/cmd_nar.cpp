@@ -11,6 +11,7 @@
 
 #include "args.h"
 #include "command.h"
+#include "json_text.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
@@ -28,6 +29,9 @@ int runNar(const Invocation& inv);
 std::string g_password;
 bool g_ram = false;
 
+// The auto-run byte of a member that starts no task.
+constexpr uint8_t kNoAutoRun = 255;
+
 void declareNar(CLI::App& app, Invocation& inv) {
     addArgument(app, inv, "WORDS", Arity::many, "build|inspect and their files, or ADDRESS run and a file", kFileKind);
     app.add_option("--password", g_password, "the archive's password (build, run)")->type_name("P")->group(kPlainKind);
@@ -39,13 +43,16 @@ TVX_COMMAND({"nar", "build, inspect, download and run program archives",
              "        builds the enciphered archive of a project text file\n"
              "  inspect FILE.nar\n"
              "        lists the archive's header and members (name, type, auto-run task,\n"
-             "        slot size, hash) and checks every slot; exit status 1 when damaged\n"
+             "        slot size, hash) and checks every slot; exit status 1 when damaged.\n"
+             "        With tvx --json: {\"form\",\"length\",\"fileBytes\",\"version\",\"password\",\n"
+             "        \"word\",\"members\":[{\"name\",\"type\",\"typeName\",\"task\",\"slot\",\"hash\",\n"
+             "        \"hashOk\"},...]} (and \"fault\" when damaged)\n"
              "  ADDRESS run PROJECT.npj [--ram] [--password P]\n"
              "        builds the project's archive, downloads it as the controller's project\n"
              "        and starts it; --ram loads it into RAM and runs it from there\n"
              "  ADDRESS run FILE.nar\n"
              "        downloads an enciphered archive into RAM and runs it\n",
-             false, declareNar, runNar, {"run"}});
+             true, declareNar, runNar, {"run"}});
 
 const Command& self() { return *findCommand("nar"); }
 
@@ -99,9 +106,58 @@ int build(const Invocation& inv) {
     return kExitOk;
 }
 
+// The header, and the members when the project record could be read.
+void printInspectionText(const ArchiveReader& reader, size_t fileBytes, bool withMembers) {
+    std::printf("form       %s\n", reader.form() == ArchiveForm::enciphered ? "enciphered" : "mirrored");
+    std::printf("length     %u (file %zu)\n", reader.lengthField(), fileBytes);
+    std::printf("version    %u\n", reader.version());
+    std::printf("password   %s\n", reader.hasPassword() ? "yes" : "no");
+    std::printf("word       0x%08X\n", reader.word());
+    if (!withMembers) return;
+    std::printf("members    %u\n\n", reader.entryCount());
+    std::printf("%3s  %-25s  %-13s  %4s  %10s  %10s  %s\n", "#", "name", "type", "task", "slot", "hash", "check");
+    for (uint16_t i = 0; i < reader.entryCount(); ++i) {
+        const ArchiveEntryInfo e = reader.entry(i);
+        char task[8];
+        if (e.autoRun == kNoAutoRun)
+            std::snprintf(task, sizeof task, "-");
+        else
+            std::snprintf(task, sizeof task, "%u", e.autoRun);
+        std::printf("%3u  %-25s  %-13s  %4s  %10u  0x%08X  %s\n", i, e.name, typeName(e.type), task, e.slotSize,
+                    e.hash, e.hashMatches ? "ok" : "BAD");
+    }
+}
+
+// The same as one JSON document; a member that runs no task has "task":null.
+void printInspection(const ArchiveReader& reader, size_t fileBytes, bool withMembers) {
+    Json o = {{"form", reader.form() == ArchiveForm::enciphered ? "enciphered" : "mirrored"},
+              {"length", reader.lengthField()},
+              {"fileBytes", fileBytes},
+              {"version", reader.version()},
+              {"password", reader.hasPassword()},
+              {"word", reader.word()}};
+    if (withMembers) {
+        Json members = Json::array();
+        for (uint16_t i = 0; i < reader.entryCount(); ++i) {
+            const ArchiveEntryInfo e = reader.entry(i);
+            members.push_back({{"name", jsonText(e.name)},
+                               {"type", e.type},
+                               {"typeName", typeName(e.type)},
+                               {"task", e.autoRun == kNoAutoRun ? Json(nullptr) : Json(e.autoRun)},
+                               {"slot", e.slotSize},
+                               {"hash", e.hash},
+                               {"hashOk", e.hashMatches}});
+        }
+        o["members"] = members;
+    }
+    if (reader.fault() != ArchiveFault::none) o["fault"] = archiveFaultText(reader.fault());
+    std::printf("%s\n", jsonLine(o).c_str());
+}
+
 int inspect(const Invocation& inv) {
     if (inv.args.size() != 2 || g_ram || !g_password.empty()) return usageError(self(), "inspect needs FILE.nar only");
     const std::string path(inv.args[1]);
+    const bool json = inv.global.json;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return reportFailure("nar inspect " + path, TVX_ERR_FILE_NOT_FOUND);
     std::vector<uint8_t> data;
@@ -118,32 +174,17 @@ int inspect(const Invocation& inv) {
         std::fprintf(stderr, "tvx nar inspect %s: %s\n", path.c_str(), archiveFaultText(fault));
         return kExitFailure;
     }
-    std::printf("form       %s\n", reader.form() == ArchiveForm::enciphered ? "enciphered" : "mirrored");
-    std::printf("length     %u (file %zu)\n", reader.lengthField(), data.size());
-    std::printf("version    %u\n", reader.version());
-    std::printf("password   %s\n", reader.hasPassword() ? "yes" : "no");
-    std::printf("word       0x%08X\n", reader.word());
     const bool recordReadable = fault != ArchiveFault::badLength && fault != ArchiveFault::badProject;
-    if (recordReadable) {
-        std::printf("members    %u\n\n", reader.entryCount());
-        std::printf("%3s  %-25s  %-13s  %4s  %10s  %10s  %s\n", "#", "name", "type", "task", "slot", "hash", "check");
-        for (uint16_t i = 0; i < reader.entryCount(); ++i) {
-            const ArchiveEntryInfo e = reader.entry(i);
-            char task[8];
-            if (e.autoRun == 255)
-                std::snprintf(task, sizeof task, "-");
-            else
-                std::snprintf(task, sizeof task, "%u", e.autoRun);
-            std::printf("%3u  %-25s  %-13s  %4s  %10u  0x%08X  %s\n", i, e.name, typeName(e.type), task, e.slotSize,
-                        e.hash, e.hashMatches ? "ok" : "BAD");
-        }
-    }
+    if (json)
+        printInspection(reader, data.size(), recordReadable);
+    else
+        printInspectionText(reader, data.size(), recordReadable);
     if (fault != ArchiveFault::none) {
         std::fflush(stdout);
         std::fprintf(stderr, "tvx nar inspect %s: %s\n", path.c_str(), archiveFaultText(fault));
         return kExitFailure;
     }
-    std::printf("\narchive ok\n");
+    if (!json) std::printf("\narchive ok\n");
     return kExitOk;
 }
 
@@ -178,6 +219,8 @@ int runNar(const Invocation& given) {
     // "ADDRESS run FILE" is handled below as "run ADDRESS FILE".
     Invocation inv = given;
     if (inv.args.size() >= 2 && inv.args[1] == "run") std::swap(inv.args[0], inv.args[1]);
+    if (inv.global.json && (inv.args[0] == "build" || inv.args[0] == "run"))
+        return usageError(self(), "--json goes with inspect: " + inv.args[0] + " prints no data");
     if (inv.args[0] == "build") return build(inv);
     if (inv.args[0] == "inspect") return inspect(inv);
     if (inv.args[0] == "run") return run(inv);
