@@ -8,6 +8,7 @@
 
 #include "engine/array_service.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
@@ -116,13 +117,7 @@ TEST_P(Arrays, SharedWithTheCommandLine) {
 TEST_P(Arrays, ShortReadReplyIsRefused) {
     float values[4] = {9, 9, 9, 9};
     // The reply carries three of the four values asked for.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kArrayRead) {
-            reply.resize(10 + 12);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kArrayRead, 10 + 12);
     EXPECT_EQ(TVX_ArrayReadf(c.handle, "TABLE", 0, 4, values), TVX_ERR_REPLY_LENGTH);
     EXPECT_EQ(values[0], 9.0f);
     EXPECT_EQ(TVX_ArrayReadf(c.handle, "TABLE", 0, 3, values), 0);
@@ -192,13 +187,7 @@ TEST_P(Arrays, LinePointLimits) {
     EXPECT_EQ(sent(kMultiLine).size(), 2u);
 
     // A reply without the remaining count is refused when it is asked for.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kMultiLine) {
-            reply.resize(14);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kMultiLine, 14);
     int32_t remaining = 77;
     EXPECT_EQ(TVX_MultiLineN(c.handle, 0, 0, 1, 3, axes, values.data(), &remaining), TVX_ERR_REPLY_LENGTH);
     EXPECT_EQ(remaining, 77);

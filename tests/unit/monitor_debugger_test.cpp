@@ -10,6 +10,7 @@
 
 #include "engine/program_service.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
@@ -36,14 +37,7 @@ protected:
     }
     // Replaces the data of every reply to `command` with `data`.
     void replyWith(uint16_t command, const Bytes& data) {
-        c.filter = [command, data](const Bytes& request, Bytes& reply) {
-            if (commandOf(request) != command) return true;
-            reply.resize(10);
-            putI32(reply.data() + 6, 0);
-            reply.insert(reply.end(), data.begin(), data.end());
-            fixLength(reply);
-            return true;
-        };
+        c.filter = testing::replyWith(command, 0, data);
     }
 
     InProcessController c{GetParam()};
@@ -194,13 +188,7 @@ TEST_P(Debugger, MessageDrain) {
         }
     }
     // A reply without even its flag byte.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kReadMessage) {
-            reply.resize(10);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kReadMessage, 10);
     char buffer[64];
     uint32_t received = 77;
     EXPECT_EQ(TVX_ReadMessage(c.handle, buffer, sizeof buffer, &received), TVX_ERR_REPLY_LENGTH);

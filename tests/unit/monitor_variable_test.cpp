@@ -7,6 +7,7 @@
 
 #include "monitoring/variable_text.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
@@ -53,14 +54,7 @@ protected:
     }
     // Makes every direct-command reply carry `text` as its answer.
     void answerWith(const std::string& text) {
-        c.filter = [text](const Bytes& request, Bytes& reply) {
-            if (commandOf(request) != kDirect) return true;
-            reply.resize(10);
-            putI32(reply.data() + 6, 0);
-            reply.insert(reply.end(), text.begin(), text.end());
-            fixLength(reply);
-            return true;
-        };
+        c.filter = testing::replyWith(kDirect, 0, Bytes(text.begin(), text.end()));
     }
 
     InProcessController c{GetParam()};
