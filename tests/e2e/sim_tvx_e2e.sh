@@ -6,18 +6,8 @@
 set -u
 sim=$1
 tvx=$2
-PATH=$PATH:/usr/sbin:/sbin
-
-if [ "${3:-}" != "--inside" ]; then
-    if ! unshare -rn true 2>/dev/null; then
-        echo "SKIP: no user and network namespace (unshare -rn)"
-        exit 77
-    fi
-    exec timeout -k 5 100 unshare -rn "$0" "$sim" "$tvx" --inside
-fi
-
-ip link set lo up
-ip route add broadcast 255.255.255.255 dev lo table local
+namespace_seconds=100
+namespace_broadcast=1
 
 . "$(dirname "$0")/e2e_lib.sh"
 
