@@ -7,44 +7,22 @@
 #include <vector>
 
 #include "engine/array_service.h"
-#include "support/inprocess_fixture.h"
+#include "support/opened_controller.h"
 #include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
 namespace {
 
-using testing::argumentsWith;
 using testing::Bytes;
-using testing::commandOf;
-using testing::fixLength;
-using testing::InProcessController;
 
 constexpr uint16_t kArrayWrite = 146;
 constexpr uint16_t kArrayRead = 147;
 constexpr uint16_t kMultiLine = 7;
 
-class Arrays : public ::testing::TestWithParam<Framing> {
+class Arrays : public testing::OpenedController {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(c.open(true), 0);
-        c.requests.clear();
-    }
-    // Request packets sent with `command` since SetUp.
-    std::vector<Bytes> sent(uint16_t command) {
-        std::vector<Bytes> out;
-        for (const Bytes& r : c.requests)
-            if (commandOf(r) == command) out.push_back(r);
-        return out;
-    }
-    std::string execute(const std::string& text) {
-        char answer[512] = {};
-        EXPECT_EQ(TVX_Execute(c.handle, (text + "\n").c_str(), 2000, answer, sizeof answer), 0) << text;
-        return answer;
-    }
     uint32_t limit() const { return c.tcp() ? 248 : 48; }
-
-    InProcessController c{GetParam()};
 };
 
 // The per-request limit of the link kind, in both directions; counts whose

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/program_service.h"
-#include "support/inprocess_fixture.h"
+#include "support/opened_controller.h"
 #include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
@@ -20,7 +20,6 @@ using testing::argumentsWith;
 using testing::Bytes;
 using testing::commandOf;
 using testing::fixLength;
-using testing::InProcessController;
 
 constexpr uint16_t kStepRun = 300;
 constexpr uint16_t kStringType = 309;
@@ -29,18 +28,12 @@ constexpr uint16_t kReadMessage = 330;
 constexpr uint16_t kBreakAdd = 331;
 constexpr uint16_t kBreakDelete = 332;
 
-class Debugger : public ::testing::TestWithParam<Framing> {
+class Debugger : public testing::OpenedController {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(c.open(true), 0);
-        c.requests.clear();
-    }
     // Replaces the data of every reply to `command` with `data`.
     void replyWith(uint16_t command, const Bytes& data) {
         c.filter = testing::replyWith(command, 0, data);
     }
-
-    InProcessController c{GetParam()};
 };
 
 TEST_P(Debugger, RequestLayouts) {

@@ -19,7 +19,6 @@ namespace {
 using testing::argumentsWith;
 using testing::Bytes;
 using testing::commandOf;
-using testing::fixLength;
 using testing::InProcessController;
 
 inline constexpr uint32_t kLatencyMs = 1;
