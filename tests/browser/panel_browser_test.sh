@@ -26,11 +26,7 @@ namespace_seconds=200
 start 127.0.0.70
 "$tvx" panel 127.0.0.70 --listen 127.0.0.1:8090 >"$work/panel.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do
-    grep -q 'http://' "$work/panel.log" && break
-    sleep 0.1
-done
-grep -q 'http://' "$work/panel.log" || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }
+wait_for "$work/panel.log" 'http://' || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }
 
 # Listening anywhere but loopback needs the explicit flag.
 expect 2 'allow-remote' "$tvx" panel 127.0.0.70 --listen 0.0.0.0:8091

@@ -35,16 +35,23 @@ fail() {
     failures=$((failures + 1))
 }
 
+# wait_for FILE PATTERN: until a line of FILE matches PATTERN; false when
+# none does within five seconds.
+wait_for() {
+    for _ in $(seq 50); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # start ADDRESS OPTIONS...: a simulator, waiting until it listens.
 start() {
     local address=$1
     shift
     "$sim" --address "$address" --exit-with-parent "$@" 2>"$work/$address.log" &
     pids+=($!)
-    for _ in $(seq 50); do
-        grep -q listening "$work/$address.log" && return 0
-        sleep 0.1
-    done
+    wait_for "$work/$address.log" listening && return 0
     cat "$work/$address.log"
     echo "FAIL: simulator on $address did not start"
     exit 1

@@ -28,10 +28,7 @@ panel() {
     "$tvx" panel "$ctl" --listen "127.0.0.1:$1" >"$work/panel.log" 2>&1 &
     panel_pid=$!
     pids+=("$panel_pid")
-    for _ in $(seq 50); do
-        grep -q 'http://' "$work/panel.log" && break
-        sleep 0.1
-    done
+    wait_for "$work/panel.log" 'http://'
     url=$(grep -o 'http://[^ ]*' "$work/panel.log")
     token=${url##*token=}
     [ -n "$url" ] || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }
