@@ -4,20 +4,26 @@
 # it, and only src/platform/ may include operating-system headers.
 #
 #   base -> platform -> channel -> link -> api -> transfer, monitoring, display
-#        -> packaging -> frame
+#        -> packaging -> frame -> tools
 #
 # transfer, monitoring and display are peers: none includes another. New
 # code goes into the lowest folder that has everything it needs; a new
-# folder gets its place in the ranks below.
+# folder gets its place in the ranks below. src/tools/ holds the one header
+# the tvx tool includes from src/ beside the public header; no library code
+# includes it, and tvx includes nothing else of src/.
 #
 # Prints every include that breaks the order and exits 1 when there is one.
 set -eu
 cd "$(dirname "$0")/.."
 
+status=0
+grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"(base|platform|channel|link|api|transfer|monitoring|display|packaging|frame)/' \
+    tools/tvx && { echo "tools/tvx: include src/ only through tools/tool_interface.h"; status=1; }
+
 grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' src --include='*.h' --include='*.cpp' |
 awk -F: '
 BEGIN {
-    split("base:0 platform:1 channel:2 link:3 api:4 transfer:5 monitoring:5 display:5 packaging:6 frame:7", pairs, " ")
+    split("base:0 platform:1 channel:2 link:3 api:4 transfer:5 monitoring:5 display:5 packaging:6 frame:7 tools:8", pairs, " ")
     for (i in pairs) { split(pairs[i], kv, ":"); rank[kv[1]] = kv[2] }
     os = "^(windows\\.h|winsock2?\\.h|ws2tcpip\\.h|setupapi\\.h|sys/socket\\.h|netinet/|arpa/inet\\.h|termios\\.h|unistd\\.h|fcntl\\.h|pthread\\.h|poll\\.h|sys/ioctl\\.h|dlfcn\\.h)"
     bad = 0
@@ -47,4 +53,5 @@ BEGIN {
 END {
     if (!bad) print "layers: every include points down"
     exit bad
-}'
+}' || status=1
+exit $status

@@ -55,22 +55,13 @@ if [ "$mode" = "--namespace" ]; then
     ip route add broadcast 255.255.255.255 dev lo table local
 fi
 
+. "$here/scripts/sim_lib.sh"
+
 # start_sim ADDRESS OPTIONS...: starts a simulator and waits until it listens.
 start_sim() {
     address=$1
     shift
-    "$sim" --address "$address" --exit-with-parent "$@" 2>"$logs/$address.log" &
-    pids="$pids $!"
-    i=0
-    until grep -q listening "$logs/$address.log" 2>/dev/null; do
-        i=$((i + 1))
-        if [ $i -gt 50 ] || ! kill -0 "$!" 2>/dev/null; then
-            cat "$logs/$address.log" >&2
-            echo "demo: the simulator on $address did not start" >&2
-            exit 1
-        fi
-        sleep 0.1
-    done
+    sim_start "$address" listening --address "$address" "$@"
     sed 's/^/  /' "$logs/$address.log"
 }
 
@@ -114,15 +105,7 @@ show exec 127.0.0.21 '?SQR(2)*ABS(-3), VR(10)>40 AND VR(10)<50'
 show exec 127.0.0.21 'FOO 1' || echo "(tvx exited $?)"
 
 scene "A serial controller: RTU frames on a pseudo-terminal, opened as COM3"
-"$sim" --pty "$logs/com3" --com 3 --exit-with-parent --set version-text="SERIAL 2.0" \
-    >"$logs/com3.out" 2>"$logs/com3.log" &
-pids="$pids $!"
-i=0
-until grep -q '^TAVRIX_COM3=' "$logs/com3.out" 2>/dev/null; do
-    i=$((i + 1))
-    [ $i -le 50 ] || { cat "$logs/com3.log" >&2; echo "demo: the serial simulator did not start" >&2; exit 1; }
-    sleep 0.1
-done
+sim_start com3 '^TAVRIX_COM3=' --pty "$logs/com3" --com 3 --set version-text="SERIAL 2.0"
 sed 's/^/  /' "$logs/com3.out"
 TAVRIX_COM3=$logs/com3
 export TAVRIX_COM3

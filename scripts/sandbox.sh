@@ -44,33 +44,15 @@ ip link set lo up
 # Discovery broadcasts go to lo and stay in this namespace.
 ip route add broadcast 255.255.255.255 dev lo table local
 
-# wait_for FILE PATTERN PID: until FILE has a line matching PATTERN.
-wait_for() {
-    i=0
-    until grep -q "$2" "$1" 2>/dev/null; do
-        i=$((i + 1))
-        if [ $i -gt 50 ] || ! kill -0 "$3" 2>/dev/null; then
-            cat "$work/logs/"*.log >&2
-            echo "sandbox: a simulator did not start" >&2
-            exit 1
-        fi
-        sleep 0.1
-    done
-}
-
 mkdir -p "$work/bin" "$work/logs" "$work/files"
 ln -s "$tvx" "$work/bin/tvx"
 ln -s "$sim" "$work/bin/tavrix-sim"
 
-"$sim" --address 127.0.0.21 --files "$work/files" --exit-with-parent 2>"$work/logs/127.0.0.21.log" &
-pids="$pids $!"
-wait_for "$work/logs/127.0.0.21.log" listening $!
-"$sim" --address 127.0.0.22 --drop-replies 30% --duplicate 10% --exit-with-parent 2>"$work/logs/127.0.0.22.log" &
-pids="$pids $!"
-wait_for "$work/logs/127.0.0.22.log" listening $!
-"$sim" --pty "$work/com3" --com 3 --exit-with-parent >"$work/logs/com3.out" 2>"$work/logs/com3.log" &
-pids="$pids $!"
-wait_for "$work/logs/com3.out" '^TAVRIX_COM3=' $!
+logs=$work/logs
+. "$here/scripts/sim_lib.sh"
+sim_start 127.0.0.21 listening --address 127.0.0.21 --files "$work/files"
+sim_start 127.0.0.22 listening --address 127.0.0.22 --drop-replies 30% --duplicate 10%
+sim_start com3 '^TAVRIX_COM3=' --pty "$work/com3" --com 3
 
 TAVRIX_COM3=$work/com3
 PATH=$work/bin:$PATH

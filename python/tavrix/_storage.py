@@ -16,6 +16,19 @@ _STORE_DELETE_NAME_MAX = 2044
 
 
 class StorageMixin(Link):
+    def _get_named(self, function: str, name: str, local_path: A.PathArg, progress: Optional[Progress]) -> None:
+        """Runs an upload export taking (local path, name): the controller's
+        file `name` into `local_path`."""
+        self._transfer(function, (A.path("local_path", local_path), A.text("name", name, _NAME_MAX)),
+                       A.callback("progress", progress))
+
+    def _get_named_bytes(self, function: str, name: str, capacity: int,
+                         progress: Optional[Progress] = None) -> bytes:
+        """Runs an upload export taking (buffer, capacity, name, received):
+        the controller's file `name` as bytes."""
+        return self._upload(function, A.count("capacity", capacity, A.MAX_CAPACITY),
+                            after=(A.text("name", name, _NAME_MAX),), progress=A.callback("progress", progress))
+
     # ----------------------------------------------------------------- files
 
     def put(self, local_path: A.PathArg, name: Optional[str] = None, progress: Optional[Progress] = None) -> None:
@@ -43,9 +56,7 @@ class StorageMixin(Link):
 
             ctl.get("MAIN.BAS", "backup/main.bas")
         """
-        remote = A.text("name", name, _NAME_MAX)
-        target = A.path("local_path", name if local_path is None else local_path)
-        self._transfer("TVX_UpFile", (target, remote), A.callback("progress", progress))
+        self._get_named("TVX_UpFile", name, name if local_path is None else local_path, progress)
 
     def get_bytes(self, name: str, capacity: int = 4 << 20, progress: Optional[Progress] = None) -> bytes:
         """A controller file's contents; a file over `capacity` bytes raises
@@ -53,9 +64,7 @@ class StorageMixin(Link):
 
             data = ctl.get_bytes("MAIN.BAS")
         """
-        remote = A.text("name", name, _NAME_MAX)
-        return self._upload("TVX_UpFileToMem", A.count("capacity", capacity, A.MAX_CAPACITY), after=(remote,),
-                            progress=A.callback("progress", progress))
+        return self._get_named_bytes("TVX_UpFileToMem", name, capacity, progress)
 
     def files(self) -> List[FileEntry]:
         """The controller's files as a list of FileEntry(name, size).
@@ -137,16 +146,14 @@ class StorageMixin(Link):
 
             ctl.get_firmware_file("BOOT.BIN", "boot.bin")
         """
-        self._transfer("TVX_UpFirmFile", (A.path("local_path", local_path), A.text("name", name, _NAME_MAX)),
-                       A.callback("progress", progress))
+        self._get_named("TVX_UpFirmFile", name, local_path, progress)
 
     def get_firmware_bytes(self, name: str, capacity: int = 16 << 20) -> bytes:
         """A file of the controller's firmware area.
 
             data = ctl.get_firmware_bytes("BOOT.BIN")
         """
-        return self._upload("TVX_UpFirmToMem", A.count("capacity", capacity, A.MAX_CAPACITY),
-                            after=(A.text("name", name, _NAME_MAX),))
+        return self._get_named_bytes("TVX_UpFirmToMem", name, capacity)
 
     def start_hardware_test(self) -> None:
         """Starts the controller's hardware test.
@@ -238,16 +245,14 @@ class StorageMixin(Link):
 
             ctl.store_get("MAIN.BAS", "main.bas")
         """
-        self._transfer("TVX_Up3File", (A.path("local_path", local_path), A.text("name", name, _NAME_MAX)),
-                       A.callback("progress", progress))
+        self._get_named("TVX_Up3File", name, local_path, progress)
 
     def store_get_bytes(self, name: str, capacity: int = 4 << 20) -> bytes:
         """A file of the three-file store.
 
             data = ctl.store_get_bytes("MAIN.BAS")
         """
-        return self._upload("TVX_Up3FileToMem", A.count("capacity", capacity, A.MAX_CAPACITY),
-                            after=(A.text("name", name, _NAME_MAX),))
+        return self._get_named_bytes("TVX_Up3FileToMem", name, capacity)
 
     def store_put_ram(self, local_path: A.PathArg, name: str, number: int) -> None:
         """Downloads a local file whole to the controller's RAM under

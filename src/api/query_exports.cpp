@@ -62,11 +62,7 @@ int32_t readIoByte(TVX_HANDLE api, uint16_t command, uint32_t number, uint8_t* o
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
-        PacketArea x(command, 2);
-        putU16(x.args(), wireNumber(number));
-        const int32_t r = queryResult(lockedTransact(h, x), x);
-        if (r == rc::ok) *out = x.data()[0];
-        return r;
+        return query(h, command, out, wireNumber(number));
     }, where);
 }
 
@@ -74,12 +70,7 @@ int32_t readRange(TVX_HANDLE api, uint16_t command, uint32_t first, uint32_t las
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
-        PacketArea x(command, 4);
-        putU16(x.args(), wireNumber(first));
-        putU16(x.args() + 2, wireNumber(last));
-        const int32_t r = queryResult(lockedTransact(h, x), x);
-        if (r == rc::ok) *out = getI32(x.data());
-        return r;
+        return query(h, command, out, wireNumber(first), wireNumber(last));
     }, where);
 }
 
@@ -87,11 +78,7 @@ int32_t readChannelFloat(TVX_HANDLE api, uint16_t command, uint32_t channelNumbe
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!out) return refuse(rc::badArgument, "out is NULL");
-        PacketArea x(command, 2);
-        putU16(x.args(), wireNumber(channelNumber));
-        const int32_t r = queryResult(lockedTransact(h, x), x);
-        if (r == rc::ok) *out = getF32(x.data());
-        return r;
+        return query(h, command, out, wireNumber(channelNumber));
     }, where);
 }
 
@@ -100,19 +87,13 @@ int32_t requiredInt(TVX_HANDLE api, uint16_t command, int32_t* out,
     return withHandle(
         api,
         [&](ControllerHandle& h) {
-            return out ? queryInt(h, command, out) : refuse(rc::badArgument, "the out-parameter is NULL");
+            return out ? query(h, command, out) : refuse(rc::badArgument, "the out-parameter is NULL");
         },
         where);
 }
 
-}  // namespace
-
-int32_t querySysSpecification(ControllerHandle& h, TVX_SysSpecification* record) {
-    if (!record) return refuse(rc::badArgument, "record is NULL");
-    PacketArea x;
-    const int32_t r = queryResult(querySystemRecord(h, x), x);
-    if (r != rc::ok) return r;
-    const uint8_t* d = x.data();
+// Unpacks the system record's fields from the reply data.
+void decodeSystemRecord(const uint8_t* d, TVX_SysSpecification* record) {
     record->b0 = d[0];
     record->b1 = d[1];
     record->b2 = d[2];
@@ -133,8 +114,9 @@ int32_t querySysSpecification(ControllerHandle& h, TVX_SysSpecification* record)
     record->u48 = getU32(d + 48);
     record->w52 = getU16(d + 52);
     std::memcpy(record->b54, d + 54, 6);
-    return rc::ok;
 }
+
+}  // namespace
 
 }  // namespace tvx
 
@@ -144,7 +126,7 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_GetState(TVX_HANDLE api, uint8_t* stateOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        return stateOut ? queryByte(h, cmd::state, stateOut) : refuse(rc::badArgument, "stateOut is NULL");
+        return stateOut ? query(h, cmd::state, stateOut) : refuse(rc::badArgument, "stateOut is NULL");
     });
 }
 
@@ -152,7 +134,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetStopPauseTaskid(TVX_HANDLE api, uint8_t* task
     return withHandle(api, [&](ControllerHandle& h) {
         if (!taskOut) return refuse(rc::badArgument, "taskOut is NULL");
         uint16_t word = 0;
-        const int32_t r = queryWord(h, cmd::state, &word);
+        const int32_t r = query(h, cmd::state, &word);
         if (r == rc::ok) *taskOut = static_cast<uint8_t>(word >> 8);
         return r;
     });
@@ -249,12 +231,18 @@ TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uin
 TVX_API int32_t TVX_STDCALL TVX_GetAxisFeatures(TVX_HANDLE api, uint32_t axis, int32_t* featuresOut) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!featuresOut) return refuse(rc::badArgument, "featuresOut is NULL");
-        return queryIntWithByte(h, cmd::axisFeatures, static_cast<uint8_t>(axis), featuresOut);
+        return query(h, cmd::axisFeatures, featuresOut, static_cast<uint8_t>(axis));
     });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetSysSpecification(TVX_HANDLE api, TVX_SysSpecification* recordOut) {
-    return withHandle(api, [&](ControllerHandle& h) { return querySysSpecification(h, recordOut); });
+    return withHandle(api, [&](ControllerHandle& h) {
+        if (!recordOut) return refuse(rc::badArgument, "record is NULL");
+        PacketArea x;
+        const int32_t r = queryResult(querySystemRecord(h, x), x);
+        if (r == rc::ok) decodeSystemRecord(x.data(), recordOut);
+        return r;
+    });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE api, uint32_t task, uint8_t* stateOut, uint8_t* secondOut,

@@ -44,43 +44,6 @@ int32_t requestWithData(ControllerHandle& h, uint16_t command, const void* data,
     return lockedTransact(h, a);
 }
 
-int32_t queryByte(ControllerHandle& h, uint16_t command, uint8_t* out) {
-    PacketArea a(command, 0);
-    const int32_t r = queryResult(lockedTransact(h, a), a);
-    if (r == rc::ok && out) *out = a.data()[0];
-    return r;
-}
-
-int32_t queryWord(ControllerHandle& h, uint16_t command, uint16_t* out) {
-    PacketArea a(command, 0);
-    const int32_t r = queryResult(lockedTransact(h, a), a);
-    if (r == rc::ok && out) *out = getU16(a.data());
-    return r;
-}
-
-int32_t queryInt(ControllerHandle& h, uint16_t command, int32_t* out) {
-    PacketArea a(command, 0);
-    const int32_t r = queryResult(lockedTransact(h, a), a);
-    if (r == rc::ok && out) *out = getI32(a.data());
-    return r;
-}
-
-int32_t queryIntWithWord(ControllerHandle& h, uint16_t command, uint16_t word, int32_t* out) {
-    PacketArea a(command, 2);
-    putU16(a.args(), word);
-    const int32_t r = queryResult(lockedTransact(h, a), a);
-    if (r == rc::ok && out) *out = getI32(a.data());
-    return r;
-}
-
-int32_t queryIntWithByte(ControllerHandle& h, uint16_t command, uint8_t byte, int32_t* out) {
-    PacketArea a(command, 1);
-    a.args()[0] = byte;
-    const int32_t r = queryResult(lockedTransact(h, a), a);
-    if (r == rc::ok && out) *out = getI32(a.data());
-    return r;
-}
-
 int32_t queryData(ControllerHandle& h, uint16_t command, void* out, uint32_t capacity, uint16_t* outLength) {
     if (!out) return refuse(rc::badArgument, "out is NULL");
     PacketArea a(command, 0);

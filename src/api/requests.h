@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
+#include "base/bytes.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
 #include "channel/packet_area.h"
@@ -37,11 +39,37 @@ inline int32_t queryResult(int32_t r, const PacketArea& a) {
 int32_t requestSimple(ControllerHandle& h, uint16_t command);
 int32_t requestWithInt(ControllerHandle& h, uint16_t command, int32_t value);
 int32_t requestWithData(ControllerHandle& h, uint16_t command, const void* data, uint32_t n);
-int32_t queryByte(ControllerHandle& h, uint16_t command, uint8_t* out);
-int32_t queryWord(ControllerHandle& h, uint16_t command, uint16_t* out);
-int32_t queryInt(ControllerHandle& h, uint16_t command, int32_t* out);
-int32_t queryIntWithWord(ControllerHandle& h, uint16_t command, uint16_t word, int32_t* out);
-int32_t queryIntWithByte(ControllerHandle& h, uint16_t command, uint8_t byte, int32_t* out);
+
+// Little-endian field access by type, for the one query below.
+template <class T>
+T getField(const uint8_t* p) {
+    if constexpr (std::is_same_v<T, uint8_t>) return p[0];
+    else if constexpr (std::is_same_v<T, uint16_t>) return getU16(p);
+    else if constexpr (std::is_same_v<T, int32_t>) return getI32(p);
+    else if constexpr (std::is_same_v<T, float>) return getF32(p);
+    else static_assert(sizeof(T) == 0, "no wire reader for this field type");
+}
+template <class T>
+void putField(uint8_t* p, T v) {
+    if constexpr (std::is_same_v<T, uint8_t>) p[0] = v;
+    else if constexpr (std::is_same_v<T, uint16_t>) putU16(p, v);
+    else if constexpr (std::is_same_v<T, int32_t>) putI32(p, v);
+    else static_assert(sizeof(T) == 0, "no wire writer for this field type");
+}
+
+// The one query of a single reply field: the arguments go out in order, each
+// little-endian at its own width, and the reply's first field is read as T.
+// `out` is written only on success; it may be null to just run the request.
+template <class T, class... Arg>
+int32_t query(ControllerHandle& h, uint16_t command, T* out, Arg... args) {
+    PacketArea a(command, static_cast<uint32_t>((sizeof(Arg) + ... + 0)));
+    [[maybe_unused]] uint8_t* p = a.args();
+    ((putField<Arg>(p, args), p += sizeof(Arg)), ...);
+    const int32_t r = queryResult(lockedTransact(h, a), a);
+    if (r == rc::ok && out) *out = getField<T>(a.data());
+    return r;
+}
+
 // Copies all reply data to out; capacity 0 means unlimited. When the data
 // are shorter than a non-zero capacity a 0 byte is written behind them.
 int32_t queryData(ControllerHandle& h, uint16_t command, void* out, uint32_t capacity, uint16_t* outLength);
@@ -50,7 +78,5 @@ int32_t exchangeData(ControllerHandle& h, uint16_t command, const void* data, ui
 // The first 28 bytes of the reply packet of request 148, header included.
 inline constexpr uint32_t kTransferStateBytes = 28;
 int32_t queryTransferState(ControllerHandle& h, uint8_t* out28);
-// The system record, decoded.
-int32_t querySysSpecification(ControllerHandle& h, TVX_SysSpecification* record);
 
 }  // namespace tvx

@@ -54,21 +54,7 @@ TVX_API int32_t TVX_STDCALL TVX_Execute(TVX_HANDLE handle, const char* commandTe
     AnswerSink answer{response, responseCapacity, 0, false};
     r = sendTextChunks(*h, commandText, wireTextLength(commandText), timeLimitMs, enteredAt, &answer);
     if (r != rc::ok) return r;
-
-    // Poll until the command reports down; only polls that bring no text
-    // count against the time limit.
-    const uint32_t collectStart = tickMs();
-    while (!answer.done) {
-        uint32_t got = 0;
-        char* at = response ? response + answer.received : nullptr;
-        r = collectAnswer(*h, at, responseCapacity - answer.received, &got, &answer.done);
-        if (r != rc::ok) return r;
-        answer.received += got;
-        if (answer.done) break;
-        if (got == 0 && ticksSince(collectStart) >= timeLimitMs) return rc::timeLimit;
-    }
-    if (answer.received < responseCapacity) response[answer.received] = 0;
-    return rc::ok;
+    return collectUntilDown(*h, answer, timeLimitMs);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ExecuteNoAck(TVX_HANDLE handle, const char* commandText, uint32_t timeLimitMs) {
@@ -111,7 +97,7 @@ TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return static_cast<uint32_t>(rc::invalidHandle);
     int32_t free = 0;
-    if (queryInt(*h, textcmd::freeSpace, &free) != rc::ok) return 0;
+    if (query(*h, textcmd::freeSpace, &free) != rc::ok) return 0;
     // A negative report means no room, not four billion bytes of it.
     return free > 0 ? static_cast<uint32_t>(free) : 0;
 }

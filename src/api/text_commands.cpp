@@ -34,6 +34,20 @@ int32_t fetchPiece(ControllerHandle& h, Piece& p) {
     return rc::ok;
 }
 
+// Appends one run of answer pieces to the sink; `gotOut` is the text count
+// of the run.
+int32_t collectIntoSink(ControllerHandle& h, AnswerSink& sink, uint32_t* gotOut) {
+    char* at = sink.buffer ? sink.buffer + sink.received : nullptr;
+    uint32_t got = 0;
+    bool done = false;
+    const int32_t r = collectAnswer(h, at, sink.capacity - sink.received, &got, &done);
+    if (r != rc::ok) return r;
+    sink.received += got;
+    sink.done = done;
+    *gotOut = got;
+    return rc::ok;
+}
+
 }  // namespace
 
 uint32_t wireTextLength(const char* text) {
@@ -107,7 +121,7 @@ int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32
     uint32_t sent = 0;
     while (sent < n) {
         int32_t free = 0;
-        int32_t r = queryInt(h, textcmd::freeSpace, &free);
+        int32_t r = query(h, textcmd::freeSpace, &free);
         // A closed handle cannot recover; any other failure is polled over
         // like a full buffer until the time limit.
         if (r == rc::invalidHandle) return r;
@@ -120,15 +134,25 @@ int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32
         if (r != rc::ok) return r;
         if (sink) {
             uint32_t got = 0;
-            bool done = false;
-            char* at = sink->buffer ? sink->buffer + sink->received : nullptr;
-            r = collectAnswer(h, at, sink->capacity - sink->received, &got, &done);
+            r = collectIntoSink(h, *sink, &got);
             if (r != rc::ok) return r;
-            sink->received += got;
-            sink->done = done;
         }
         sent += chunk;
     }
+    return rc::ok;
+}
+
+int32_t collectUntilDown(ControllerHandle& h, AnswerSink& sink, uint32_t timeLimitMs) {
+    // Only polls that bring no text count against the time limit: a long
+    // answer still streaming is not cut off.
+    const uint32_t start = tickMs();
+    while (!sink.done) {
+        uint32_t got = 0;
+        const int32_t r = collectIntoSink(h, sink, &got);
+        if (r != rc::ok) return r;
+        if (!sink.done && got == 0 && ticksSince(start) >= timeLimitMs) return rc::timeLimit;
+    }
+    if (sink.received < sink.capacity) sink.buffer[sink.received] = 0;
     return rc::ok;
 }
 

@@ -62,4 +62,9 @@ struct AnswerSink {
 int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32_t timeLimitMs, uint32_t enteredAt,
                        AnswerSink* sink);
 
+// Collects answer runs into the sink until the command reports down, then
+// terminates the text if room is left. 20003 once `timeLimitMs` passed since
+// the start with a run that brought no text.
+int32_t collectUntilDown(ControllerHandle& h, AnswerSink& sink, uint32_t timeLimitMs);
+
 }  // namespace tvx

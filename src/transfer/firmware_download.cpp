@@ -60,7 +60,7 @@ int32_t downloadSections(ControllerHandle& h, const FirmwareImage& image) {
 
 int32_t downloadFirmware(ControllerHandle& h, const FirmwareImage& image) {
     int32_t hardwareId = 0;
-    int32_t r = queryInt(h, req::hardId, &hardwareId);
+    int32_t r = query(h, req::hardId, &hardwareId);
     if (r != rc::ok) return r;
     if (static_cast<uint32_t>(hardwareId) != image.hardwareId) return rc::firmwareMismatch;
     if (image.type == fwType::sectioned) return downloadSections(h, image);

@@ -27,7 +27,7 @@ int32_t checkFirmware(ControllerHandle& h, const char* path) {
     r = requestWithData(h, req::firmwareCheck, file.data(), fwHeader::bytes);
     if (r != rc::notSupported) return r;
     int32_t hardwareId = 0;
-    r = queryInt(h, req::hardId, &hardwareId);
+    r = query(h, req::hardId, &hardwareId);
     if (r != rc::ok) return r;
     return static_cast<uint32_t>(hardwareId) == getU32(file.data() + fwHeader::hardwareId) ? rc::ok
                                                                                            : rc::firmwareMismatch;

@@ -11,33 +11,22 @@ sim=$1
 tvx=$2
 out=$3
 here=$(cd "$(dirname "$0")" && pwd)
-PATH=$PATH:/usr/sbin:/sbin
-
 if [ "${4:-}" != "--inside" ]; then
     for tool in node npm; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
     done
     [ -x "${TVX_CHROMIUM:-/usr/bin/chromium}" ] || { echo "SKIP: no Chromium at /usr/bin/chromium"; exit 77; }
     "$here/../../scripts/install-browser-test-deps.sh" || { echo "FAIL: npm packages of the browser test"; exit 1; }
-    if ! unshare -rn true 2>/dev/null; then
-        echo "SKIP: no user and network namespace (unshare -rn)"
-        exit 77
-    fi
     mkdir -p "$out"
-    exec timeout -k 5 200 unshare -rn "$0" "$sim" "$tvx" "$out" --inside
 fi
-ip link set lo up
+namespace_seconds=200
 
 . "$here/../e2e/e2e_lib.sh"
 
 start 127.0.0.70
 "$tvx" panel 127.0.0.70 --listen 127.0.0.1:8090 >"$work/panel.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do
-    grep -q 'http://' "$work/panel.log" && break
-    sleep 0.1
-done
-grep -q 'http://' "$work/panel.log" || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }
+wait_for "$work/panel.log" 'http://' || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }
 
 # Listening anywhere but loopback needs the explicit flag.
 expect 2 'allow-remote' "$tvx" panel 127.0.0.70 --listen 0.0.0.0:8091

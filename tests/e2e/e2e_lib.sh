@@ -1,6 +1,24 @@
-# Shared by the end-to-end scripts once they run inside their network
-# namespace: a scratch folder, simulators that are stopped on exit, and the
+# Shared by the end-to-end scripts: the move into a private network
+# namespace, a scratch folder, simulators that are stopped on exit, and the
 # check helpers. Expects $sim (the tavrix-sim program) to be set.
+
+# A script that sets namespace_seconds runs itself again inside a private
+# user and network namespace, with its arguments and --inside behind them,
+# ended after that many seconds; where there are no namespaces it is skipped
+# (exit 77). Inside, the loopback is up, and with namespace_broadcast=1
+# broadcasts to 255.255.255.255 go round it. Steps a script takes only
+# outside (checks for tools) come before it sources this file.
+if [ -n "${namespace_seconds:-}" ]; then
+    PATH=$PATH:/usr/sbin:/sbin
+    if [ "${!#}" != "--inside" ]; then
+        unshare -rn true 2>/dev/null || { echo "SKIP: no user and network namespace (unshare -rn)"; exit 77; }
+        exec timeout -k 5 "$namespace_seconds" unshare -rn "$0" "$@" --inside
+    fi
+    ip link set lo up
+    if [ "${namespace_broadcast:-0}" = 1 ]; then
+        ip route add broadcast 255.255.255.255 dev lo table local
+    fi
+fi
 
 work=$(mktemp -d)
 pids=()
@@ -17,16 +35,23 @@ fail() {
     failures=$((failures + 1))
 }
 
+# wait_for FILE PATTERN: until a line of FILE matches PATTERN; false when
+# none does within five seconds.
+wait_for() {
+    for _ in $(seq 50); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # start ADDRESS OPTIONS...: a simulator, waiting until it listens.
 start() {
     local address=$1
     shift
     "$sim" --address "$address" --exit-with-parent "$@" 2>"$work/$address.log" &
     pids+=($!)
-    for _ in $(seq 50); do
-        grep -q listening "$work/$address.log" && return 0
-        sleep 0.1
-    done
+    wait_for "$work/$address.log" listening && return 0
     cat "$work/$address.log"
     echo "FAIL: simulator on $address did not start"
     exit 1

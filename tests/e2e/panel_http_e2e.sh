@@ -10,16 +10,12 @@
 set -u
 sim=$1
 tvx=$2
-PATH=$PATH:/usr/sbin:/sbin
-
 if [ "${3:-}" != "--inside" ]; then
     for tool in curl python3; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed"; exit 77; }
     done
-    unshare -rn true 2>/dev/null || { echo "SKIP: no user and network namespace (unshare -rn)"; exit 77; }
-    exec timeout -k 5 170 unshare -rn "$0" "$sim" "$tvx" --inside
 fi
-ip link set lo up
+namespace_seconds=170
 
 . "$(dirname "$0")/e2e_lib.sh"
 
@@ -32,10 +28,7 @@ panel() {
     "$tvx" panel "$ctl" --listen "127.0.0.1:$1" >"$work/panel.log" 2>&1 &
     panel_pid=$!
     pids+=("$panel_pid")
-    for _ in $(seq 50); do
-        grep -q 'http://' "$work/panel.log" && break
-        sleep 0.1
-    done
+    wait_for "$work/panel.log" 'http://'
     url=$(grep -o 'http://[^ ]*' "$work/panel.log")
     token=${url##*token=}
     [ -n "$url" ] || { cat "$work/panel.log"; echo "FAIL: tvx panel did not start"; exit 1; }

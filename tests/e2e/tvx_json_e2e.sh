@@ -8,18 +8,8 @@ sim=$1
 tvx=$2
 version=$3
 here=$(cd "$(dirname "$0")" && pwd)
-PATH=$PATH:/usr/sbin:/sbin
-
-if [ "${4:-}" != "--inside" ]; then
-    if ! unshare -rn true 2>/dev/null; then
-        echo "SKIP: no user and network namespace (unshare -rn)"
-        exit 77
-    fi
-    exec timeout -k 5 100 unshare -rn "$0" "$sim" "$tvx" "$version" --inside
-fi
-
-ip link set lo up
-ip route add broadcast 255.255.255.255 dev lo table local
+namespace_seconds=100
+namespace_broadcast=1
 
 real_tvx=$tvx
 . "$here/e2e_lib.sh"

@@ -15,10 +15,7 @@ serial() {
     shift
     "$sim" --pty "$work/com$n" --com "$n" --exit-with-parent "$@" >"$work/com$n.out" 2>"$work/com$n.log" &
     pids+=($!)
-    for _ in $(seq 50); do
-        grep -q "serial line" "$work/com$n.log" && break
-        sleep 0.1
-    done
+    wait_for "$work/com$n.log" "serial line"
     grep -q "^TAVRIX_COM$n=/dev/" "$work/com$n.out" || { cat "$work/com$n.log"; echo "FAIL: no serial simulator COM$n"; exit 1; }
     export "TAVRIX_COM$n=$work/com$n"
 }

@@ -6,17 +6,7 @@
 set -u
 sim=$1
 tvx=$2
-PATH=$PATH:/usr/sbin:/sbin
-
-if [ "${3:-}" != "--inside" ]; then
-    if ! unshare -rn true 2>/dev/null; then
-        echo "SKIP: no user and network namespace (unshare -rn)"
-        exit 77
-    fi
-    exec timeout -k 5 100 unshare -rn "$0" "$sim" "$tvx" --inside
-fi
-
-ip link set lo up
+namespace_seconds=100
 . "$(dirname "$0")/e2e_lib.sh"
 
 # watch --json: one object per block, one per line, each with every value.

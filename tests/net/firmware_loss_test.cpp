@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/firmware_service.h"
 #include "support/firmware_image_maker.h"
+#include "support/test_files.h"
 #include "support/udp_sim.h"
 #include "tavrix.h"
 
@@ -33,9 +33,9 @@ TEST(FirmwareLoss, SectionedImageArrivesIntactUnderRequestLoss) {
         s.attribute = static_cast<uint32_t>(i);
         plans.push_back(std::move(s));
     }
-    const std::string path = ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + "_loss.fw";
+    const std::string path = testing::tempPath("loss.fw");
     const testing::ImageBytes file = testing::makeSectionedImage(hardware, plans);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    testing::writeFile(path, file);
 
     TVX_HANDLE h = nullptr;
     ASSERT_EQ(TVX_Open(TVX_LINK_ETHERNET, "127.0.0.61", &h), 0);

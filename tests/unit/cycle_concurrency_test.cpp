@@ -11,6 +11,7 @@
 #include "base/bytes.h"
 #include "frame/library_frame.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "tavrix.h"
 
 namespace tvx {
@@ -31,10 +32,7 @@ TEST(CycleConcurrency, ReadsNeverSeeATornBlock) {
     putU16(layout.data() + 2, 256);
     putU16(layout.data() + 6, 32);
     layout[9] = 64;
-    c.filter = [&](const Bytes& request, Bytes& reply) {
-        if (getU16(request.data() + 2) == 427) reply = testing::replyPacket(427, getU16(request.data() + 4), 0, layout);
-        return true;
-    };
+    c.filter = testing::replyWith(427, 0, layout);
     ASSERT_EQ(TVX_CycleUpEnable(c.handle, 3, 1, "V"), 0);
 
     std::set<int32_t> valid;

@@ -15,6 +15,7 @@
 #include "frame/library_frame.h"
 #include "monitoring/cycle_item_text.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "tavrix.h"
 
 namespace tvx {
@@ -406,10 +407,7 @@ TEST_F(CycleUpload, EveryBufferSearchAndDisable) {
     EXPECT_EQ(TVX_CycleUpEnable(c.handle, 11, 10, "VR(3)"), 0);  // its buffer is free again
 
     // Every buffer; the local side stops even when the controller refuses.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (getU16(request.data() + 2) == 427) reply = testing::replyPacket(427, getU16(request.data() + 4), 3204);
-        return true;
-    };
+    c.filter = testing::replyWith(427, 3204);
     EXPECT_EQ(TVX_CycleUpDisable(c.handle, -1), 3204);
     EXPECT_EQ(c.requests.back()[6], 0xFF);
     readD(-1, "VR", 0, &r);
@@ -419,10 +417,7 @@ TEST_F(CycleUpload, EveryBufferSearchAndDisable) {
 
 TEST_F(CycleUpload, ShortForceOnceRepliesAreIgnored) {
     ASSERT_EQ(TVX_CycleUpEnable(c.handle, 1, 10, "VR(0)"), 0);
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (getU16(request.data() + 2) == 428) reply = testing::replyPacket(428, getU16(request.data() + 4), 0);
-        return true;
-    };
+    c.filter = testing::replyWith(428, 0);
     EXPECT_EQ(TVX_CycleUpForceOnce(c.handle, 1), 0);
     EXPECT_EQ(TVX_CycleUpGetRecvTimes(c.handle, 1), 0u);
 }

@@ -3,21 +3,18 @@
 // buffer pixel for pixel, and a camera picture survives PNG both ways.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 
 #include "engine/display_service.h"
 #include "frame/library_frame.h"
 #include "server/camera_png.h"
 #include "support/inprocess_fixture.h"
+#include "support/test_files.h"
 #include "tvx/png_image.h"
 #include "tvx/screen_capture.h"
 
 namespace tvx {
 namespace {
-
-std::string tempPng(const char* name) { return ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + name; }
 
 TEST(DisplaySnapshot, PngEqualsTheSimulatorsFrameBuffer) {
     libraryLoad();
@@ -27,7 +24,7 @@ TEST(DisplaySnapshot, PngEqualsTheSimulatorsFrameBuffer) {
     ASSERT_EQ(TVX_ELcdKeySet(c.handle, 0, 65, 1), 0);
     tool::Picture565 shot;
     ASSERT_EQ(tool::captureScreen(c.handle, 0, &shot), 0);
-    const std::string path = tempPng("_lcd.png");
+    const std::string path = testing::tempPath("lcd.png");
     std::string error;
     ASSERT_TRUE(tool::writePng(path, shot, &error)) << error;
     tool::Picture565 back;
@@ -45,7 +42,7 @@ TEST(DisplaySnapshot, CameraPictureThroughPngBothWays) {
     ASSERT_EQ(c.open(), 0);
     tool::Picture565 grabbed;
     ASSERT_EQ(tool::captureCameraImage(c.handle, 0, &grabbed), 0);
-    const std::string path = tempPng("_cam.png");
+    const std::string path = testing::tempPath("cam.png");
     std::string error;
     ASSERT_TRUE(tool::writePng(path, grabbed, &error)) << error;
     sim::PixelImage loaded;

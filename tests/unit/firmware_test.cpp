@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "engine/firmware_service.h"
 #include "link/handle.h"
 #include "support/firmware_image_maker.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
+#include "support/test_files.h"
 #include "transfer/firmware_image.h"
 
 namespace tvx {
@@ -18,26 +18,19 @@ namespace {
 using testing::Bytes;
 using testing::ImageParts;
 using testing::InProcessController;
+using testing::randomBytes;
 using testing::SectionPlan;
 
 inline constexpr uint32_t kSimHardware = 0x0000A410;  // the simulator's identifier
 inline constexpr uint32_t kLastSection = 0xFFFFFFFF;
-
-Bytes randomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& x : b) x = static_cast<uint8_t>(rng());
-    return b;
-}
 
 // An image file on disk for the exports, removed with the object.
 class ImageFile {
 public:
     explicit ImageFile(const Bytes& content, const std::string& tag = "fw") {
         static int serial = 0;
-        path_ = ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + "_" + tag + std::to_string(++serial) + ".bin";
-        std::ofstream(path_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        path_ = testing::tempPath(tag + std::to_string(++serial) + ".bin");
+        testing::writeFile(path_, content);
     }
     ~ImageFile() { std::remove(path_.c_str()); }
     const char* path() const { return path_.c_str(); }
@@ -197,10 +190,7 @@ TEST_P(Firmware, CheckTrustsTheControllerOrComparesIdentifiers) {
     EXPECT_EQ(TVX_CheckFirmWare(c.handle, theirs.path()), TVX_ERR_FIRMWARE_MISMATCH);  // the controller's answer
 
     // A controller that answers 0 to a foreign image: accepted, no identifier asked.
-    c.filter = [](const Bytes& req, Bytes& reply) {
-        if (testing::commandOf(req) == 199) putI32(reply.data() + 6, 0);
-        return true;
-    };
+    c.filter = testing::setStatus(199, 0);
     c.requests.clear();
     EXPECT_EQ(TVX_CheckFirmWare(c.handle, theirs.path()), 0);
     EXPECT_EQ(testing::commandsOf(c.requests), (std::vector<uint16_t>{199}));

@@ -7,43 +7,22 @@
 #include <vector>
 
 #include "engine/array_service.h"
-#include "support/inprocess_fixture.h"
+#include "support/opened_controller.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
 namespace {
 
-using testing::argumentsWith;
 using testing::Bytes;
-using testing::commandOf;
-using testing::fixLength;
-using testing::InProcessController;
 
 constexpr uint16_t kArrayWrite = 146;
 constexpr uint16_t kArrayRead = 147;
 constexpr uint16_t kMultiLine = 7;
 
-class Arrays : public ::testing::TestWithParam<Framing> {
+class Arrays : public testing::OpenedController {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(c.open(true), 0);
-        c.requests.clear();
-    }
-    // Request packets sent with `command` since SetUp.
-    std::vector<Bytes> sent(uint16_t command) {
-        std::vector<Bytes> out;
-        for (const Bytes& r : c.requests)
-            if (commandOf(r) == command) out.push_back(r);
-        return out;
-    }
-    std::string execute(const std::string& text) {
-        char answer[512] = {};
-        EXPECT_EQ(TVX_Execute(c.handle, (text + "\n").c_str(), 2000, answer, sizeof answer), 0) << text;
-        return answer;
-    }
     uint32_t limit() const { return c.tcp() ? 248 : 48; }
-
-    InProcessController c{GetParam()};
 };
 
 // The per-request limit of the link kind, in both directions; counts whose
@@ -116,13 +95,7 @@ TEST_P(Arrays, SharedWithTheCommandLine) {
 TEST_P(Arrays, ShortReadReplyIsRefused) {
     float values[4] = {9, 9, 9, 9};
     // The reply carries three of the four values asked for.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kArrayRead) {
-            reply.resize(10 + 12);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kArrayRead, 10 + 12);
     EXPECT_EQ(TVX_ArrayReadf(c.handle, "TABLE", 0, 4, values), TVX_ERR_REPLY_LENGTH);
     EXPECT_EQ(values[0], 9.0f);
     EXPECT_EQ(TVX_ArrayReadf(c.handle, "TABLE", 0, 3, values), 0);
@@ -192,13 +165,7 @@ TEST_P(Arrays, LinePointLimits) {
     EXPECT_EQ(sent(kMultiLine).size(), 2u);
 
     // A reply without the remaining count is refused when it is asked for.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kMultiLine) {
-            reply.resize(14);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kMultiLine, 14);
     int32_t remaining = 77;
     EXPECT_EQ(TVX_MultiLineN(c.handle, 0, 0, 1, 3, axes, values.data(), &remaining), TVX_ERR_REPLY_LENGTH);
     EXPECT_EQ(remaining, 77);

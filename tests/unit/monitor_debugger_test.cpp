@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "engine/program_service.h"
-#include "support/inprocess_fixture.h"
+#include "support/opened_controller.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
@@ -19,7 +20,6 @@ using testing::argumentsWith;
 using testing::Bytes;
 using testing::commandOf;
 using testing::fixLength;
-using testing::InProcessController;
 
 constexpr uint16_t kStepRun = 300;
 constexpr uint16_t kStringType = 309;
@@ -28,25 +28,12 @@ constexpr uint16_t kReadMessage = 330;
 constexpr uint16_t kBreakAdd = 331;
 constexpr uint16_t kBreakDelete = 332;
 
-class Debugger : public ::testing::TestWithParam<Framing> {
+class Debugger : public testing::OpenedController {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(c.open(true), 0);
-        c.requests.clear();
-    }
     // Replaces the data of every reply to `command` with `data`.
     void replyWith(uint16_t command, const Bytes& data) {
-        c.filter = [command, data](const Bytes& request, Bytes& reply) {
-            if (commandOf(request) != command) return true;
-            reply.resize(10);
-            putI32(reply.data() + 6, 0);
-            reply.insert(reply.end(), data.begin(), data.end());
-            fixLength(reply);
-            return true;
-        };
+        c.filter = testing::replyWith(command, 0, data);
     }
-
-    InProcessController c{GetParam()};
 };
 
 TEST_P(Debugger, RequestLayouts) {
@@ -194,13 +181,7 @@ TEST_P(Debugger, MessageDrain) {
         }
     }
     // A reply without even its flag byte.
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == kReadMessage) {
-            reply.resize(10);
-            fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(kReadMessage, 10);
     char buffer[64];
     uint32_t received = 77;
     EXPECT_EQ(TVX_ReadMessage(c.handle, buffer, sizeof buffer, &received), TVX_ERR_REPLY_LENGTH);

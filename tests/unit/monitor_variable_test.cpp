@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "monitoring/variable_text.h"
-#include "support/inprocess_fixture.h"
+#include "support/opened_controller.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 
 namespace tvx {
@@ -14,9 +15,6 @@ namespace {
 
 using testing::argumentsWith;
 using testing::Bytes;
-using testing::commandOf;
-using testing::fixLength;
-using testing::InProcessController;
 
 constexpr uint16_t kDirect = 5;
 constexpr uint16_t kAppendText = 2;
@@ -40,30 +38,12 @@ TEST(AnswerNumber, ParsesAsAFloatConversionReadsIt) {
     }
 }
 
-class Variables : public ::testing::TestWithParam<Framing> {
+class Variables : public testing::OpenedController {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(c.open(true), 0);
-        c.requests.clear();
-    }
-    std::string execute(const std::string& text) {
-        char answer[512] = {};
-        EXPECT_EQ(TVX_Execute(c.handle, (text + "\n").c_str(), 2000, answer, sizeof answer), 0) << text;
-        return answer;
-    }
     // Makes every direct-command reply carry `text` as its answer.
     void answerWith(const std::string& text) {
-        c.filter = [text](const Bytes& request, Bytes& reply) {
-            if (commandOf(request) != kDirect) return true;
-            reply.resize(10);
-            putI32(reply.data() + 6, 0);
-            reply.insert(reply.end(), text.begin(), text.end());
-            fixLength(reply);
-            return true;
-        };
+        c.filter = testing::replyWith(kDirect, 0, Bytes(text.begin(), text.end()));
     }
-
-    InProcessController c{GetParam()};
 };
 
 TEST_P(Variables, GlobalValuesThroughQueryTexts) {

@@ -11,6 +11,7 @@
 
 #include "base/bytes.h"
 #include "support/bmp_fixture.h"
+#include "support/test_files.h"
 #include "base/archive_cipher.h"
 #include "base/byte_transforms.h"
 
@@ -53,17 +54,6 @@ public:
     std::string write(const std::string& name, const std::string& text) const { return write(name, bytesOf(text)); }
 
     Bytes read(const std::string& name) const { return readFile(path(name)); }
-
-    static Bytes readFile(const std::string& p) {
-        Bytes out;
-        std::FILE* f = std::fopen(p.c_str(), "rb");
-        if (!f) return out;
-        uint8_t chunk[4096];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
-        std::fclose(f);
-        return out;
-    }
 
 private:
     std::filesystem::path dir_;

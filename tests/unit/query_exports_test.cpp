@@ -4,6 +4,7 @@
 #include <string>
 
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 
 namespace tvx {
 namespace {
@@ -147,13 +148,7 @@ TEST_P(Queries, MaintenanceRequests) {
 
 TEST_P(Queries, TextRepliesAtAndOverTheirLimits) {
     for (size_t n : {19u, 20u, 21u}) {
-        c.filter = [n](const Bytes& req, Bytes& reply) {
-            if (req[2] != 111) return true;
-            reply.resize(10);
-            reply.insert(reply.end(), n, 'a');
-            testing::fixLength(reply);
-            return true;
-        };
+        c.filter = testing::replyWith(111, 0, Bytes(n, 'a'));
         char ip[21];
         std::memset(ip, 'z', sizeof ip);
         const int32_t r = TVX_GetCurIpAddr(c.handle, ip);

@@ -9,6 +9,7 @@
 #include "api/text_commands.h"
 #include "link/handle_table.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 #include "support/test_clock.h"
 
@@ -192,10 +193,7 @@ TEST_P(TextCommands, RemainingBufferSpace) {
         return true;
     };
     EXPECT_EQ(TVX_ExecuteGetRemainBuffSpace(c.handle), 0u);
-    c.filter = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == 3) putI32(reply.data() + 6, 3204);
-        return true;
-    };
+    c.filter = testing::setStatus(3, 3204);
     EXPECT_EQ(TVX_ExecuteGetRemainBuffSpace(c.handle), 0u);
 }
 

@@ -9,6 +9,7 @@
 #include "api/text_commands.h"
 #include "link/handle_table.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
 #include "support/test_clock.h"
 
@@ -18,7 +19,6 @@ namespace {
 using testing::argumentsWith;
 using testing::Bytes;
 using testing::commandOf;
-using testing::fixLength;
 using testing::InProcessController;
 
 inline constexpr uint32_t kLatencyMs = 1;
@@ -97,13 +97,7 @@ TEST_P(TextLimits, WaitDownAndReceiveWhileACommandRuns) {
 }
 
 TEST_P(TextLimits, AnswerPollWithoutStateByteIsRefused) {
-    rewrite = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == 4) {
-            reply.resize(10);
-            fixLength(reply);
-        }
-        return true;
-    };
+    rewrite = testing::cutReply(4, 10);
     char answer[8];
     uint32_t length = 0;
     EXPECT_EQ(TVX_Execute(c.handle, "?1", 100, answer, sizeof answer), TVX_ERR_BUFFER_TOO_SMALL);
@@ -112,14 +106,7 @@ TEST_P(TextLimits, AnswerPollWithoutStateByteIsRefused) {
 }
 
 TEST_P(TextLimits, EndlessEmptyMorePiecesAreBoundedByTheTimeout) {
-    rewrite = [](const Bytes& request, Bytes& reply) {
-        if (commandOf(request) == 4) {
-            reply.resize(11);
-            reply[10] = 0;  // "more text" without any
-            fixLength(reply);
-        }
-        return true;
-    };
+    rewrite = testing::replyWith(4, 0, {0});  // "more text" without any
     const uint32_t start = clock.now();
     char answer[8];
     uint32_t length = 0;

@@ -1,27 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "engine/three_file_service.h"
 #include "link/handle.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
 #include "support/request_log.h"
+#include "support/test_files.h"
 
 namespace tvx {
 namespace {
 
 using testing::Bytes;
 using testing::InProcessController;
-
-Bytes randomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& x : b) x = static_cast<uint8_t>(rng());
-    return b;
-}
+using testing::randomBytes;
 
 // A RAM part block as the library sends it.
 struct PartBlock {
@@ -58,8 +52,8 @@ protected:
 TEST_P(ThreeFiles, StoreRoundTripListingAndDeletion) {
     const Bytes a = randomBytes(5000, 1), b = randomBytes(17, 2);
     ASSERT_EQ(TVX_DownMem3File(c.handle, a.data(), static_cast<uint32_t>(a.size()), "A.BAS"), 0);
-    const std::string local = ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + "_3file.bin";
-    std::ofstream(local, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    const std::string local = testing::tempPath("3file.bin");
+    testing::writeFile(local, b);
     ASSERT_EQ(TVX_Down3File(c.handle, local.c_str(), "B.BAS"), 0);
     EXPECT_EQ(store().files()["A.BAS"], a);
     EXPECT_EQ(store().files()["B.BAS"], b);
@@ -70,8 +64,7 @@ TEST_P(ThreeFiles, StoreRoundTripListingAndDeletion) {
     back.resize(got);
     EXPECT_EQ(back, a);
     ASSERT_EQ(TVX_Up3File(c.handle, local.c_str(), "A.BAS"), 0);
-    std::ifstream in(local, std::ios::binary);
-    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), a);
+    EXPECT_EQ(testing::readFile(local), a);
     std::remove(local.c_str());
 
     char name[2035];
@@ -109,13 +102,7 @@ TEST_P(ThreeFiles, CheckReportsExistenceAndRefusesShortOrLongAnswers) {
     EXPECT_EQ(TVX_Check3File(c.handle, "P.BAS", nullptr, &value), TVX_ERR_BAD_ARGUMENT);
 
     for (size_t dataBytes : {size_t{0}, size_t{3}, size_t{5}}) {
-        c.filter = [&](const Bytes& req, Bytes& reply) {
-            if (testing::commandOf(req) == 130) {
-                reply.resize(10 + dataBytes, 0);
-                testing::fixLength(reply);
-            }
-            return true;
-        };
+        c.filter = testing::cutReply(130, 10 + dataBytes);
         exists = 9;
         value = 77;
         EXPECT_EQ(TVX_Check3File(c.handle, "P.BAS", &exists, &value), TVX_ERR_REPLY_LENGTH) << dataBytes;

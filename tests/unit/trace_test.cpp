@@ -22,6 +22,7 @@
 #include "base/trace.h"
 #include "frame/trace_capture.h"
 #include "support/inprocess_fixture.h"
+#include "support/test_files.h"
 #include "tavrix.h"
 
 namespace tvx {
@@ -29,6 +30,7 @@ namespace {
 
 using testing::Bytes;
 using testing::InProcessController;
+using testing::readFile;
 
 struct Seen {
     std::mutex lock;
@@ -106,17 +108,6 @@ std::vector<uint32_t> pcapngBlocks(const Bytes& file, std::vector<Bytes>* packet
     return at == file.size() ? types : std::vector<uint32_t>{};
 }
 
-Bytes readFile(const std::string& path) {
-    Bytes file;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return file;
-    uint8_t chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) file.insert(file.end(), chunk, chunk + n);
-    std::fclose(f);
-    return file;
-}
-
 TVX_TraceEvent serialFrame(const uint8_t* frame, uint32_t length) {
     TVX_TraceEvent e{};
     e.kind = TVX_TRACE_SENT;
@@ -148,13 +139,8 @@ TEST(TraceCapture, EthernetFramesAsIpv4DatagramsInAWellFormedFile) {
     writeTraceCapture(e);  // the same port: no second interface
     stopTraceCapture();
 
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    Bytes file;
-    uint8_t chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) file.insert(file.end(), chunk, chunk + n);
-    std::fclose(f);
+    const Bytes file = readFile(path);
+    ASSERT_FALSE(file.empty());
     std::remove(path.c_str());
 
     std::vector<Bytes> packets;

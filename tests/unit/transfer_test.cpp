@@ -1,38 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "link/handle.h"
 #include "support/inprocess_fixture.h"
+#include "support/reply_rewrites.h"
+#include "support/test_files.h"
 
 namespace tvx {
 namespace {
 
 using testing::Bytes;
 using testing::InProcessController;
-
-Bytes randomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& x : b) x = static_cast<uint8_t>(rng());
-    return b;
-}
-
-std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "tvx_" + std::to_string(::getpid()) + "_" + name;
-}
-
-void writeFile(const std::string& path, const Bytes& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::randomBytes;
+using testing::readFile;
+using testing::tempPath;
+using testing::writeFile;
 
 // A download block as the engine sends it.
 struct Block {
@@ -310,13 +294,7 @@ TEST(TransferReplies, MalformedControllerAnswersGiveClearCodes) {
     EXPECT_EQ(TVX_UpFileToMem(c.handle, buffer.data(), 10000, "F", &got), TVX_ERR_REPLY_LENGTH);
 
     // A listing reply too short to hold a size.
-    c.filter = [&](const Bytes& req, Bytes& reply) {
-        if (reqCode(req) == 208) {
-            reply.resize(12);
-            testing::fixLength(reply);
-        }
-        return true;
-    };
+    c.filter = testing::cutReply(208, 12);
     char name[2035];
     EXPECT_EQ(TVX_FindFirstFile(c.handle, name, nullptr), TVX_ERR_REPLY_LENGTH);
 

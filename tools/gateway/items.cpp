@@ -6,87 +6,12 @@
 #include <cstdlib>
 
 namespace tvx::gateway {
-namespace {
-
-constexpr uint32_t kMaxColumns = 256;
-constexpr uint64_t kMaxElements = 64;
-constexpr size_t kMaxNameLength = 47;  // the library refuses names of 48 characters
-
-bool isNameChar(char c, bool first) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
-}
-
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\n' || c == '\r'; }
-
-// Digits at `i` (blanks around allowed) as a number up to `max`.
-bool readNumber(std::string_view text, size_t& i, uint64_t max, uint64_t* v) {
-    while (i < text.size() && text[i] == ' ') ++i;
-    const size_t start = i;
-    uint64_t n = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        n = n * 10 + static_cast<uint64_t>(text[i] - '0');
-        if (n > max) return false;
-        ++i;
-    }
-    while (i < text.size() && text[i] == ' ') ++i;
-    *v = n;
-    return i > start;
-}
-
-}  // namespace
-
-bool parseColumns(std::string_view text, std::vector<Column>* columns, std::string* why, size_t* items) {
-    size_t i = 0, itemsSeen = 0;
-    while (true) {
-        while (i < text.size() && isSeparator(text[i])) ++i;
-        if (i == text.size()) break;
-        if (!isNameChar(text[i], true)) {
-            *why = "a name was expected at '" + std::string(text.substr(i, 10)) + "'";
-            return false;
-        }
-        const size_t start = i;
-        while (i < text.size() && isNameChar(text[i], false)) ++i;
-        const std::string name(text.substr(start, i - start));
-        ++itemsSeen;
-        if (name.size() > kMaxNameLength) {
-            *why = "the name " + name.substr(0, 16) + "... is longer than 47 characters";
-            return false;
-        }
-        uint64_t first = 0, count = 1;
-        while (i < text.size() && text[i] == ' ') ++i;
-        const bool indexed = i < text.size() && text[i] == '(';
-        if (indexed) {
-            ++i;
-            bool ok = readNumber(text, i, 0xFFFFFFFFu, &first);
-            if (ok && i < text.size() && text[i] == ',') ok = readNumber(text, ++i, kMaxElements, &count);
-            if (!ok || count == 0 || i >= text.size() || text[i] != ')' || first + count - 1 > 0xFFFFFFFFu) {
-                *why = name + " needs (FIRST) or (FIRST,COUNT), COUNT 1-64";
-                return false;
-            }
-            ++i;
-        }
-        for (uint64_t k = 0; k < count; ++k) {
-            if (columns->size() == kMaxColumns) {
-                *why = "at most 256 values";
-                return false;
-            }
-            const uint32_t index = static_cast<uint32_t>(first + k);
-            columns->push_back({name, index, indexed, indexed ? name + "(" + std::to_string(index) + ")" : name});
-        }
-    }
-    if (columns->empty()) {
-        *why = "names no value";
-        return false;
-    }
-    if (items) *items = itemsSeen;
-    return true;
-}
 
 bool parseTarget(std::string_view text, Target* target) {
     size_t i = 0;
-    if (text.empty() || !isNameChar(text[0], true)) return false;
-    while (i < text.size() && isNameChar(text[i], false)) ++i;
-    if (i > kMaxNameLength) return false;
+    if (text.empty() || !tool::isItemNameChar(text[0], true)) return false;
+    while (i < text.size() && tool::isItemNameChar(text[i], false)) ++i;
+    if (i > tool::kMaxItemNameLength) return false;
     target->name = std::string(text.substr(0, i));
     target->key.clear();
     for (char c : target->name) target->key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;

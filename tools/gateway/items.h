@@ -1,5 +1,6 @@
 // The item texts of the configuration and of request topics: cycle-upload
-// columns (as tvx watch names them) and the single values a write may name.
+// columns (read as tvx watch reads them) and the single values a write may
+// name.
 #pragma once
 
 #include <cstdint>
@@ -7,23 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/item_columns.h"
+
 namespace tvx::gateway {
 
-// One value of a cycle upload or a poll: NAME with an element index, and
-// the label it is published under ("VR(3)", or "TICKS" for an item given
-// without parentheses).
-struct Column {
-    std::string name;
-    uint32_t index = 0;
-    bool indexed = false;
-    std::string label;
-};
-
-// Reads "NAME NAME(FIRST) NAME(FIRST,COUNT) ..." (blanks, tabs or commas
-// between items; COUNT 1-64; at most 256 values). False with the reason.
-// `items` (optional) receives the number of items: NAME(0,4) is one item
-// of four values.
-bool parseColumns(std::string_view text, std::vector<Column>* columns, std::string* why, size_t* items = nullptr);
+// The values of a cycle upload or a poll, labelled as they are published.
+using tool::Column;
+using tool::parseColumns;
 
 // One writable value: NAME or NAME(INDEX). `key` is the upper-case
 // canonical form ("VR(5)") used to compare topics with the allowlist,

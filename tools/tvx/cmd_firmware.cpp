@@ -12,7 +12,7 @@
 #include "progress_text.h"
 #include "session.h"
 #include "tavrix.h"
-#include "transfer/firmware_image.h"
+#include "tools/tool_interface.h"
 
 namespace tvx::tool {
 namespace {

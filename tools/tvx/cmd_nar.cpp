@@ -15,8 +15,7 @@
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
-
-#include "packaging/archive_reader.h"
+#include "tools/tool_interface.h"
 
 namespace tvx::tool {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "args.h"
+#include "common/item_columns.h"
 #include "command.h"
 #include "json_text.h"
 #include "options.h"
@@ -23,8 +24,6 @@ namespace {
 
 constexpr uint64_t kMaxCycleMs = 60000;
 constexpr uint64_t kMaxBufferNumber = 255;
-constexpr uint32_t kMaxColumns = 256;  // values shown
-constexpr uint32_t kMaxElements = 64;  // per item
 constexpr double kStaleCycles = 3;     // missed cycles before the values count as stale
 constexpr double kMinStaleMs = 300;
 constexpr uint32_t kDisableMs = 500;       // budget of the closing request
@@ -70,65 +69,6 @@ const Command& self() { return *findCommand("watch"); }
 std::atomic<int> g_stop{0};
 void onInterrupt(int) { g_stop = 1; }
 
-struct Column {
-    std::string name;
-    uint32_t index;
-    std::string label;
-};
-
-// The display's reading of the item text: NAME, NAME(FIRST) or
-// NAME(FIRST,COUNT); the library and the controller read it themselves.
-bool parseColumns(const std::string& text, std::vector<Column>* columns, std::string* why) {
-    size_t i = 0;
-    auto isName = [](char c, bool first) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
-    };
-    auto number = [&](uint64_t max, uint64_t* v) {
-        while (i < text.size() && text[i] == ' ') ++i;
-        size_t start = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-        const bool ok = parseUnsigned(std::string_view(text).substr(start, i - start), max, v);
-        while (i < text.size() && text[i] == ' ') ++i;
-        return ok;
-    };
-    while (true) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ',' || text[i] == '\n')) ++i;
-        if (i == text.size()) break;
-        if (!isName(text[i], true)) {
-            *why = "ITEMS: a name was expected at '" + text.substr(i, 10) + "'";
-            return false;
-        }
-        size_t start = i;
-        while (i < text.size() && isName(text[i], false)) ++i;
-        std::string name = text.substr(start, i - start);
-        uint64_t first = 0, count = 1;
-        while (i < text.size() && text[i] == ' ') ++i;
-        const bool indexed = i < text.size() && text[i] == '(';
-        if (indexed) {
-            ++i;
-            if (!number(0xFFFFFFFFu, &first) || (i < text.size() && text[i] == ',' && (++i, !number(kMaxElements, &count))) ||
-                count == 0 || i >= text.size() || text[i] != ')') {
-                *why = "ITEMS: " + name + " needs (FIRST) or (FIRST,COUNT), COUNT 1-64";
-                return false;
-            }
-            ++i;
-        }
-        for (uint64_t k = 0; k < count; ++k) {
-            if (columns->size() == kMaxColumns) {
-                *why = "ITEMS: at most 256 values";
-                return false;
-            }
-            const uint32_t index = static_cast<uint32_t>(first + k);
-            columns->push_back({name, index, indexed ? name + "(" + std::to_string(index) + ")" : name});
-        }
-    }
-    if (columns->empty()) {
-        *why = "ITEMS names no value";
-        return false;
-    }
-    return true;
-}
-
 std::string valueText(double v, int32_t r) {
     if (r != TVX_OK) return "-";
     char t[32];
@@ -144,7 +84,7 @@ int runWatch(const Invocation& inv) {
     const std::string items(a[1]);
     std::vector<Column> columns;
     std::string why;
-    if (!parseColumns(items, &columns, &why)) return usageError(self(), why);
+    if (!parseColumns(items, &columns, &why)) return usageError(self(), "ITEMS: " + why);
 
     FILE* csv = nullptr;
     if (!csvPath.empty() && !(csv = std::fopen(csvPath.c_str(), "w"))) {

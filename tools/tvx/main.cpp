@@ -9,10 +9,10 @@
 #include "args.h"
 #include "command.h"
 #include "command_text.h"
-#include "frame/library_frame.h"
 #include "options.h"
 #include "session.h"
 #include "tavrix.h"
+#include "tools/tool_interface.h"
 #include "trace_print.h"
 
 namespace {

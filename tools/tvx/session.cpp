@@ -1,10 +1,9 @@
-#include "base/ascii.h"
 #include "session.h"
 
 #include <cstdio>
 
 #include "args.h"
-#include "platform/serial_port.h"
+#include "tools/tool_interface.h"
 
 namespace tvx::tool {
 

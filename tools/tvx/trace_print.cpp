@@ -3,8 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "base/bytes.h"
-#include "channel/request_names.h"
+#include "tools/tool_interface.h"
 
 namespace tvx::tool {
 namespace {
