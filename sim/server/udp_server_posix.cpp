@@ -121,14 +121,15 @@ void UdpServer::run(Responder& responder, const std::atomic<int>& stop) {
     sockaddr_in from[kBatch];
     std::vector<Datagram> due;
     // A full batch means more datagrams are likely queued (a window of
-    // blocks): the next round reads again at once, without a poll first.
+    // blocks): the next round reads both sockets again at once, without a
+    // poll first (the broadcast socket too, so a flood cannot starve it).
     bool batchFilled = false;
     while (!stop.load(std::memory_order_relaxed)) {
         const uint32_t now = platform::systemTickMs();
         responder.takeDue(now, due);
         sendAll(unicast_, due, responder);
         responder.recycle(due);
-        bool readable[2] = {true, false};
+        bool readable[2] = {true, true};
         const int count = broadcast_ >= 0 ? 2 : 1;
         if (!batchFilled) {
             pollfd fds[2] = {{unicast_, POLLIN, 0}, {broadcast_, POLLIN, 0}};
