@@ -27,6 +27,7 @@ uint32_t SeededRandom::below(uint32_t bound) {
 
 ReplyFate FaultInjector::replyFate() {
     ReplyFate f;
+    if (faultless_) return f;
     f.drop = random_.chance(plan_.dropReplies);
     f.duplicate = random_.chance(plan_.duplicateReplies);
     f.hold = random_.chance(plan_.reorderReplies);

@@ -52,11 +52,11 @@ struct ReplyFate {
 
 class FaultInjector {
 public:
-    explicit FaultInjector(const FaultPlan& plan) : plan_(plan), random_(plan.seed) {}
+    explicit FaultInjector(const FaultPlan& plan) : plan_(plan), random_(plan.seed), faultless_(faultless(plan)) {}
 
     const FaultPlan& plan() const { return plan_; }
-    bool dropRequest() { return random_.chance(plan_.dropRequests); }
-    bool dropProbe() { return random_.chance(plan_.dropProbes); }
+    bool dropRequest() { return !faultless_ && random_.chance(plan_.dropRequests); }
+    bool dropProbe() { return !faultless_ && random_.chance(plan_.dropProbes); }
     // Decides the fate of one reply; draws the same number of values
     // whatever the plan says, so that changing one share leaves the others'
     // choices in place.
@@ -66,8 +66,17 @@ public:
     size_t makeNoise(const uint8_t* reply, size_t n, uint8_t* out, size_t capacity);
 
 private:
+    // True when no share and no delay is set: nothing can happen to any
+    // datagram, so no value is drawn (the draws cost as much as the rest of
+    // a reply's handling and could change nothing).
+    static bool faultless(const FaultPlan& p) {
+        return p.dropRequests <= 0 && p.dropReplies <= 0 && p.duplicateReplies <= 0 && p.reorderReplies <= 0 &&
+               p.corruptReplies <= 0 && p.noise <= 0 && p.dropProbes <= 0 && p.delayMs == 0 && p.jitterMs == 0;
+    }
+
     FaultPlan plan_;
     SeededRandom random_;
+    bool faultless_;
 };
 
 }  // namespace tvx::sim

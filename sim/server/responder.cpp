@@ -131,9 +131,24 @@ void Responder::answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs) 
 }
 
 void Responder::queue(Peer to, const uint8_t* bytes, size_t n, uint32_t dueMs, const char* note) {
-    Pending p{dueMs, Datagram{to, std::vector<uint8_t>(bytes, bytes + n)}};
+    Pending p{dueMs, Datagram{to, {}}};
+    if (!spareBytes_.empty()) {
+        p.datagram.bytes = std::move(spareBytes_.back());
+        spareBytes_.pop_back();
+    }
+    p.datagram.bytes.assign(bytes, bytes + n);
     trace(note, to, bytes, n);
     pending_.push_back(std::move(p));
+}
+
+void Responder::recycle(std::vector<Datagram>& sent) {
+    // A window's replies at most: more would only hold memory a burst once needed.
+    constexpr size_t kMostSpare = 256;
+    for (Datagram& d : sent) {
+        if (spareBytes_.size() >= kMostSpare) break;
+        spareBytes_.push_back(std::move(d.bytes));
+    }
+    sent.clear();
 }
 
 void Responder::releaseHeld(uint32_t dueMs) {

@@ -64,6 +64,10 @@ public:
     // Moves the datagrams due at `nowMs` to `out`, in the order they were
     // queued.
     void takeDue(uint32_t nowMs, std::vector<Datagram>& out);
+    // Takes back the datagrams takeDue gave out once they are sent, and
+    // empties `sent`: their memory holds the next replies, so a reply costs
+    // no allocation.
+    void recycle(std::vector<Datagram>& sent);
     // Milliseconds until the next datagram is due; `idleMs` when none is.
     uint32_t msUntilDue(uint32_t nowMs, uint32_t idleMs) const;
     // Counts what went out through the socket.
@@ -88,6 +92,7 @@ private:
     std::string probeAnswer_;
     TraceSink trace_;
     std::vector<Pending> pending_;
+    std::vector<std::vector<uint8_t>> spareBytes_;  // from recycle(), for queue()
     bool holding_ = false;
     uint32_t heldSinceMs_ = 0;
     Datagram held_;

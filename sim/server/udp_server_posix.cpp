@@ -120,18 +120,29 @@ void UdpServer::run(Responder& responder, const std::atomic<int>& stop) {
     iovec parts[kBatch];
     sockaddr_in from[kBatch];
     std::vector<Datagram> due;
+    // A full batch means more datagrams are likely queued (a window of
+    // blocks): the next round reads both sockets again at once, without a
+    // poll first (the broadcast socket too, so a flood cannot starve it).
+    bool batchFilled = false;
     while (!stop.load(std::memory_order_relaxed)) {
         const uint32_t now = platform::systemTickMs();
-        due.clear();
         responder.takeDue(now, due);
         sendAll(unicast_, due, responder);
-        pollfd fds[2] = {{unicast_, POLLIN, 0}, {broadcast_, POLLIN, 0}};
+        responder.recycle(due);
+        bool readable[2] = {true, true};
         const int count = broadcast_ >= 0 ? 2 : 1;
-        const int r = ::poll(fds, count, static_cast<int>(responder.msUntilDue(platform::systemTickMs(), kMaxWaitMs)));
-        if (r <= 0) continue;  // timeout, or a signal (EINTR): check `stop`
+        if (!batchFilled) {
+            pollfd fds[2] = {{unicast_, POLLIN, 0}, {broadcast_, POLLIN, 0}};
+            const int r =
+                ::poll(fds, count, static_cast<int>(responder.msUntilDue(platform::systemTickMs(), kMaxWaitMs)));
+            if (r <= 0) continue;  // timeout, or a signal (EINTR): check `stop`
+            for (int i = 0; i < count; ++i) readable[i] = (fds[i].revents & POLLIN) != 0;
+        }
+        batchFilled = false;
+        const int sockets[2] = {unicast_, broadcast_};
         for (int i = 0; i < count; ++i) {
-            if (!(fds[i].revents & POLLIN)) continue;
-            // One batch of what is queued per wake-up, so that due replies
+            if (!readable[i]) continue;
+            // One batch of what is queued per round, so that due replies
             // are not starved.
             for (unsigned k = 0; k < kBatch; ++k) {
                 parts[k] = {buffer.get() + k * kLargestDatagram, kLargestDatagram};
@@ -142,12 +153,13 @@ void UdpServer::run(Responder& responder, const std::atomic<int>& stop) {
                 messages[k].msg_hdr.msg_iovlen = 1;
             }
             // EAGAIN, or an error reported for an earlier send, ends the batch.
-            const int n = ::recvmmsg(fds[i].fd, messages, kBatch, MSG_DONTWAIT, nullptr);
+            const int n = ::recvmmsg(sockets[i], messages, kBatch, MSG_DONTWAIT, nullptr);
             for (int k = 0; k < n; ++k) {
                 const Peer peer{ntohl(from[k].sin_addr.s_addr), ntohs(from[k].sin_port)};
                 responder.receive(static_cast<const uint8_t*>(parts[k].iov_base), messages[k].msg_len, peer,
                                   platform::systemTickMs());
             }
+            if (i == 0 && n == static_cast<int>(kBatch)) batchFilled = true;
         }
     }
 }

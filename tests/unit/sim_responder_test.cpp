@@ -66,6 +66,19 @@ TEST(SimResponder, AnswersProbesAndFramesToTheSender) {
     EXPECT_EQ(rig.traceLines[0].substr(0, 2), "rx");
 }
 
+TEST(SimResponder, ARecycledReplyBufferCarriesOnlyTheNewReply) {
+    Rig rig;
+    rig.send(request(1, 1));  // a 20-byte reply
+    auto first = rig.due(0);
+    ASSERT_EQ(first.size(), 1u);
+    rig.responder.recycle(first);
+    EXPECT_TRUE(first.empty());
+    rig.send(std::vector<uint8_t>{'G', 'e', 't', ' ', 'I', 'P', 'A', 'd', 'd', 'r'});  // a 10-byte answer
+    auto out = rig.due(0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(std::string(out[0].bytes.begin(), out[0].bytes.end()), "127.0.0.21");
+}
+
 TEST(SimResponder, NeverSendsBeyondLoopback) {
     Rig rig;
     rig.send(request(1, 1), 0, Peer{0x0A000001, 502});  // 10.0.0.1
