@@ -4,7 +4,6 @@
 
 #include "api/requests.h"
 #include "transfer/block_transfer.h"
-#include "transfer/transfer_packets.h"
 
 namespace tvx {
 namespace {
@@ -12,7 +11,7 @@ namespace {
 inline constexpr uint32_t kLastSectionIndex = 0xFFFFFFFF;
 
 // Start packet of one section: request arguments.
-namespace sectionStart {
+namespace section_start_request {
 inline constexpr size_t block = 0;             // u16, 0
 inline constexpr size_t reserved = 2;          // u16, 0
 inline constexpr size_t transferAttribute = 4;  // u32, 0
@@ -20,26 +19,26 @@ inline constexpr size_t index = 8;             // u32, 0xFFFFFFFF for the last s
 inline constexpr size_t attribute = 12;        // u32, the descriptor's
 inline constexpr size_t length = 16;           // u32 section bytes
 inline constexpr size_t name = 20;             // text with its 0 byte
-}  // namespace sectionStart
+}  // namespace section_start_request
 
 int32_t sendSection(ControllerHandle& h, const FirmwareImage& image, const FirmwareSection& s, uint32_t index,
                     uint64_t before) {
-    PacketArea p(image.code, static_cast<uint32_t>(sectionStart::name + s.nameLength + 1));
-    putU16(p.args() + sectionStart::block, 0);
-    putU16(p.args() + sectionStart::reserved, 0);
-    putU32(p.args() + sectionStart::transferAttribute, 0);
-    putU32(p.args() + sectionStart::index, index);
-    putU32(p.args() + sectionStart::attribute, s.attribute);
-    putU32(p.args() + sectionStart::length, s.length);
-    std::memcpy(p.args() + sectionStart::name, s.name, s.nameLength);
+    PacketArea p(image.code, static_cast<uint32_t>(section_start_request::name + s.nameLength + 1));
+    putU16(p.args() + section_start_request::block, 0);
+    putU16(p.args() + section_start_request::reserved, 0);
+    putU32(p.args() + section_start_request::transferAttribute, 0);
+    putU32(p.args() + section_start_request::index, index);
+    putU32(p.args() + section_start_request::attribute, s.attribute);
+    putU32(p.args() + section_start_request::length, s.length);
+    std::memcpy(p.args() + section_start_request::name, s.name, s.nameLength);
     int32_t r = lockedTransact(h, p);
     if (r != rc::ok) return r;
     // Sections keep the controller's window on serial links too.
     BlockPlan plan;
     r = planDownload(h, p, false, plan);
     if (r != rc::ok) return r;
-    return sendDownloadBlocks(h, image.code, plan, image.payload + s.offset, s.length,
-                              ProgressSpan{before, image.sectionTotal});
+    return sendBlocks(h, transferStream(image.code), plan, image.payload + s.offset, s.length,
+                      ProgressSpan{before, image.sectionTotal});
 }
 
 int32_t downloadSections(ControllerHandle& h, const FirmwareImage& image) {
