@@ -39,11 +39,11 @@ int32_t getAll(TVX_HANDLE api, uint32_t lcdNumber, const TVX_LcdScreen* screen, 
 int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t key, int32_t state,
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea a(command, lcdInputField::keyBytes);
-        a.args()[lcdInputField::screen] = low8(lcdNumber);
-        a.args()[lcdInputField::keyMarker] = 1;
-        putU16(a.args() + lcdInputField::key, key);
-        a.args()[lcdInputField::keyState] = static_cast<uint8_t>(state);
+        PacketArea a(command, lcd_input_request::keyBytes);
+        a.args()[lcd_input_request::screen] = low8(lcdNumber);
+        a.args()[lcd_input_request::keyMarker] = 1;
+        putU16(a.args() + lcd_input_request::key, key);
+        a.args()[lcd_input_request::keyState] = static_cast<uint8_t>(state);
         return lockedTransact(h, a);
     }, where);
 }
@@ -51,12 +51,12 @@ int32_t sendKey(TVX_HANDLE api, uint16_t command, uint32_t lcdNumber, uint16_t k
 int32_t sendMouse(TVX_HANDLE api, uint32_t lcdNumber, int32_t action, uint16_t x, uint16_t y, const uint16_t* extra,
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea a(req::lcdMouse, extra ? lcdInputField::mouse2Bytes : lcdInputField::mouseBytes);
-        a.args()[lcdInputField::screen] = low8(lcdNumber);
-        a.args()[lcdInputField::action] = static_cast<uint8_t>(action);
-        putU16(a.args() + lcdInputField::x, x);
-        putU16(a.args() + lcdInputField::y, y);
-        if (extra) putU16(a.args() + lcdInputField::extra, *extra);
+        PacketArea a(req::lcdMouse, extra ? lcd_input_request::mouse2Bytes : lcd_input_request::mouseBytes);
+        a.args()[lcd_input_request::screen] = low8(lcdNumber);
+        a.args()[lcd_input_request::action] = static_cast<uint8_t>(action);
+        putU16(a.args() + lcd_input_request::x, x);
+        putU16(a.args() + lcd_input_request::y, y);
+        if (extra) putU16(a.args() + lcd_input_request::extra, *extra);
         return lockedTransact(h, a);
     }, where);
 }
@@ -77,19 +77,19 @@ TVX_API int32_t TVX_STDCALL TVX_ELcdOpen(TVX_HANDLE api, uint32_t lcdNumber, TVX
     return withHandle(api, [&](ControllerHandle& h) {
         uint16_t features[kLcdFeatureCount];
         lcdFeatures(h, features);
-        PacketArea a(req::lcdOpen, lcdOpenField::argumentBytes);
-        a.args()[lcdOpenField::screen] = low8(lcdNumber);
-        putU16(a.args() + lcdOpenField::featureA, features[0]);
-        putU16(a.args() + lcdOpenField::featureB, features[1]);
-        putU16(a.args() + lcdOpenField::featureC, features[2]);
-        putU16(a.args() + lcdOpenField::one1, 1);
-        putU16(a.args() + lcdOpenField::one2, 1);
+        PacketArea a(req::lcdOpen, lcd_open_request::bytes);
+        a.args()[lcd_open_request::screen] = low8(lcdNumber);
+        putU16(a.args() + lcd_open_request::featureA, features[0]);
+        putU16(a.args() + lcd_open_request::featureB, features[1]);
+        putU16(a.args() + lcd_open_request::featureC, features[2]);
+        putU16(a.args() + lcd_open_request::one1, 1);
+        putU16(a.args() + lcd_open_request::one2, 1);
         const int32_t r = lockedTransact(h, a);
         if (r != rc::ok) return r;
-        info->screenKind = a.data()[lcdOpenField::screenKind];
-        info->bitsPerPixel = a.data()[lcdOpenField::bitsPerPixel];
-        info->width = getU16(a.data() + lcdOpenField::width);
-        info->height = getU16(a.data() + lcdOpenField::height);
+        info->screenKind = a.data()[lcd_open_reply::screenKind];
+        info->bitsPerPixel = a.data()[lcd_open_reply::bitsPerPixel];
+        info->width = getU16(a.data() + lcd_open_reply::width);
+        info->height = getU16(a.data() + lcd_open_reply::height);
         return rc::ok;
     });
 }
@@ -121,13 +121,13 @@ TVX_API int32_t TVX_STDCALL TVX_ELcdDataGet2(TVX_HANDLE api, uint32_t lcdNumber,
 
 TVX_API int32_t TVX_STDCALL TVX_ELcdDataGetEnd(TVX_HANDLE api, uint32_t lcdNumber) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea a(req::lcdData, lcdDataField::argumentBytes);
-        a.args()[lcdDataField::screen] = low8(lcdNumber);
-        a.args()[lcdDataField::region] = TVX_LCD_END_REGION;
-        putU32(a.args() + lcdDataField::position, lcdDataField::endPosition);
+        PacketArea a(req::lcdData, lcd_data_request::bytes);
+        a.args()[lcd_data_request::screen] = low8(lcdNumber);
+        a.args()[lcd_data_request::region] = TVX_LCD_END_REGION;
+        putU32(a.args() + lcd_data_request::position, lcd_data_request::endPosition);
         const int32_t r = lockedTransact(h, a);
         if (r != rc::ok) return r;
-        return getU16(a.data() + chunkField::length) != 0 ? rc::replyLength : rc::ok;
+        return getU16(a.data() + image_chunk_reply::length) != 0 ? rc::replyLength : rc::ok;
     });
 }
 
@@ -184,11 +184,11 @@ TVX_API int32_t TVX_STDCALL TVX_ELcdVKeySet(TVX_HANDLE api, uint32_t lcdNumber, 
 TVX_API int32_t TVX_STDCALL TVX_ELcdCoderSet(TVX_HANDLE api, uint16_t coderA, uint16_t coderB, int32_t coderC,
                                              int32_t coderD) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea a(req::lcdCoder, lcdInputField::coderBytes);
-        putU16(a.args() + lcdInputField::coderA, coderA);
-        putU16(a.args() + lcdInputField::coderB, coderB);
-        putI32(a.args() + lcdInputField::coderC, coderC);
-        putI32(a.args() + lcdInputField::coderD, coderD);
+        PacketArea a(req::lcdCoder, lcd_input_request::coderBytes);
+        putU16(a.args() + lcd_input_request::coderA, coderA);
+        putU16(a.args() + lcd_input_request::coderB, coderB);
+        putI32(a.args() + lcd_input_request::coderC, coderC);
+        putI32(a.args() + lcd_input_request::coderD, coderD);
         return lockedTransact(h, a);
     });
 }

@@ -17,8 +17,8 @@ namespace {
 // The encoded bytes a chunk reply claims, refused when over the limit or
 // beyond what the reply carries.
 int32_t chunkLength(const PacketArea& a, uint32_t* length) {
-    const uint32_t n = getU16(a.data() + chunkField::length);
-    const uint32_t carried = a.dataLength() > chunkField::encoded ? a.dataLength() - chunkField::encoded : 0;
+    const uint32_t n = getU16(a.data() + image_chunk_reply::length);
+    const uint32_t carried = a.dataLength() > image_chunk_reply::encoded ? a.dataLength() - image_chunk_reply::encoded : 0;
     if (n > kMaxEncodedBytes || n > carried) return rc::replyLength;
     *length = n;
     return rc::ok;
@@ -26,7 +26,7 @@ int32_t chunkLength(const PacketArea& a, uint32_t* length) {
 
 int32_t paintFetchedChunk(const PacketArea& a, uint32_t regionSlot, uint32_t position, const ChunkSink& sink) {
     const TVX_LcdScreen& s = *sink.screen;
-    if (getU16(a.data() + chunkField::kind) != chunkField::encodedPixels) return rc::chunkKind;
+    if (getU16(a.data() + image_chunk_reply::kind) != image_chunk_reply::encodedPixels) return rc::chunkKind;
     if (s.info.bitsPerPixel != 16) return rc::pixelDepth;
     if (regionSlot >= TVX_LCD_MAX_REGIONS || s.regions.count > TVX_LCD_MAX_REGIONS || s.info.width <= 0 ||
         s.info.height <= 0)
@@ -39,29 +39,29 @@ int32_t paintFetchedChunk(const PacketArea& a, uint32_t regionSlot, uint32_t pos
     const uint32_t left = region.x;
     const PaintTarget target{sink.pixels, static_cast<uint32_t>(s.info.width), static_cast<uint32_t>(s.info.height),
                              left, left + region.width, sink.convert555};
-    return paintRegionChunk(target, region.y, position, a.data() + chunkField::encoded, length);
+    return paintRegionChunk(target, region.y, position, a.data() + image_chunk_reply::encoded, length);
 }
 
 }  // namespace
 
 int32_t checkLcdRegions(ControllerHandle& h, uint8_t screen, TVX_LcdRegionList* regions, TVX_LcdCheckInfo* info) {
     if (!regions && !info) return refuse(rc::badArgument, "regions and info are both NULL");
-    PacketArea a(req::lcdCheck, lcdCheckField::argumentBytes);
+    PacketArea a(req::lcdCheck, lcd_check_request::bytes);
     a.args()[0] = screen;
     const int32_t r = lockedTransact(h, a);
     if (r != rc::ok) return r;
     const uint8_t* d = a.data();
     if (regions) {
-        const uint8_t count = d[lcdCheckField::regionCount];
+        const uint8_t count = d[lcd_check_reply::regionCount];
         regions->count = count;
         if (count > TVX_LCD_MAX_REGIONS) return rc::replyLength;
         for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t* p = d + lcdCheckField::firstRegion + i * lcdCheckField::regionBytes;
+            const uint8_t* p = d + lcd_check_reply::firstRegion + i * lcd_check_reply::regionBytes;
             regions->regions[i] = {getU16(p), getU16(p + 2), getU16(p + 4), getU16(p + 6)};
         }
     }
     if (info) {
-        const uint8_t flags = d[lcdCheckField::flags];
+        const uint8_t flags = d[lcd_check_reply::flags];
         const int32_t values[9] = {d[0], d[2], d[3], getU16(d + 4), d[6], d[7], d[8], flags & 1, (flags >> 1) & 1};
         std::memcpy(info->entries, values, sizeof values);
     }
@@ -71,19 +71,19 @@ int32_t checkLcdRegions(ControllerHandle& h, uint8_t screen, TVX_LcdRegionList* 
 int32_t fetchLcdChunk(ControllerHandle& h, uint8_t screen, uint8_t regionIndex, uint32_t regionSlot,
                       uint32_t position, const ChunkSink& sink) {
     if (!sink.raw && !sink.pixels) return refuse(rc::badArgument, "neither a raw nor a pixel buffer was given");
-    PacketArea a(req::lcdData, lcdDataField::argumentBytes);
-    a.args()[lcdDataField::screen] = screen;
-    a.args()[lcdDataField::region] = regionIndex;
-    putU32(a.args() + lcdDataField::position, position);
+    PacketArea a(req::lcdData, lcd_data_request::bytes);
+    a.args()[lcd_data_request::screen] = screen;
+    a.args()[lcd_data_request::region] = regionIndex;
+    putU32(a.args() + lcd_data_request::position, position);
     const int32_t r = lockedTransact(h, a);
     if (r != rc::ok) return r;
-    if (sink.next) *sink.next = getU32(a.data() + chunkField::next);
+    if (sink.next) *sink.next = getU32(a.data() + image_chunk_reply::next);
     if (sink.raw) {
-        sink.raw->kind = getU16(a.data() + chunkField::kind);
-        sink.raw->length = getU16(a.data() + chunkField::length);
+        sink.raw->kind = getU16(a.data() + image_chunk_reply::kind);
+        sink.raw->length = getU16(a.data() + image_chunk_reply::length);
         uint32_t length = 0;
         if (const int32_t c = chunkLength(a, &length); c != rc::ok) return c;
-        std::memcpy(sink.raw->data, a.data() + chunkField::encoded, length);
+        std::memcpy(sink.raw->data, a.data() + image_chunk_reply::encoded, length);
     }
     if (!sink.pixels) return rc::ok;
     if (!sink.screen) return refuse(rc::badArgument, "sink.screen is NULL");

@@ -11,19 +11,15 @@
 namespace tvx {
 namespace {
 
-// Fields of a pushed block packet (and of a force-once reply).
-namespace block_packet {
-inline constexpr uint32_t bufferNumber = packet::dataOffset;  // u8
-inline constexpr uint32_t block = packet::dataOffset + 1;
-}  // namespace block_packet
-
 void releaseCycleUploads(void* state) { delete static_cast<CycleUploads*>(state); }
 
 void receiveCycleBlock(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
     CycleUploads* uploads = existingCycleUploads(h);
-    if (!uploads || length < block_packet::block) return;
-    acceptCycleBlock(*uploads, pkt[block_packet::bufferNumber], pkt + block_packet::block,
-                     length - block_packet::block);
+    const uint8_t* data = pkt + packet::dataOffset;
+    const uint32_t header = packet::dataOffset + cycle_block_header::block;
+    if (!uploads || length < header) return;
+    acceptCycleBlock(*uploads, data[cycle_block_header::bufferNumber], data + cycle_block_header::block,
+                     length - header);
 }
 
 }  // namespace

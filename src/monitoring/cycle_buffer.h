@@ -24,6 +24,13 @@ inline constexpr int kCycleBuffers = 4;
 inline constexpr int kCycleItems = 32;
 inline constexpr uint32_t kCycleDataBytes = 2048;
 
+// A pushed block packet and a force-once reply, as offsets in the reply
+// data: the buffer number, then the block.
+namespace cycle_block_header {
+inline constexpr uint32_t bufferNumber = 0;  // u8
+inline constexpr uint32_t block = 1;
+}  // namespace cycle_block_header
+
 // Number type flags of an item.
 namespace item_type {
 inline constexpr uint8_t floating = 0x80;  // IEEE double at 64 bits, single otherwise

@@ -77,20 +77,20 @@ int32_t truncateToInt(double v) {
 }
 
 int32_t applyLayout(CycleUploadBuffer& b, const uint8_t* data, uint32_t n) {
-    if (getU16(data + cycle_reply::itemCount) != b.itemCount) return kLayoutMismatch;
-    const uint32_t blockLength = getU16(data + cycle_reply::blockLength);
+    if (getU16(data + cycle_enable_reply::itemCount) != b.itemCount) return kLayoutMismatch;
+    const uint32_t blockLength = getU16(data + cycle_enable_reply::blockLength);
     if (blockLength > kCycleDataBytes) return rc::overLimit;
-    if (n < cycle_reply::records + cycle_reply::recordBytes * b.itemCount) return rc::replyLength;
+    if (n < cycle_enable_reply::records + cycle_enable_reply::recordBytes * b.itemCount) return rc::replyLength;
     uint32_t total = 0;
     for (uint32_t i = 0; i < b.itemCount; ++i) {
-        const uint8_t* r = data + cycle_reply::records + cycle_reply::recordBytes * i;
+        const uint8_t* r = data + cycle_enable_reply::records + cycle_enable_reply::recordBytes * i;
         CycleItem& item = b.items[i];
-        item.type = r[cycle_reply::typeFlags];
-        item.bits = r[cycle_reply::bitWidth];
-        item.elementCount = getU16(r + cycle_reply::elementCount);
+        item.type = r[cycle_enable_reply::typeFlags];
+        item.bits = r[cycle_enable_reply::bitWidth];
+        item.elementCount = getU16(r + cycle_enable_reply::elementCount);
         // The controller's index wins, unless it is the low half of a wider
         // index the text asked for: then the text's index stays.
-        const uint16_t first = getU16(r + cycle_reply::firstIndex);
+        const uint16_t first = getU16(r + cycle_enable_reply::firstIndex);
         const uint32_t fromText = static_cast<uint32_t>(item.start);
         if (!((fromText >> 16) != 0 && (fromText & 0xFFFFu) == first)) item.start = first;
         item.bytes = (item.elementCount * item.bits + 7u) / 8u;

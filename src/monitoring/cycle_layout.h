@@ -10,7 +10,7 @@
 namespace tvx {
 
 // Fields of the enable reply's data.
-namespace cycle_reply {
+namespace cycle_enable_reply {
 inline constexpr uint32_t itemCount = 0;    // u16
 inline constexpr uint32_t blockLength = 2;  // u16
 inline constexpr uint32_t records = 4;      // one record per item
@@ -20,7 +20,7 @@ inline constexpr uint32_t firstIndex = 0;    // u16
 inline constexpr uint32_t elementCount = 2;  // u16
 inline constexpr uint32_t typeFlags = 4;     // u8
 inline constexpr uint32_t bitWidth = 5;      // u8
-}  // namespace cycle_reply
+}  // namespace cycle_enable_reply
 
 // Completes the layout of `b`, whose items already carry their names and
 // the start indexes read from the item text, from the enable reply's data

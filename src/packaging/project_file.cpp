@@ -20,7 +20,7 @@ int32_t readProjectFile(const char* path, ProjectFile* out) {
     // The count is read only once the header is known to be there.
     if (file.size() < kProjectHeaderBytes) return rc::fileLength;
     if (!hasProjectMagic(file.data())) return rc::fileError;
-    if (file.size() != projectRecordBytes(getU16(file.data() + projectField::count))) return rc::fileLength;
+    if (file.size() != projectRecordBytes(getU16(file.data() + project_record::count))) return rc::fileLength;
     out->record = std::move(file);
     std::memcpy(out->directory, path, directory);
     out->directory[directory] = 0;

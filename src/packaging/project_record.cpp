@@ -19,10 +19,10 @@ struct ExtensionType {
 };
 
 constexpr ExtensionType kExtensionTypes[] = {
-    {"bas", fileType::basic}, {"plc", fileType::plc},  {"hmi", fileType::hmi},  {"n3p", fileType::n3p},
-    {"nc", fileType::cnc},    {"cnc", fileType::cnc},  {"g", fileType::cnc},    {"nml", fileType::nml},
-    {"bmp", fileType::bmp},   {"jpg", fileType::jpeg}, {"jpe", fileType::jpeg}, {"jpeg", fileType::jpeg},
-    {"gif", fileType::gif},   {"nft", fileType::font}, {"ttf", fileType::trueTypeFont},
+    {"bas", file_type::basic}, {"plc", file_type::plc},  {"hmi", file_type::hmi},  {"n3p", file_type::n3p},
+    {"nc", file_type::cnc},    {"cnc", file_type::cnc},  {"g", file_type::cnc},    {"nml", file_type::nml},
+    {"bmp", file_type::bmp},   {"jpg", file_type::jpeg}, {"jpe", file_type::jpeg}, {"jpeg", file_type::jpeg},
+    {"gif", file_type::gif},   {"nft", file_type::font}, {"ttf", file_type::trueTypeFont},
 };
 
 }  // namespace
@@ -32,7 +32,7 @@ bool hasProjectMagic(const uint8_t* record) { return std::memcmp(record, kProjec
 void writeProjectHeader(uint8_t* record, uint16_t count) {
     std::memcpy(record, kProjectMagic, sizeof kProjectMagic);
     std::memcpy(record + 4, "1.0", 4);
-    putU16(record + projectField::count, count);
+    putU16(record + project_record::count, count);
     const platform::UtcTime now = platform::currentUtcTime();
     record[14] = 0;
     record[15] = now.hour;
@@ -42,29 +42,29 @@ void writeProjectHeader(uint8_t* record, uint16_t count) {
     record[19] = now.day;
     putU16(record + 20, now.year);
     putU16(record + 22, 0);
-    putU32(record + projectField::archiveWord, 0);
+    putU32(record + project_record::archiveWord, 0);
 }
 
 void writeProjectEntry(uint8_t* entry, const char* name, uint8_t type, uint8_t autoRun) {
     std::memset(entry, 0, kEntryNameField);
     std::memcpy(entry, name, strnlen(name, kEntryNameField - 1));
-    entry[projectField::entryType] = type;
-    entry[projectField::entryAutoRun] = autoRun;
-    putU32(entry + projectField::entrySlot, 0);
-    putU32(entry + projectField::entryHash, 0);
+    entry[project_record::entryType] = type;
+    entry[project_record::entryAutoRun] = autoRun;
+    putU32(entry + project_record::entrySlot, 0);
+    putU32(entry + project_record::entryHash, 0);
 }
 
 uint8_t fileTypeForPath(const char* path) {
     const char* dot = std::strrchr(path, '.');
-    if (dot == nullptr) return fileType::unknown;
+    if (dot == nullptr) return file_type::unknown;
     const char* extension = dot + 1;
     if (equalsNoCase(extension, "nlb")) {
-        uint8_t type = fileType::basicLibrary;
-        return libraryFileType(path, &type) == 0 ? type : fileType::basicLibrary;
+        uint8_t type = file_type::basicLibrary;
+        return libraryFileType(path, &type) == 0 ? type : file_type::basicLibrary;
     }
     for (const ExtensionType& e : kExtensionTypes)
         if (equalsNoCase(extension, e.extension)) return e.type;
-    return fileType::unknown;
+    return file_type::unknown;
 }
 
 }  // namespace tvx

@@ -12,16 +12,16 @@ inline constexpr size_t kProjectEntryBytes = 36;
 inline constexpr uint32_t kMaxProjectEntries = 1000;
 inline constexpr size_t kEntryNameField = 26;  // at most 25 characters and a zero
 
-namespace projectField {
+namespace project_record {
 inline constexpr size_t count = 12;       // u16 entries
 inline constexpr size_t archiveWord = 24; // u32, zero in records the library makes
 inline constexpr size_t entryType = 26;   // u8 FileType
 inline constexpr size_t entryAutoRun = 27;
 inline constexpr size_t entrySlot = 28;   // u32 slot size in an archive
 inline constexpr size_t entryHash = 32;   // u32 content hash
-}  // namespace projectField
+}  // namespace project_record
 
-namespace fileType {
+namespace file_type {
 inline constexpr uint8_t basic = 1;
 inline constexpr uint8_t basicLibrary = 2;
 inline constexpr uint8_t plcLibrary = 3;
@@ -36,7 +36,7 @@ inline constexpr uint8_t gif = 23;
 inline constexpr uint8_t font = 40;
 inline constexpr uint8_t trueTypeFont = 41;
 inline constexpr uint8_t unknown = 255;
-}  // namespace fileType
+}  // namespace file_type
 
 inline bool isPictureType(uint8_t type) { return type >= 20 && type <= 29; }
 

@@ -46,7 +46,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeOneFileNpj(uint8_t* record, char* directoryO
     const bool basic = endsWithNoCase(filePath, ".bas");
     if (!basic && !endsWithNoCase(filePath, ".plc")) return rc::fileError;
     writeProjectHeader(record, 1);
-    writeProjectEntry(projectEntry(record, 0), fileNameOf(filePath), basic ? fileType::basic : fileType::plc, 0);
+    writeProjectEntry(projectEntry(record, 0), fileNameOf(filePath), basic ? file_type::basic : file_type::plc, 0);
     return rc::ok;
 }
 
@@ -76,7 +76,7 @@ TVX_API int32_t TVX_STDCALL TVX_MakeMultiFileNpj(uint8_t* record, char* director
         // An entry without a name is still written, so that no stale bytes
         // of the caller's buffer are ever taken for a name.
         if (*text == 0) {
-            writeProjectEntry(entry, "", fileType::unknown, autoRun);
+            writeProjectEntry(entry, "", file_type::unknown, autoRun);
             continue;
         }
         if (std::strlen(text) >= kEntryNameField)

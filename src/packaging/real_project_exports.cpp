@@ -17,7 +17,7 @@ namespace {
 int32_t fillRecord(const char* directory, uint8_t* record) {
     if (record == nullptr) return refuse(rc::badArgument, "record is NULL");
     if (!hasProjectMagic(record)) return rc::fileError;
-    const uint16_t count = getU16(record + projectField::count);
+    const uint16_t count = getU16(record + project_record::count);
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t* entry = projectEntry(record, i);
         const char* name = reinterpret_cast<const char*>(entry);
@@ -26,13 +26,13 @@ int32_t fillRecord(const char* directory, uint8_t* record) {
         char path[kMaxPath];
         int32_t r = joinPath(directory, name, path);
         if (r != rc::ok) return r;
-        const uint8_t type = entry[projectField::entryType];
+        const uint8_t type = entry[project_record::entryType];
         if (!realRecordExtensionAllowed(type, path)) return rc::fileError;
         MemberContent member;
         r = prepareMember(type, path, &member);
         if (r != rc::ok) return r;
-        putU32(entry + projectField::entrySlot, static_cast<uint32_t>(slotSize(member.content.size())));
-        putU32(entry + projectField::entryHash, member.hash);
+        putU32(entry + project_record::entrySlot, static_cast<uint32_t>(slotSize(member.content.size())));
+        putU32(entry + project_record::entryHash, member.hash);
     }
     return rc::ok;
 }

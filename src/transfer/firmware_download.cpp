@@ -62,7 +62,7 @@ int32_t downloadFirmware(ControllerHandle& h, const FirmwareImage& image) {
     int32_t r = queryInt(h, req::hardId, &hardwareId);
     if (r != rc::ok) return r;
     if (static_cast<uint32_t>(hardwareId) != image.hardwareId) return rc::firmwareMismatch;
-    if (image.type == fwType::sectioned) return downloadSections(h, image);
+    if (image.type == firmware_type::sectioned) return downloadSections(h, image);
     return downloadBlocks(h, image.code, image.attribute, image.payload, image.payloadLength, nullptr);
 }
 

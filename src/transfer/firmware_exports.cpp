@@ -24,12 +24,12 @@ int32_t checkFirmware(ControllerHandle& h, const char* path) {
     if (!c) return c.code;
     // The controller judges the header; one that cannot leaves the
     // comparison of hardware identifiers to the library.
-    r = requestWithData(h, req::firmwareCheck, file.data(), fwHeader::bytes);
+    r = requestWithData(h, req::firmwareCheck, file.data(), firmware_header::bytes);
     if (r != rc::notSupported) return r;
     int32_t hardwareId = 0;
     r = queryInt(h, req::hardId, &hardwareId);
     if (r != rc::ok) return r;
-    return static_cast<uint32_t>(hardwareId) == getU32(file.data() + fwHeader::hardwareId) ? rc::ok
+    return static_cast<uint32_t>(hardwareId) == getU32(file.data() + firmware_header::hardwareId) ? rc::ok
                                                                                            : rc::firmwareMismatch;
 }
 

@@ -18,11 +18,11 @@ inline constexpr uint16_t kListNext = 0xFFFF;
 inline constexpr uint16_t kListCurrent = 0xFFFE;
 
 // Run from RAM: the two request values.
-namespace ramRun {
+namespace ram_run_request {
 inline constexpr size_t first = 0;   // u16
 inline constexpr size_t second = 2;  // u16
 inline constexpr size_t bytes = 4;
-}  // namespace ramRun
+}  // namespace ram_run_request
 
 // A name sent as a request body, without its 0 byte.
 int32_t nameBody(const char* name, uint32_t limit, uint32_t& n) {
@@ -71,9 +71,9 @@ int32_t remainingSpace(ControllerHandle& h, uint16_t value, uint32_t* space) {
 }
 
 int32_t runFromRam(ControllerHandle& h, uint16_t first, uint16_t second) {
-    PacketArea p(req::threeFileRamRun, ramRun::bytes);
-    putU16(p.args() + ramRun::first, first);
-    putU16(p.args() + ramRun::second, second);
+    PacketArea p(req::threeFileRamRun, ram_run_request::bytes);
+    putU16(p.args() + ram_run_request::first, first);
+    putU16(p.args() + ram_run_request::second, second);
     return lockedTransact(h, p);
 }
 
