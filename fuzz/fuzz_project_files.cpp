@@ -9,7 +9,6 @@
 #include "base/bytes.h"
 #include "fuzz_file_input.h"
 #include "packaging/profile_file.h"
-#include "packaging/project_file.h"
 #include "packaging/project_record.h"
 #include "tavrix.h"
 

@@ -9,7 +9,6 @@
 #include "channel/cycle_upload_args.h"
 #include "channel/request_codes.h"
 #include "monitoring/cycle_buffer.h"
-#include "monitoring/cycle_layout.h"
 
 namespace tvx {
 namespace {

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/byte_buffer.h"
+#include "packaging/path_text.h"
+
 namespace tvx {
 
 inline constexpr size_t kProjectHeaderBytes = 64;
@@ -54,5 +57,17 @@ void writeProjectEntry(uint8_t* entry, const char* name, uint8_t type, uint8_t a
 // The FileType of a file from its extension; a library file is opened to
 // tell a BASIC from a PLC library (2 when it cannot be read as one).
 uint8_t fileTypeForPath(const char* path);
+
+// A binary project file (a project record on disk), read for the archive
+// builders and the record filler.
+struct ProjectFile {
+    ByteBuffer record;          // exactly 64 + 36 x n bytes
+    char directory[kMaxPath];   // up to and including the last separator
+};
+
+// 0, or 20002 (no path), 20014, 20006, 20012 (shorter than the header, or
+// a length other than 64 + 36 x n), 20011 (no project magic), 20013 (a
+// directory of 260 characters or more).
+int32_t readProjectFile(const char* path, ProjectFile* out);
 
 }  // namespace tvx

@@ -9,7 +9,6 @@
 #include "packaging/member_content.h"
 #include "packaging/path_text.h"
 #include "packaging/profile_file.h"
-#include "packaging/project_file.h"
 #include "packaging/project_record.h"
 #include "tavrix.h"
 
