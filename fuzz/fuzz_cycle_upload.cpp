@@ -11,7 +11,6 @@
 #include "base/bytes.h"
 #include "monitoring/cycle_buffer.h"
 #include "monitoring/cycle_item_text.h"
-#include "monitoring/cycle_layout.h"
 
 using namespace tvx;
 

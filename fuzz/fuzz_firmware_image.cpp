@@ -18,8 +18,8 @@ using namespace tvx;
 
 void checkAccepted(const FirmwareImage& image, const uint8_t* file, size_t size) {
     const uint8_t* payloadEnd = image.payload + image.payloadLength;
-    if (image.payload != file + fwHeader::bytes || payloadEnd != file + size) std::abort();
-    if (image.type != fwType::sectioned) return;
+    if (image.payload != file + firmware_header::bytes || payloadEnd != file + size) std::abort();
+    if (image.type != firmware_type::sectioned) return;
     if (image.sections.empty()) std::abort();
     uint64_t total = image.tableSize;
     for (const FirmwareSection& s : image.sections) {
@@ -50,13 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     readImage(std::vector<uint8_t>(data, data + size));
     if (size < 8) return 0;
     // data: u32 section count, u32 table size, then the plain payload.
-    std::vector<uint8_t> file(fwHeader::bytes + size - 8, 0);
-    putU32(file.data() + fwHeader::hardwareId, 1);
-    putU32(file.data() + fwHeader::type, fwType::sectioned);
-    putU32(file.data() + fwHeader::payloadLength, static_cast<uint32_t>(size - 8));
-    putU32(file.data() + fwHeader::sectionCount, getU32(data));
-    putU32(file.data() + fwHeader::tableSize, getU32(data + 4));
-    for (size_t i = 8; i < size; ++i) file[fwHeader::bytes + i - 8] = static_cast<uint8_t>(data[i] ^ 0x3C);
+    std::vector<uint8_t> file(firmware_header::bytes + size - 8, 0);
+    putU32(file.data() + firmware_header::hardwareId, 1);
+    putU32(file.data() + firmware_header::type, firmware_type::sectioned);
+    putU32(file.data() + firmware_header::payloadLength, static_cast<uint32_t>(size - 8));
+    putU32(file.data() + firmware_header::sectionCount, getU32(data));
+    putU32(file.data() + firmware_header::tableSize, getU32(data + 4));
+    for (size_t i = 8; i < size; ++i) file[firmware_header::bytes + i - 8] = static_cast<uint8_t>(data[i] ^ 0x3C);
     readImage(std::move(file));
     return 0;
 }

@@ -9,7 +9,6 @@
 #include "base/bytes.h"
 #include "fuzz_file_input.h"
 #include "packaging/profile_file.h"
-#include "packaging/project_file.h"
 #include "packaging/project_record.h"
 #include "tavrix.h"
 
@@ -34,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!binary.write(data + 1, size - 1)) return 0;
         ProjectFile project;
         if (readProjectFile(binary.path().c_str(), &project) == 0 &&
-            project.record.size() != projectRecordBytes(getU16(project.record.data() + projectField::count)))
+            project.record.size() != projectRecordBytes(getU16(project.record.data() + project_record::count)))
             std::abort();
     }
     return 0;

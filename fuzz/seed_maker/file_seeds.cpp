@@ -106,17 +106,17 @@ bool archiveSeeds() {
         return s;
     }());
     const Member members[] = {
-        {"main.bas", fileType::basic, bytesOf(kBasic)},
-        {"util.nlb", fileType::basicLibrary, libraryImage(kBasicLibraryType, compacted("global sub f()\nend sub\n"))},
-        {"plcl.nlb", fileType::plcLibrary, libraryImage(kPlcLibraryType, plcSectionWithLabels())},
-        {"ladder.plc", fileType::plc, testing::makePlcProgram(plcSectionWithLabels(), {4, 0, 3, 1})},
-        {"panel.hmi", fileType::hmi, Bytes{2, 1, 0, 0xFE, 0x80, 7}},
-        {"part.cnc", fileType::cnc, bytesOf("G0 X1 Y2\nG1 X3 F100\nM30\n")},
-        {"logo.bmp", fileType::bmp, tinyBmp},
-        {"small.nft", fileType::font, Bytes{1, 2, 3, 4, 5}},
-        {"face.ttf", fileType::trueTypeFont, Bytes{0, 1, 0, 0}},
-        {"table.nml", fileType::nml, bytesOf("1,2,3\n")},
-        {"notes.txt", fileType::unknown, bytesOf("anything")},
+        {"main.bas", file_type::basic, bytesOf(kBasic)},
+        {"util.nlb", file_type::basicLibrary, libraryImage(kBasicLibraryType, compacted("global sub f()\nend sub\n"))},
+        {"plcl.nlb", file_type::plcLibrary, libraryImage(kPlcLibraryType, plcSectionWithLabels())},
+        {"ladder.plc", file_type::plc, testing::makePlcProgram(plcSectionWithLabels(), {4, 0, 3, 1})},
+        {"panel.hmi", file_type::hmi, Bytes{2, 1, 0, 0xFE, 0x80, 7}},
+        {"part.cnc", file_type::cnc, bytesOf("G0 X1 Y2\nG1 X3 F100\nM30\n")},
+        {"logo.bmp", file_type::bmp, tinyBmp},
+        {"small.nft", file_type::font, Bytes{1, 2, 3, 4, 5}},
+        {"face.ttf", file_type::trueTypeFont, Bytes{0, 1, 0, 0}},
+        {"table.nml", file_type::nml, bytesOf("1,2,3\n")},
+        {"notes.txt", file_type::unknown, bytesOf("anything")},
     };
     for (const Member& m : members)
         if (m.content.empty() || !scratch.write(m.name, m.content)) return false;
@@ -237,7 +237,7 @@ bool projectSeeds() {
         Bytes record(projectRecordBytes(count), 0);
         writeFixedHeader(record.data(), count);
         const char* names[] = {"a.bas", "b.plc", "c.jpg"};
-        const uint8_t types[] = {fileType::basic, fileType::plc, fileType::jpeg};
+        const uint8_t types[] = {file_type::basic, file_type::plc, file_type::jpeg};
         for (uint16_t i = 0; i < count; ++i) writeProjectEntry(projectEntry(record.data(), i), names[i], types[i], 1);
         ok = writeSeed("fuzz_project_files", "record_" + std::to_string(count), led(0, record)) && ok;
     }

@@ -26,12 +26,12 @@ inline constexpr uint8_t kEveryBuffer = 0xFF;
 inline constexpr double kTravel = 1000.0;
 
 // Arguments of requests 427 and 428.
-namespace args {
+namespace cycle_enable_args {
 inline constexpr size_t buffer = 0;
 inline constexpr size_t enable = 1;
 inline constexpr size_t cycle = 2;
 inline constexpr size_t text = 6;
-}  // namespace args
+}  // namespace cycle_enable_args
 
 int32_t signedDistance(uint32_t to, uint32_t from) { return static_cast<int32_t>(to - from); }
 
@@ -110,20 +110,20 @@ void CycleUploadService::disable(uint64_t origin, uint8_t buffer) {
 void CycleUploadService::serve(ServiceRequest& r) {
     if (r.command == req::cycleForceOnce) {
         PushedPacket p;
-        if (r.n < 1 || !blockPacket(r.controller, r.origin, r.args[args::buffer], p)) {
+        if (r.n < 1 || !blockPacket(r.controller, r.origin, r.args[cycle_enable_args::buffer], p)) {
             r.reply.status(kStatusNotEnabled);
             return;
         }
         r.reply.bytes(p.data.data(), p.data.size());
         return;
     }
-    if (r.n < args::text) {
+    if (r.n < cycle_enable_args::text) {
         r.reply.status(kStatusBadArgument);
         return;
     }
-    if (r.args[args::enable] == 0) {
+    if (r.args[cycle_enable_args::enable] == 0) {
         ++r.controller.model().cycleUploadDisables;
-        disable(r.origin, r.args[args::buffer]);
+        disable(r.origin, r.args[cycle_enable_args::buffer]);
         return;
     }
     const int32_t status = enable(r);
@@ -131,17 +131,17 @@ void CycleUploadService::serve(ServiceRequest& r) {
 }
 
 int32_t CycleUploadService::enable(ServiceRequest& r) {
-    const uint8_t buffer = r.args[args::buffer];
+    const uint8_t buffer = r.args[cycle_enable_args::buffer];
     disable(r.origin, buffer);
-    const char* text = reinterpret_cast<const char*>(r.args + args::text);
+    const char* text = reinterpret_cast<const char*>(r.args + cycle_enable_args::text);
     std::vector<ParsedItem> parsed;
-    if (!parseItems(std::string(text, strnlen(text, r.n - args::text)), parsed) || parsed.size() > kMaxItems)
+    if (!parseItems(std::string(text, strnlen(text, r.n - cycle_enable_args::text)), parsed) || parsed.size() > kMaxItems)
         return kStatusBadArgument;
     if (uploads_.size() >= kMaxUploads) return kStatusBadArgument;
 
     interp::Variables& vars = r.controller.console().interpreter().variables();
     vars.setAxisCount(r.controller.model().axisCount);
-    Upload u{r.origin, buffer, std::max(getU32(r.args + args::cycle), kMinCycleMs), 0, false, {}, 0};
+    Upload u{r.origin, buffer, std::max(getU32(r.args + cycle_enable_args::cycle), kMinCycleMs), 0, false, {}, 0};
     for (const ParsedItem& p : parsed) {
         Item item{Source::vr, {}, 0, p.first, p.count, kFloat, 32};
         bool ok = true;

@@ -12,7 +12,7 @@ namespace {
 inline constexpr int32_t kNotReady = 3204;     // nothing loaded to run
 inline constexpr int32_t kNoProgram = 20014;   // no program of that name
 
-bool runnable(uint8_t type) { return type == fileType::basic || type == fileType::plc || type == fileType::cnc; }
+bool runnable(uint8_t type) { return type == file_type::basic || type == file_type::plc || type == file_type::cnc; }
 
 std::string entryName(const uint8_t* entry) {
     const char* p = reinterpret_cast<const char*>(entry);
@@ -69,12 +69,12 @@ int32_t ProgramStore::resume(ControllerModel& m) {
     bool started = false;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* e = projectEntry(project_.data(), i);
-        const uint8_t autoRun = e[projectField::entryAutoRun];
-        if (runnable(e[projectField::entryType]) && autoRun < kTasks) started |= start(m, entryName(e), autoRun) == 0;
+        const uint8_t autoRun = e[project_record::entryAutoRun];
+        if (runnable(e[project_record::entryType]) && autoRun < kTasks) started |= start(m, entryName(e), autoRun) == 0;
     }
     for (uint32_t i = 0; i < count && !started; ++i) {
         const uint8_t* e = projectEntry(project_.data(), i);
-        if (runnable(e[projectField::entryType])) started = start(m, entryName(e), 0) == 0;
+        if (runnable(e[project_record::entryType])) started = start(m, entryName(e), 0) == 0;
     }
     return started ? 0 : kNotReady;
 }
@@ -109,7 +109,7 @@ int32_t ProgramStore::request(uint16_t code, const uint8_t* args, size_t n, Cont
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* e = projectEntry(project_.data(), i);
         const std::string name = entryName(e);
-        if (!runnable(e[projectField::entryType]) || !equalsNoCase(name.c_str(), wanted.c_str())) continue;
+        if (!runnable(e[project_record::entryType]) || !equalsNoCase(name.c_str(), wanted.c_str())) continue;
         for (uint8_t t = 0; t < kTasks; ++t)
             if (m.tasks[t].state == kRunStopped) return start(m, name, t);
         return kNotReady;

@@ -11,8 +11,6 @@
 namespace tvx {
 namespace {
 
-namespace cmd = req;
-
 inline constexpr uint32_t kIpTextBytes = 20;
 inline constexpr uint32_t kMacTextBytes = 14;
 inline constexpr size_t kAxisStateBytes = 17;
@@ -126,7 +124,7 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_GetState(TVX_HANDLE api, uint8_t* stateOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        return stateOut ? query(h, cmd::state, stateOut) : refuse(rc::badArgument, "stateOut is NULL");
+        return stateOut ? query(h, req::state, stateOut) : refuse(rc::badArgument, "stateOut is NULL");
     });
 }
 
@@ -134,26 +132,26 @@ TVX_API int32_t TVX_STDCALL TVX_GetStopPauseTaskid(TVX_HANDLE api, uint8_t* task
     return withHandle(api, [&](ControllerHandle& h) {
         if (!taskOut) return refuse(rc::badArgument, "taskOut is NULL");
         uint16_t word = 0;
-        const int32_t r = query(h, cmd::state, &word);
+        const int32_t r = query(h, req::state, &word);
         if (r == rc::ok) *taskOut = static_cast<uint8_t>(word >> 8);
         return r;
     });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetCurIpAddr(TVX_HANDLE api, char* textOut) {
-    return withHandle(api, [&](ControllerHandle& h) { return queryData(h, cmd::currentIp, textOut, kIpTextBytes, nullptr); });
+    return withHandle(api, [&](ControllerHandle& h) { return queryData(h, req::currentIp, textOut, kIpTextBytes, nullptr); });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_GetClientId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, cmd::clientId, v); }
-TVX_API int32_t TVX_STDCALL TVX_GetSoftId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, cmd::softId, v); }
-TVX_API int32_t TVX_STDCALL TVX_GetHardId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, cmd::hardId, v); }
-TVX_API int32_t TVX_STDCALL TVX_GetError(TVX_HANDLE h, int32_t* v) { return requiredInt(h, cmd::error, v); }
-TVX_API int32_t TVX_STDCALL TVX_GetChipId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, cmd::chipId, v); }
+TVX_API int32_t TVX_STDCALL TVX_GetClientId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, req::clientId, v); }
+TVX_API int32_t TVX_STDCALL TVX_GetSoftId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, req::softId, v); }
+TVX_API int32_t TVX_STDCALL TVX_GetHardId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, req::hardId, v); }
+TVX_API int32_t TVX_STDCALL TVX_GetError(TVX_HANDLE h, int32_t* v) { return requiredInt(h, req::error, v); }
+TVX_API int32_t TVX_STDCALL TVX_GetChipId(TVX_HANDLE h, int32_t* v) { return requiredInt(h, req::chipId, v); }
 
 TVX_API int32_t TVX_STDCALL TVX_GetSoftVersion(TVX_HANDLE api, uint32_t* versionOut, char* textOut,
                                                uint32_t* dateOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea x(cmd::softVersion, 0);
+        PacketArea x(req::softVersion, 0);
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
         const uint8_t* d = x.data();
@@ -166,24 +164,24 @@ TVX_API int32_t TVX_STDCALL TVX_GetSoftVersion(TVX_HANDLE api, uint32_t* version
 
 TVX_API int32_t TVX_STDCALL TVX_SetAxisEnable(TVX_HANDLE h, uint32_t axis, uint8_t enable) {
     // The axis goes out as its low 8 bits in a 16-bit field.
-    return sendIoWord(h, cmd::axisEnable, axis & 0xFFu, enable);
+    return sendIoWord(h, req::axisEnable, axis & 0xFFu, enable);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_SetOutput(TVX_HANDLE h, uint32_t ioNumber, uint8_t state) {
-    return sendIoWord(h, cmd::setOutput, ioNumber, state);
+    return sendIoWord(h, req::setOutput, ioNumber, state);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetIn(TVX_HANDLE h, uint32_t ioNumber, uint8_t* stateOut) {
-    return readIoByte(h, cmd::getIn, ioNumber, stateOut);
+    return readIoByte(h, req::getIn, ioNumber, stateOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetOutput(TVX_HANDLE h, uint32_t ioNumber, uint8_t* stateOut) {
-    return readIoByte(h, cmd::getOutput, ioNumber, stateOut);
+    return readIoByte(h, req::getOutput, ioNumber, stateOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_SetOutAll(TVX_HANDLE api, uint32_t first, uint32_t last, int32_t bits) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea x(cmd::setOutAll, 8);
+        PacketArea x(req::setOutAll, 8);
         putU16(x.args(), wireNumber(first));
         putU16(x.args() + 2, wireNumber(last));
         putI32(x.args() + 4, bits);
@@ -192,17 +190,17 @@ TVX_API int32_t TVX_STDCALL TVX_SetOutAll(TVX_HANDLE api, uint32_t first, uint32
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetInAll(TVX_HANDLE h, uint32_t first, uint32_t last, int32_t* bitsOut) {
-    return readRange(h, cmd::getInAll, first, last, bitsOut);
+    return readRange(h, req::getInAll, first, last, bitsOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetOutAll(TVX_HANDLE h, uint32_t first, uint32_t last, int32_t* bitsOut) {
-    return readRange(h, cmd::getOutAll, first, last, bitsOut);
+    return readRange(h, req::getOutAll, first, last, bitsOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_SetDaOut(TVX_HANDLE api, uint32_t channelNumber, int32_t value) {
     return withHandle(api, [&](ControllerHandle& h) {
         // The value comes before the channel number on the wire.
-        PacketArea x(cmd::setDaOut, 6);
+        PacketArea x(req::setDaOut, 6);
         putI32(x.args(), value);
         putU16(x.args() + 4, wireNumber(channelNumber));
         return lockedTransact(h, x);
@@ -210,17 +208,17 @@ TVX_API int32_t TVX_STDCALL TVX_SetDaOut(TVX_HANDLE api, uint32_t channelNumber,
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetDaOut(TVX_HANDLE h, uint32_t channelNumber, float* valueOut) {
-    return readChannelFloat(h, cmd::getDaOut, channelNumber, valueOut);
+    return readChannelFloat(h, req::getDaOut, channelNumber, valueOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetAIn(TVX_HANDLE h, uint32_t channelNumber, float* valueOut) {
-    return readChannelFloat(h, cmd::getAIn, channelNumber, valueOut);
+    return readChannelFloat(h, req::getAIn, channelNumber, valueOut);
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uint8_t* statesOut) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!statesOut) return refuse(rc::badArgument, "statesOut is NULL");
-        PacketArea x(cmd::axisStates, 1);
+        PacketArea x(req::axisStates, 1);
         x.args()[0] = static_cast<uint8_t>(axis);
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r == rc::ok) std::memcpy(statesOut, x.data(), kAxisStateBytes);
@@ -231,7 +229,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetAxisStates(TVX_HANDLE api, uint32_t axis, uin
 TVX_API int32_t TVX_STDCALL TVX_GetAxisFeatures(TVX_HANDLE api, uint32_t axis, int32_t* featuresOut) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!featuresOut) return refuse(rc::badArgument, "featuresOut is NULL");
-        return query(h, cmd::axisFeatures, featuresOut, static_cast<uint8_t>(axis));
+        return query(h, req::axisFeatures, featuresOut, static_cast<uint8_t>(axis));
     });
 }
 
@@ -248,7 +246,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetSysSpecification(TVX_HANDLE api, TVX_SysSpeci
 TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE api, uint32_t task, uint8_t* stateOut, uint8_t* secondOut,
                                              uint16_t* wordOut, int32_t* valueOut, char* textOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea x(cmd::taskState, 2);
+        PacketArea x(req::taskState, 2);
         putU16(x.args(), wireNumber(task));
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
@@ -265,7 +263,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetTaskState(TVX_HANDLE api, uint32_t task, uint
 TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE api, uint32_t task, uint32_t level, uint8_t* byteOut,
                                                   int32_t* valueOut, char* textOut) {
     return withHandle(api, [&](ControllerHandle& h) {
-        PacketArea x(cmd::taskStackState, 4);
+        PacketArea x(req::taskStackState, 4);
         putU16(x.args(), wireNumber(task));
         putU16(x.args() + 2, wireNumber(level));
         const int32_t r = queryResult(lockedTransact(h, x), x);
@@ -281,7 +279,7 @@ TVX_API int32_t TVX_STDCALL TVX_GetTaskStackState(TVX_HANDLE api, uint32_t task,
 TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE api, uint32_t index, TVX_ChildCard* recordOut) {
     return withHandle(api, [&](ControllerHandle& h) {
         if (!recordOut) return refuse(rc::badArgument, "recordOut is NULL");
-        PacketArea x(cmd::childCard, 2);
+        PacketArea x(req::childCard, 2);
         putU16(x.args(), wireNumber(index));
         const int32_t r = queryResult(lockedTransact(h, x), x);
         if (r != rc::ok) return r;
@@ -294,19 +292,19 @@ TVX_API int32_t TVX_STDCALL TVX_EnumChildCard(TVX_HANDLE api, uint32_t index, TV
 }
 
 TVX_API int32_t TVX_STDCALL TVX_LowFormatNand(TVX_HANDLE api, int32_t value) {
-    return withHandle(api, [&](ControllerHandle& h) { return requestWithInt(h, cmd::lowFormatNand, value); });
+    return withHandle(api, [&](ControllerHandle& h) { return requestWithInt(h, req::lowFormatNand, value); });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ReturnDefault(TVX_HANDLE api, int32_t value) {
-    return withHandle(api, [&](ControllerHandle& h) { return requestWithInt(h, cmd::returnDefault, value); });
+    return withHandle(api, [&](ControllerHandle& h) { return requestWithInt(h, req::returnDefault, value); });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ResetController(TVX_HANDLE api) {
-    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, cmd::resetController); });
+    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, req::resetController); });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_ClearLog(TVX_HANDLE api) {
-    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, cmd::clearLog); });
+    return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, req::clearLog); });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_SetMac(TVX_HANDLE api, const char* text) {
@@ -314,12 +312,12 @@ TVX_API int32_t TVX_STDCALL TVX_SetMac(TVX_HANDLE api, const char* text) {
         if (!text) return refuse(rc::badArgument, "text is NULL");
         const size_t n = std::strlen(text) + 1;  // the terminator goes too
         if (n > packet::largestPacket) return refuse(rc::badArgument, "the text is longer than a packet carries");
-        return requestWithData(h, cmd::setMac, text, static_cast<uint32_t>(n));
+        return requestWithData(h, req::setMac, text, static_cast<uint32_t>(n));
     });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_GetMac(TVX_HANDLE api, char* textOut) {
-    return withHandle(api, [&](ControllerHandle& h) { return queryData(h, cmd::getMac, textOut, kMacTextBytes, nullptr); });
+    return withHandle(api, [&](ControllerHandle& h) { return queryData(h, req::getMac, textOut, kMacTextBytes, nullptr); });
 }
 
 TVX_API int32_t TVX_STDCALL TVX_CheckProgramSyntax(const char*, int32_t*) { return rc::ok; }

@@ -97,7 +97,7 @@ TVX_API uint32_t TVX_STDCALL TVX_ExecuteGetRemainBuffSpace(TVX_HANDLE handle) {
     ControllerHandle* h = validHandle(handle);
     if (!h) return static_cast<uint32_t>(rc::invalidHandle);
     int32_t free = 0;
-    if (query(*h, textcmd::freeSpace, &free) != rc::ok) return 0;
+    if (query(*h, req::freeSpace, &free) != rc::ok) return 0;
     // A negative report means no room, not four billion bytes of it.
     return free > 0 ? static_cast<uint32_t>(free) : 0;
 }
@@ -111,7 +111,7 @@ TVX_API int32_t TVX_STDCALL TVX_DirectCommand(TVX_HANDLE handle, const char* com
         // the largest text a request carries: exchangeData refuses a longer
         // one with 20002, and the channel one its link cannot frame with 3401.
         const size_t n = strnlen(commandText, kDirectTextLimit) + 1;
-        return exchangeData(h, textcmd::direct, commandText, static_cast<uint32_t>(n), response, responseCapacity,
+        return exchangeData(h, req::direct, commandText, static_cast<uint32_t>(n), response, responseCapacity,
                             nullptr);
     });
 }

@@ -22,7 +22,7 @@ struct Piece {
 };
 
 int32_t fetchPiece(ControllerHandle& h, Piece& p) {
-    p.area.begin(textcmd::fetchAnswer, 0);
+    p.area.begin(req::fetchAnswer, 0);
     const int32_t r = lockedTransact(h, p.area);
     if (r != rc::ok) return r;
     // A piece without even its state byte carries nothing that could be
@@ -86,7 +86,7 @@ int32_t collectAnswer(ControllerHandle& h, char* buffer, uint32_t capacity, uint
             count += p.length;
             emptyRun = false;
         }
-        if (p.state != textcmd::stateMore) break;
+        if (p.state != text_answer_state::more) break;
         if (p.length == 0) {
             if (!emptyRun) {
                 emptyRun = true;
@@ -98,7 +98,7 @@ int32_t collectAnswer(ControllerHandle& h, char* buffer, uint32_t capacity, uint
     }
     if (count < capacity) buffer[count] = 0;
     *countOut = count;
-    *doneOut = p.state == textcmd::stateDown;
+    *doneOut = p.state == text_answer_state::done;
     return rc::ok;
 }
 
@@ -108,7 +108,7 @@ int32_t waitDown(ControllerHandle& h, uint32_t timeLimitMs) {
     for (;;) {
         const int32_t r = fetchPiece(h, p);
         if (r != rc::ok) return r;
-        if (p.state == textcmd::stateDown) return rc::ok;
+        if (p.state == text_answer_state::done) return rc::ok;
         if (ticksSince(start) >= timeLimitMs) return rc::timeLimit;
     }
 }
@@ -121,7 +121,7 @@ int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32
     uint32_t sent = 0;
     while (sent < n) {
         int32_t free = 0;
-        int32_t r = query(h, textcmd::freeSpace, &free);
+        int32_t r = query(h, req::freeSpace, &free);
         // A closed handle cannot recover; any other failure is polled over
         // like a full buffer until the time limit.
         if (r == rc::invalidHandle) return r;
@@ -130,7 +130,7 @@ int32_t sendTextChunks(ControllerHandle& h, const char* text, uint32_t n, uint32
             continue;
         }
         const uint32_t chunk = std::min({static_cast<uint32_t>(free), n - sent, payloadLimit});
-        r = requestWithData(h, textcmd::appendText, text + sent, chunk);
+        r = requestWithData(h, req::appendText, text + sent, chunk);
         if (r != rc::ok) return r;
         if (sink) {
             uint32_t got = 0;

@@ -10,17 +10,12 @@
 
 namespace tvx {
 
-namespace textcmd {
-using req::appendText;
-using req::direct;
-using req::fetchAnswer;
-using req::freeSpace;
-
 // State byte of an answer piece: 0 more text waits, 2 the command finished;
 // any other value: nothing more for now, the command still runs.
-inline constexpr uint8_t stateMore = 0;
-inline constexpr uint8_t stateDown = 2;
-}  // namespace textcmd
+namespace text_answer_state {
+inline constexpr uint8_t more = 0;
+inline constexpr uint8_t done = 2;
+}  // namespace text_answer_state
 
 // Bytes of a command text on the wire: the text and its 0 byte, or the text
 // alone when it ends in a line feed. An empty text is a single 0 byte.

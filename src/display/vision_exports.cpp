@@ -19,20 +19,20 @@ struct ImageSize {
 };
 
 void putVisionRequest(PacketArea& a, uint16_t image, uint32_t position) {
-    a.begin(req::visionImage, visionField::argumentBytes);
-    putU16(a.args() + visionField::image, image);
-    putU32(a.args() + visionField::position, position);
+    a.begin(req::visionImage, vision_request::bytes);
+    putU16(a.args() + vision_request::image, image);
+    putU32(a.args() + vision_request::position, position);
 }
 
 int32_t describeImage(ControllerHandle& h, uint16_t image, ImageSize* size) {
     PacketArea a;
-    putVisionRequest(a, image, visionField::describe);
+    putVisionRequest(a, image, vision_request::describe);
     const int32_t r = lockedTransact(h, a);
     if (r != rc::ok) return r;
-    size->width = getU16(a.data() + visionField::width);
-    size->height = getU16(a.data() + visionField::height);
-    size->bits = getU16(a.data() + visionField::bitsPerPixel);
-    size->extra = getU32(a.data() + visionField::extra);
+    size->width = getU16(a.data() + vision_description_reply::width);
+    size->height = getU16(a.data() + vision_description_reply::height);
+    size->bits = getU16(a.data() + vision_description_reply::bitsPerPixel);
+    size->extra = getU32(a.data() + vision_description_reply::extra);
     return rc::ok;
 }
 
@@ -44,14 +44,14 @@ int32_t fetchImageChunk(ControllerHandle& h, uint16_t image, const ImageSize& si
     putVisionRequest(a, image, position);
     const int32_t r = lockedTransact(h, a);
     if (r != rc::ok) return r;
-    *next = getU32(a.data() + chunkField::next);
-    const uint32_t length = getU16(a.data() + chunkField::length);
-    const uint32_t carried = a.dataLength() > chunkField::encoded ? a.dataLength() - chunkField::encoded : 0;
+    *next = getU32(a.data() + image_chunk_reply::next);
+    const uint32_t length = getU16(a.data() + image_chunk_reply::length);
+    const uint32_t carried = a.dataLength() > image_chunk_reply::encoded ? a.dataLength() - image_chunk_reply::encoded : 0;
     if (length > kMaxEncodedBytes || length > carried) return rc::replyLength;
-    if (getU16(a.data() + chunkField::kind) != chunkField::encodedPixels) return rc::chunkKind;
+    if (getU16(a.data() + image_chunk_reply::kind) != image_chunk_reply::encodedPixels) return rc::chunkKind;
     if (length == 0) return rc::ok;
     const PaintTarget target{pixels, size.width, size.height, 0, size.width, convert555};
-    return paintImageChunk(target, position, a.data() + chunkField::encoded, length);
+    return paintImageChunk(target, position, a.data() + image_chunk_reply::encoded, length);
 }
 
 int32_t fetchImage(TVX_HANDLE api, uint16_t image, int32_t* widthOut, int32_t* heightOut, int32_t* bitsOut,

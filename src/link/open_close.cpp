@@ -5,6 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/result_codes.h"
+#include "channel/cycle_upload_args.h"
 #include "channel/request_codes.h"
 #include "link/handle.h"
 #include "link/handle_table.h"
@@ -60,19 +61,10 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
     return r;
 }
 
-// Arguments of the cycle-upload switch.
-namespace cycle_args {
-inline constexpr size_t buffer = 0;    // u8, 0xFF for every buffer
-[[maybe_unused]] inline constexpr size_t enable = 1;    // u8, left 0
-[[maybe_unused]] inline constexpr size_t interval = 2;  // u32 milliseconds, left 0
-inline constexpr size_t items = 6;     // item text with its 0 byte
-inline constexpr uint8_t everyBuffer = 0xFF;
-}  // namespace cycle_args
-
 // Switches cycle upload off on every buffer; the result is ignored.
 void disableCycleUpload(ControllerHandle& h) {
-    PacketArea area(req::cycleUpload, cycle_args::items + 1);
-    area.args()[cycle_args::buffer] = cycle_args::everyBuffer;  // enable, interval and text stay 0
+    PacketArea area(req::cycleUpload, cycle_enable_args::items + 1);
+    area.args()[cycle_enable_args::buffer] = cycle_enable_args::everyBuffer;  // enable, interval and text stay 0
     lockedTransact(h, area);
 }
 

@@ -19,15 +19,17 @@ inline constexpr size_t fixedBytes = 8;
 }  // namespace array_request
 
 // Arguments of request 7.
-namespace line_request {
+namespace multi_line_request {
 inline constexpr size_t lineCount = 0;
 inline constexpr size_t axisCount = 1;
 inline constexpr size_t flags = 2;
 inline constexpr size_t mode = 3;
 inline constexpr size_t axes = 4;  // one byte per axis, padded to 4
-}  // namespace line_request
+}  // namespace multi_line_request
 // Reply data of request 7.
-inline constexpr size_t kLineRemainingOffset = 4;
+namespace multi_line_reply {
+inline constexpr size_t remaining = 4;  // i32
+}  // namespace multi_line_reply
 // lineCount and axisCount travel as single bytes.
 inline constexpr uint32_t kMaxLineField = 255;
 
@@ -107,18 +109,18 @@ TVX_API int32_t TVX_STDCALL TVX_MultiLineN(TVX_HANDLE handle, int32_t mode, int3
         // The axis bytes fill whole 32-bit words, at least one.
         const size_t axisArea = axisCount == 0 ? 4 : 4 * ((axisCount - 1) / 4 + 1);
         const size_t valueBytes = static_cast<size_t>(valueCount) * 4;
-        PacketArea a(req::multiLine, static_cast<uint32_t>(line_request::axes + axisArea + valueBytes));
+        PacketArea a(req::multiLine, static_cast<uint32_t>(multi_line_request::axes + axisArea + valueBytes));
         uint8_t* p = a.args();
-        p[line_request::lineCount] = static_cast<uint8_t>(lineCount);
-        p[line_request::axisCount] = static_cast<uint8_t>(axisCount);
-        p[line_request::flags] = static_cast<uint8_t>(flags);
-        p[line_request::mode] = static_cast<uint8_t>(mode);
-        for (uint32_t i = 0; i < axisCount; ++i) p[line_request::axes + i] = static_cast<uint8_t>(axisList[i]);
-        if (valueBytes) std::memcpy(p + line_request::axes + axisArea, values, valueBytes);
+        p[multi_line_request::lineCount] = static_cast<uint8_t>(lineCount);
+        p[multi_line_request::axisCount] = static_cast<uint8_t>(axisCount);
+        p[multi_line_request::flags] = static_cast<uint8_t>(flags);
+        p[multi_line_request::mode] = static_cast<uint8_t>(mode);
+        for (uint32_t i = 0; i < axisCount; ++i) p[multi_line_request::axes + i] = static_cast<uint8_t>(axisList[i]);
+        if (valueBytes) std::memcpy(p + multi_line_request::axes + axisArea, values, valueBytes);
         const int32_t r = lockedTransact(h, a);
         if (r != rc::ok || !remaining) return r;
-        if (a.dataLength() <= kLineRemainingOffset) return rc::replyLength;
-        *remaining = getI32(a.data() + kLineRemainingOffset);
+        if (a.dataLength() <= multi_line_reply::remaining) return rc::replyLength;
+        *remaining = getI32(a.data() + multi_line_reply::remaining);
         return rc::ok;
     });
 }

@@ -6,30 +6,18 @@
 #include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/debug_output.h"
+#include "channel/cycle_upload_args.h"
 #include "channel/request_codes.h"
 #include "monitoring/cycle_buffer.h"
-#include "monitoring/cycle_layout.h"
 
 namespace tvx {
 namespace {
 
-// Arguments of the enable and disable request.
-namespace enable_args {
-inline constexpr uint32_t buffer = 0;    // u8: low byte of the buffer number
-inline constexpr uint32_t enable = 1;    // u8: 1 enable, 0 disable
-inline constexpr uint32_t cycle = 2;     // u32: passed through
-inline constexpr uint32_t text = 6;      // the item text and its 0 byte
-}  // namespace enable_args
-
 // Arguments of the force-once request.
-namespace force_args {
+namespace cycle_force_args {
 inline constexpr uint32_t buffer = 0;  // u8
 inline constexpr uint32_t bytes = 1;
-}  // namespace force_args
-
-// A pushed block or force-once reply: the buffer number, then the block.
-inline constexpr uint32_t kBlockNumberOffset = 0;  // in the reply data
-inline constexpr uint32_t kBlockOffset = 1;
+}  // namespace cycle_force_args
 
 inline constexpr uint32_t kMaxItemText = 2025;
 inline constexpr int32_t kTooManyItems = 20037;
@@ -98,11 +86,11 @@ int32_t enable(ControllerHandle& h, int32_t number, uint32_t cycleValue, const c
     int32_t r = readItemText(text, items, &count);
     if (r != rc::ok) return r;
 
-    PacketArea a(req::cycleUpload, static_cast<uint32_t>(enable_args::text + length + 1));
-    a.args()[enable_args::buffer] = lowByte(number);
-    a.args()[enable_args::enable] = 1;
-    putU32(a.args() + enable_args::cycle, cycleValue);
-    std::memcpy(a.args() + enable_args::text, text, length + 1);
+    PacketArea a(req::cycleUpload, static_cast<uint32_t>(cycle_enable_args::items + length + 1));
+    a.args()[cycle_enable_args::buffer] = lowByte(number);
+    a.args()[cycle_enable_args::enable] = 1;
+    putU32(a.args() + cycle_enable_args::interval, cycleValue);
+    std::memcpy(a.args() + cycle_enable_args::items, text, length + 1);
     r = lockedTransact(h, a);
     if (r != rc::ok) return r;
 
@@ -127,20 +115,20 @@ int32_t disable(ControllerHandle& h, int32_t number) {
             deactivate(*b);
         }
     }
-    PacketArea a(req::cycleUpload, enable_args::text + 1);
-    a.args()[enable_args::buffer] = lowByte(number);  // 0xFF for every buffer
+    PacketArea a(req::cycleUpload, cycle_enable_args::items + 1);
+    a.args()[cycle_enable_args::buffer] = lowByte(number);  // 0xFF for every buffer
     return lockedTransact(h, a);
 }
 
 int32_t forceOnce(ControllerHandle& h, CycleUploads& uploads, int32_t number) {
-    PacketArea a(req::cycleForceOnce, force_args::bytes);
-    a.args()[force_args::buffer] = lowByte(number);
+    PacketArea a(req::cycleForceOnce, cycle_force_args::bytes);
+    a.args()[cycle_force_args::buffer] = lowByte(number);
     const int32_t r = lockedTransact(h, a);
     if (r != rc::ok) return r;
     // A reply too short to carry a buffer number is ignored, as a pushed
     // packet would be.
-    if (a.dataLength() < kBlockOffset) return rc::ok;
-    acceptCycleBlock(uploads, a.data()[kBlockNumberOffset], a.data() + kBlockOffset, a.dataLength() - kBlockOffset);
+    if (a.dataLength() < cycle_block_header::block) return rc::ok;
+    acceptCycleBlock(uploads, a.data()[cycle_block_header::bufferNumber], a.data() + cycle_block_header::block, a.dataLength() - cycle_block_header::block);
     return rc::ok;
 }
 

@@ -49,8 +49,8 @@ int32_t writePassword(const char* password, uint8_t* header) {
     for (size_t i = 0; i < n; ++i) {
         upper.data()[i] = static_cast<uint8_t>(upperAscii(password[i]));
     }
-    if (!platform::md5Digest(upper.data(), n, header + archiveField::digest)) return rc::osError;
-    header[archiveField::passwordFlag] = 1;
+    if (!platform::md5Digest(upper.data(), n, header + archive_header::digest)) return rc::osError;
+    header[archive_header::passwordFlag] = 1;
     return rc::ok;
 }
 
@@ -62,7 +62,7 @@ int32_t buildArchive(const ArchiveSource& source, ArchiveForm form, ByteBuffer* 
     if (!hasProjectMagic(record)) return rc::fileError;
     if (!archiveCipherReady()) return rc::cipherKey;
     const bool enciphered = form == ArchiveForm::enciphered;
-    const uint16_t count = getU16(record + projectField::count);
+    const uint16_t count = getU16(record + project_record::count);
     const size_t recordBytes = projectRecordBytes(count);
 
     // First pass: slot sizes estimated from the lengths on disk.
@@ -75,15 +75,15 @@ int32_t buildArchive(const ArchiveSource& source, ArchiveForm form, ByteBuffer* 
         uint64_t length = 0;
         r = fileLength(path, &length);
         if (r != rc::ok) return r;
-        const uint8_t type = entry[projectField::entryType];
+        const uint8_t type = entry[project_record::entryType];
         if (!memberExtensionAllowed(type, path)) return rc::fileError;
-        if (type == fileType::basicLibrary || type == fileType::plcLibrary) {
+        if (type == file_type::basicLibrary || type == file_type::plcLibrary) {
             if (length <= kLibraryHeaderBytes) return rc::libraryFile;
             length -= kLibraryHeaderBytes;
         }
         const uint64_t slot = slotSize(length);
         if (slot > UINT32_MAX) return rc::osError;
-        putU32(entry + projectField::entrySlot, static_cast<uint32_t>(slot));
+        putU32(entry + project_record::entrySlot, static_cast<uint32_t>(slot));
         total += slot;
     }
     if (enciphered) total = roundUp32(total);
@@ -93,35 +93,35 @@ int32_t buildArchive(const ArchiveSource& source, ArchiveForm form, ByteBuffer* 
     if (!out.allocate(static_cast<size_t>(total))) return rc::osError;
     uint8_t* header = out.data();
     std::memcpy(header, kArchiveMagic, sizeof kArchiveMagic);
-    header[archiveField::form] = enciphered ? 1 : 0;
-    putU16(header + archiveField::version, kArchiveVersion);
-    putU32(header + archiveField::word, source.word);
+    header[archive_header::form] = enciphered ? 1 : 0;
+    putU16(header + archive_header::version, kArchiveVersion);
+    putU32(header + archive_header::word, source.word);
     int32_t r = writePassword(source.password, header);
     if (r != rc::ok) return r;
-    std::memcpy(out.data() + archiveField::record, record, recordBytes);
-    putU32(out.data() + archiveField::record + projectField::archiveWord, 0);
+    std::memcpy(out.data() + archive_header::record, record, recordBytes);
+    putU32(out.data() + archive_header::record + project_record::archiveWord, 0);
 
     // Second pass: real contents. Everything is addressed by offset, since
     // the buffer may move when a content outgrows its estimate.
     uint64_t position = kArchiveHeaderBytes + recordBytes;
     uint64_t estimatesLeft = total - position;
     for (uint32_t i = 0; i < count; ++i) {
-        const size_t entryAt = archiveField::record + projectRecordBytes(i);
+        const size_t entryAt = archive_header::record + projectRecordBytes(i);
         char path[kMaxPath];
         r = memberPath(source.directory, out.data() + entryAt, path);
         if (r != rc::ok) return r;
         MemberContent member;
-        r = prepareMember(out.data()[entryAt + projectField::entryType], path, &member);
+        r = prepareMember(out.data()[entryAt + project_record::entryType], path, &member);
         if (r != rc::ok) return r;
-        const uint64_t estimate = getU32(out.data() + entryAt + projectField::entrySlot);
+        const uint64_t estimate = getU32(out.data() + entryAt + project_record::entrySlot);
         const uint64_t slot = slotSize(member.content.size());
         estimatesLeft = estimatesLeft >= estimate ? estimatesLeft - estimate : 0;
         uint64_t needed = position + slot + estimatesLeft;
         if (enciphered) needed = roundUp32(needed);
         if (needed > UINT32_MAX) return rc::osError;
         if (needed > out.size() && !out.resize(static_cast<size_t>(needed))) return rc::osError;
-        putU32(out.data() + entryAt + projectField::entryHash, member.hash);
-        putU32(out.data() + entryAt + projectField::entrySlot, static_cast<uint32_t>(slot));
+        putU32(out.data() + entryAt + project_record::entryHash, member.hash);
+        putU32(out.data() + entryAt + project_record::entrySlot, static_cast<uint32_t>(slot));
         uint8_t* at = out.data() + position;
         std::memcpy(at, member.content.data(), member.content.size());
         std::memset(at + member.content.size(), 0, static_cast<size_t>(slot - member.content.size()));
@@ -134,7 +134,7 @@ int32_t buildArchive(const ArchiveSource& source, ArchiveForm form, ByteBuffer* 
     if (length > out.size() && !out.resize(static_cast<size_t>(length))) return rc::osError;
     std::memset(out.data() + position, 0, static_cast<size_t>(out.size() - position));
     out.shrink(static_cast<size_t>(length));
-    putU32(out.data() + archiveField::length, static_cast<uint32_t>(length));
+    putU32(out.data() + archive_header::length, static_cast<uint32_t>(length));
     if (enciphered) {
         for (size_t at = 0; at < out.size(); at += kCipherBlockBytes) encipherBlock(out.data() + at);
     } else {

@@ -11,7 +11,7 @@
 #include "base/whole_file.h"
 #include "channel/request_codes.h"
 #include "packaging/archive_builder.h"
-#include "packaging/project_file.h"
+#include "packaging/project_record.h"
 #include "tavrix.h"
 #include "transfer/block_transfer.h"
 

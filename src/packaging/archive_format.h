@@ -12,7 +12,7 @@ inline constexpr size_t kArchiveHeaderBytes = 32;
 inline constexpr uint8_t kArchiveMagic[4] = {'N', 'A', 'R', 0};
 inline constexpr uint16_t kArchiveVersion = 1;
 
-namespace archiveField {
+namespace archive_header {
 inline constexpr size_t length = 4;        // u32 total length
 inline constexpr size_t form = 8;          // u8: 1 enciphered, 0 mirrored
 inline constexpr size_t passwordFlag = 9;  // u8
@@ -20,7 +20,7 @@ inline constexpr size_t version = 10;      // u16
 inline constexpr size_t word = 12;         // u32, the caller's value
 inline constexpr size_t digest = 16;       // 16 bytes MD5 of the upper-cased password
 inline constexpr size_t record = 32;       // the project record
-}  // namespace archiveField
+}  // namespace archive_header
 
 enum class ArchiveForm : uint8_t { mirrored = 0, enciphered = 1 };
 

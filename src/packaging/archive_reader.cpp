@@ -34,7 +34,7 @@ const char* archiveFaultText(ArchiveFault fault) {
 }
 
 bool slotHashMatches(uint8_t type, const uint8_t* slot, size_t slotSize, uint32_t hash) {
-    if (type == fileType::basic || type == fileType::basicLibrary) return sourceHash(slot, slotSize) == hash;
+    if (type == file_type::basic || type == file_type::basicLibrary) return sourceHash(slot, slotSize) == hash;
     // The content ends somewhere in the zero tail of the slot (and leaves
     // at least one zero): try every such end.
     size_t lastNonZero = slotSize;
@@ -85,12 +85,12 @@ int32_t ArchiveReader::open(const uint8_t* data, size_t size) {
     return rc::ok;
 }
 
-uint32_t ArchiveReader::lengthField() const { return getU32(plain_.data() + archiveField::length); }
-bool ArchiveReader::hasPassword() const { return plain_.data()[archiveField::passwordFlag] != 0; }
-uint16_t ArchiveReader::version() const { return getU16(plain_.data() + archiveField::version); }
-uint32_t ArchiveReader::word() const { return getU32(plain_.data() + archiveField::word); }
-const uint8_t* ArchiveReader::digest() const { return plain_.data() + archiveField::digest; }
-uint16_t ArchiveReader::entryCount() const { return getU16(record() + projectField::count); }
+uint32_t ArchiveReader::lengthField() const { return getU32(plain_.data() + archive_header::length); }
+bool ArchiveReader::hasPassword() const { return plain_.data()[archive_header::passwordFlag] != 0; }
+uint16_t ArchiveReader::version() const { return getU16(plain_.data() + archive_header::version); }
+uint32_t ArchiveReader::word() const { return getU32(plain_.data() + archive_header::word); }
+const uint8_t* ArchiveReader::digest() const { return plain_.data() + archive_header::digest; }
+uint16_t ArchiveReader::entryCount() const { return getU16(record() + project_record::count); }
 
 ArchiveFault ArchiveReader::check() {
     const size_t size = plain_.size();
@@ -98,11 +98,11 @@ ArchiveFault ArchiveReader::check() {
     if (version() != kArchiveVersion) return ArchiveFault::badVersion;
     if (!hasProjectMagic(record())) return ArchiveFault::badProject;
     const uint16_t count = entryCount();
-    const uint64_t slotsStart = archiveField::record + projectRecordBytes(count);
+    const uint64_t slotsStart = archive_header::record + projectRecordBytes(count);
     if (slotsStart > size) return ArchiveFault::badProject;
     uint64_t at = slotsStart;
     for (uint16_t i = 0; i < count; ++i) {
-        const uint32_t slot = getU32(projectEntry(record(), i) + projectField::entrySlot);
+        const uint32_t slot = getU32(projectEntry(record(), i) + project_record::entrySlot);
         if (slot == 0 || slot % 4 != 0) return ArchiveFault::badSlot;
         if (at + slot > size) return ArchiveFault::slotOverrun;
         at += slot;
@@ -110,7 +110,7 @@ ArchiveFault ArchiveReader::check() {
     // An archive built enciphered (form flag 1) is padded to the next whole
     // block, also after its conversion to the mirrored form for a RAM run;
     // one built mirrored ends with its last slot.
-    const bool rounded = plain_.data()[archiveField::form] == static_cast<uint8_t>(ArchiveForm::enciphered);
+    const bool rounded = plain_.data()[archive_header::form] == static_cast<uint8_t>(ArchiveForm::enciphered);
     const uint64_t expected = rounded
                                   ? (at + kCipherBlockBytes - 1) / kCipherBlockBytes * kCipherBlockBytes
                                   : at;
@@ -127,15 +127,15 @@ ArchiveFault ArchiveReader::check() {
 ArchiveEntryInfo ArchiveReader::entry(uint16_t i) const {
     ArchiveEntryInfo info;
     // Entries are read only where the record lies inside the archive.
-    if (archiveField::record + projectRecordBytes(static_cast<uint32_t>(i) + 1) > plain_.size()) return info;
+    if (archive_header::record + projectRecordBytes(static_cast<uint32_t>(i) + 1) > plain_.size()) return info;
     const uint8_t* e = projectEntry(record(), i);
     std::memcpy(info.name, e, kEntryNameField);
-    info.type = e[projectField::entryType];
-    info.autoRun = e[projectField::entryAutoRun];
-    info.slotSize = getU32(e + projectField::entrySlot);
-    info.hash = getU32(e + projectField::entryHash);
-    uint64_t at = archiveField::record + projectRecordBytes(entryCount());
-    for (uint16_t k = 0; k < i; ++k) at += getU32(projectEntry(record(), k) + projectField::entrySlot);
+    info.type = e[project_record::entryType];
+    info.autoRun = e[project_record::entryAutoRun];
+    info.slotSize = getU32(e + project_record::entrySlot);
+    info.hash = getU32(e + project_record::entryHash);
+    uint64_t at = archive_header::record + projectRecordBytes(entryCount());
+    for (uint16_t k = 0; k < i; ++k) at += getU32(projectEntry(record(), k) + project_record::entrySlot);
     info.offset = static_cast<uint32_t>(at);
     info.hashMatches = at + info.slotSize <= plain_.size() &&
                        slotHashMatches(info.type, plain_.data() + at, info.slotSize, info.hash);

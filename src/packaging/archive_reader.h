@@ -56,7 +56,7 @@ public:
     uint32_t word() const;
     const uint8_t* digest() const;  // 16 bytes
     uint16_t entryCount() const;
-    const uint8_t* record() const { return plain_.data() + archiveField::record; }
+    const uint8_t* record() const { return plain_.data() + archive_header::record; }
     // Entry i (i < entryCount()), with its hash checked.
     ArchiveEntryInfo entry(uint16_t i) const;
 

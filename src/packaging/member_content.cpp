@@ -32,14 +32,14 @@ bool isPictureExtension(const char* path) { return anyOf(path, {".jpg", ".jpe", 
 bool memberExtensionAllowed(uint8_t type, const char* path) {
     path = fileNameOf(path);
     switch (type) {
-        case fileType::basic: return endsWithNoCase(path, ".bas");
-        case fileType::basicLibrary:
-        case fileType::plcLibrary: return endsWithNoCase(path, ".nlb");
-        case fileType::plc: return endsWithNoCase(path, ".plc");
-        case fileType::hmi: return endsWithNoCase(path, ".hmi");
-        case fileType::cnc: return anyOf(path, {".nc", ".cnc", ".g"});
-        case fileType::font: return endsWithNoCase(path, ".nft");
-        case fileType::trueTypeFont: return endsWithNoCase(path, ".ttf");
+        case file_type::basic: return endsWithNoCase(path, ".bas");
+        case file_type::basicLibrary:
+        case file_type::plcLibrary: return endsWithNoCase(path, ".nlb");
+        case file_type::plc: return endsWithNoCase(path, ".plc");
+        case file_type::hmi: return endsWithNoCase(path, ".hmi");
+        case file_type::cnc: return anyOf(path, {".nc", ".cnc", ".g"});
+        case file_type::font: return endsWithNoCase(path, ".nft");
+        case file_type::trueTypeFont: return endsWithNoCase(path, ".ttf");
         default: return isPictureType(type) ? isPictureExtension(path) : true;
     }
 }
@@ -47,23 +47,23 @@ bool memberExtensionAllowed(uint8_t type, const char* path) {
 bool realRecordExtensionAllowed(uint8_t type, const char* path) {
     path = fileNameOf(path);
     switch (type) {
-        case fileType::basic: return endsWithNoCase(path, ".bas");
-        case fileType::basicLibrary:
-        case fileType::plcLibrary: return endsWithNoCase(path, ".nlb");
-        case fileType::plc: return endsWithNoCase(path, ".plc");
-        case fileType::font: return endsWithNoCase(path, ".nft");
+        case file_type::basic: return endsWithNoCase(path, ".bas");
+        case file_type::basicLibrary:
+        case file_type::plcLibrary: return endsWithNoCase(path, ".nlb");
+        case file_type::plc: return endsWithNoCase(path, ".plc");
+        case file_type::font: return endsWithNoCase(path, ".nft");
         default: return isPictureType(type) ? isPictureExtension(path) : true;
     }
 }
 
 int32_t prepareMember(uint8_t type, const char* path, MemberContent* out) {
     MemberContent m;
-    if (type == fileType::basic) {
+    if (type == file_type::basic) {
         const int32_t r = readWholeFile(path, &m.content);
         if (r != rc::ok) return r;
         m.content.shrink(compactBasicText(m.content.data(), m.content.size()));
         m.hash = sourceHash(m.content.data(), m.content.size());
-    } else if (type == fileType::basicLibrary || type == fileType::plcLibrary) {
+    } else if (type == file_type::basicLibrary || type == file_type::plcLibrary) {
         ByteBuffer plain;
         uint8_t kind = 0;
         const int32_t r = readLibraryFile(path, &plain, &kind);
@@ -73,7 +73,7 @@ int32_t prepareMember(uint8_t type, const char* path, MemberContent* out) {
         if (!m.content.allocate(length)) return rc::osError;
         std::memcpy(m.content.data(), plain.data() + kLibraryHeaderBytes, length);
         m.hash = getU32(plain.data() + 8);
-    } else if (type == fileType::plc) {
+    } else if (type == file_type::plc) {
         PlcSection section;
         const int32_t r = extractPlcSection(path, &section);
         if (r != rc::ok) return r;
@@ -87,7 +87,7 @@ int32_t prepareMember(uint8_t type, const char* path, MemberContent* out) {
         const int32_t r = readWholeFile(path, &m.content);
         if (r != rc::ok) return r;
         // HMI files are kept mirrored on disk; the controller takes them plain.
-        if (type == fileType::hmi) byteMirror(m.content.data(), m.content.size());
+        if (type == file_type::hmi) byteMirror(m.content.data(), m.content.size());
         m.hash = stringHash(m.content.data(), m.content.size());
     }
     *out = std::move(m);

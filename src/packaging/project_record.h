@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/byte_buffer.h"
+#include "packaging/path_text.h"
+
 namespace tvx {
 
 inline constexpr size_t kProjectHeaderBytes = 64;
@@ -12,16 +15,16 @@ inline constexpr size_t kProjectEntryBytes = 36;
 inline constexpr uint32_t kMaxProjectEntries = 1000;
 inline constexpr size_t kEntryNameField = 26;  // at most 25 characters and a zero
 
-namespace projectField {
+namespace project_record {
 inline constexpr size_t count = 12;       // u16 entries
 inline constexpr size_t archiveWord = 24; // u32, zero in records the library makes
 inline constexpr size_t entryType = 26;   // u8 FileType
 inline constexpr size_t entryAutoRun = 27;
 inline constexpr size_t entrySlot = 28;   // u32 slot size in an archive
 inline constexpr size_t entryHash = 32;   // u32 content hash
-}  // namespace projectField
+}  // namespace project_record
 
-namespace fileType {
+namespace file_type {
 inline constexpr uint8_t basic = 1;
 inline constexpr uint8_t basicLibrary = 2;
 inline constexpr uint8_t plcLibrary = 3;
@@ -36,7 +39,7 @@ inline constexpr uint8_t gif = 23;
 inline constexpr uint8_t font = 40;
 inline constexpr uint8_t trueTypeFont = 41;
 inline constexpr uint8_t unknown = 255;
-}  // namespace fileType
+}  // namespace file_type
 
 inline bool isPictureType(uint8_t type) { return type >= 20 && type <= 29; }
 
@@ -54,5 +57,17 @@ void writeProjectEntry(uint8_t* entry, const char* name, uint8_t type, uint8_t a
 // The FileType of a file from its extension; a library file is opened to
 // tell a BASIC from a PLC library (2 when it cannot be read as one).
 uint8_t fileTypeForPath(const char* path);
+
+// A binary project file (a project record on disk), read for the archive
+// builders and the record filler.
+struct ProjectFile {
+    ByteBuffer record;          // exactly 64 + 36 x n bytes
+    char directory[kMaxPath];   // up to and including the last separator
+};
+
+// 0, or 20002 (no path), 20014, 20006, 20012 (shorter than the header, or
+// a length other than 64 + 36 x n), 20011 (no project magic), 20013 (a
+// directory of 260 characters or more).
+int32_t readProjectFile(const char* path, ProjectFile* out);
 
 }  // namespace tvx

@@ -12,8 +12,6 @@ using namespace tvx;
 
 namespace {
 
-namespace runCode = req;
-
 int32_t simple(TVX_HANDLE api, uint16_t command,
             CallSite where = CallSite::current()) {
     return withHandle(api, [&](ControllerHandle& h) { return requestSimple(h, command); }, where);
@@ -25,22 +23,22 @@ extern "C" {
 
 TVX_API int32_t TVX_STDCALL TVX_RunNarFile(TVX_HANDLE api, const char* programName) {
     return withHandle(api, [&](ControllerHandle& h) {
-        if (programName == nullptr) return requestSimple(h, runCode::run);
+        if (programName == nullptr) return requestSimple(h, req::run);
         // The name goes without its zero; over 2044 characters it is refused.
-        return requestWithData(h, runCode::run, programName, static_cast<uint32_t>(strnlen(programName, 4096)));
+        return requestWithData(h, req::run, programName, static_cast<uint32_t>(strnlen(programName, 4096)));
     });
 }
 
-TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE api) { return simple(api, runCode::run); }
+TVX_API int32_t TVX_STDCALL TVX_Resume(TVX_HANDLE api) { return simple(api, req::run); }
 
-TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE api) { return simple(api, runCode::pause); }
+TVX_API int32_t TVX_STDCALL TVX_Pause(TVX_HANDLE api) { return simple(api, req::pause); }
 
-TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE api) { return simple(api, runCode::stop); }
+TVX_API int32_t TVX_STDCALL TVX_Stop(TVX_HANDLE api) { return simple(api, req::stop); }
 
 TVX_API int32_t TVX_STDCALL TVX_UpCurNpjToMem(TVX_HANDLE api, void* buffer, uint32_t bufferSize,
                                               uint32_t* receivedLength) {
     return withHandle(api, [&](ControllerHandle& h) {
-        return uploadToMemory(h, runCode::currentProject, nullptr, buffer, bufferSize, receivedLength);
+        return uploadToMemory(h, req::currentProject, nullptr, buffer, bufferSize, receivedLength);
     });
 }
 

@@ -1,3 +1,4 @@
+// The one download engine behind files, firmware sections and RAM parts.
 #include <algorithm>
 #include <cstring>
 
@@ -5,18 +6,84 @@
 #include "base/debug_output.h"
 #include "base/whole_file.h"
 #include "transfer/block_transfer.h"
-#include "transfer/transfer_packets.h"
 
 namespace tvx {
 namespace {
+
+inline constexpr uint32_t kSerialBlock = 192;  // download block bytes on a serial link
+inline constexpr uint32_t kBlock = 992;        // and on the other links
+
+// What the handle's link allows a download: the block bytes it starts
+// from, and whether the link carries one block at a time. The one place
+// the engine looks at the kind of link.
+struct LinkBlocks {
+    uint32_t blockSize;
+    bool oneAtATime;
+};
+LinkBlocks linkBlocks(const ControllerHandle& h) {
+    const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
+    return {serial ? kSerialBlock : kBlock, serial};
+}
 
 // The transfer state the controller reports (request 148).
 struct ControllerPosition {
     uint32_t received;
     uint32_t total;
     uint32_t code;
+    uint32_t fileNumber;
     uint16_t lastBlock;
 };
+
+bool askPosition(ControllerHandle& h, ControllerPosition& pos) {
+    uint8_t state[kTransferStateBytes];
+    if (queryTransferState(h, state) != rc::ok) return false;
+    pos.received = getU32(state + transfer_state_reply::received);
+    pos.total = getU32(state + transfer_state_reply::total);
+    pos.code = getU32(state + transfer_state_reply::code);
+    pos.fileNumber = getU32(state + transfer_state_reply::fileNumber);
+    pos.lastBlock = getU16(state + transfer_state_reply::lastBlock);
+    return true;
+}
+
+// Whether the controller's position still lies inside this stream's
+// transfer, so that sending can go on from it.
+bool resumable(const BlockStream& s, const ControllerPosition& pos, uint32_t length) {
+    if (pos.lastBlock == kLastBlock || pos.code != s.code || pos.received > length) return false;
+    return s.resume == ResumeMatch::sameLength ? pos.total == length : pos.fileNumber == s.fileNumber;
+}
+
+// The window a controller's plan asks for, as far as handle and link allow.
+uint32_t plannedWindow(const ControllerHandle& h, uint32_t asked, bool oneAtATime) {
+    if (asked == 0 || oneAtATime || !h.windowedTransfer) return 1;
+    return std::min(asked, kMaxWindow);
+}
+
+// A RAM part's plan from its first block's answer: the controller's block
+// size up to what a packet carries; an answer without it keeps the plan.
+void planFromFirstAnswer(const ControllerHandle& h, const PacketArea& p, BlockPlan& plan) {
+    plan.fromFirstAnswer = false;
+    if (p.dataLength() < block_plan_reply::bytes) return;
+    plan.blockSize = std::min<uint32_t>(getU16(p.data() + block_plan_reply::largestBlock), kLargestRamBlock);
+    plan.window = plannedWindow(h, getU16(p.data() + block_plan_reply::window), linkBlocks(h).oneAtATime);
+}
+
+// Writes one block's request into `p`.
+void putBlock(PacketArea& p, const BlockStream& s, uint16_t number, const uint8_t* data, uint32_t n) {
+    if (s.header == BlockHeader::transfer) {
+        p.begin(s.code, download_block_request::bytes);
+        putU16(p.args() + download_block_request::number, number);
+        putU16(p.args() + download_block_request::count, static_cast<uint16_t>(n));
+        std::memcpy(p.args() + download_block_request::bytes, data, n);
+        p.setArgumentBytes(download_block_request::bytes + n);
+    } else {
+        p.begin(s.code, ram_part_request::data);
+        putU16(p.args() + ram_part_request::block, number);
+        putU16(p.args() + ram_part_request::count, static_cast<uint16_t>(n));
+        putU16(p.args() + ram_part_request::fileNumber, s.fileNumber);
+        std::memcpy(p.args() + ram_part_request::data, data, n);
+        p.setArgumentBytes(ram_part_request::data + n);
+    }
+}
 
 // Writes a name and its 0 byte at `at`; the bytes written.
 uint32_t putName(uint8_t* at, const char* name) {
@@ -28,64 +95,56 @@ uint32_t putName(uint8_t* at, const char* name) {
 
 int32_t sendStart(ControllerHandle& h, uint16_t code, uint16_t attribute, uint32_t length, const char* name,
                   BlockPlan& plan) {
-    PacketArea p(code, xfer::startName);
-    putU16(p.args() + xfer::startAttribute, attribute);
-    putU32(p.args() + xfer::startLength, length);
-    p.setArgumentBytes(xfer::startName + putName(p.args() + xfer::startName, name));
+    PacketArea p(code, download_start_request::name);
+    putU16(p.args() + download_start_request::attribute, attribute);
+    putU32(p.args() + download_start_request::length, length);
+    p.setArgumentBytes(download_start_request::name + putName(p.args() + download_start_request::name, name));
     const int32_t r = lockedTransact(h, p);
     if (r != rc::ok) return r;
     return planDownload(h, p, true, plan);
 }
 
-bool askPosition(ControllerHandle& h, ControllerPosition& pos) {
-    uint8_t state[kTransferStateBytes];
-    if (queryTransferState(h, state) != rc::ok) return false;
-    pos.received = getU32(state + xfer::stateReceived);
-    pos.total = getU32(state + xfer::stateTotal);
-    pos.code = getU32(state + xfer::stateCode);
-    pos.lastBlock = getU16(state + xfer::stateLastBlock);
-    return true;
-}
-
 }  // namespace
 
 int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bool oneBlockOnSerial, BlockPlan& plan) {
-    const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
-    plan.blockSize = serial ? kSerialBlock : kBlock;
+    const LinkBlocks link = linkBlocks(h);
+    plan.blockSize = link.blockSize;
     plan.window = 1;
-    if (startReply.dataLength() >= xfer::startReplyData) {
-        const uint32_t largest = getU16(startReply.data() + xfer::largestBlock);
-        const uint32_t window = getU16(startReply.data() + xfer::window);
+    plan.fromFirstAnswer = false;
+    if (startReply.dataLength() >= block_plan_reply::bytes) {
+        const uint32_t largest = getU16(startReply.data() + block_plan_reply::largestBlock);
         plan.blockSize = std::min(plan.blockSize, largest) & ~31u;
-        plan.window = (window == 0 || (serial && oneBlockOnSerial)) ? 1 : std::min(window, kMaxWindow);
+        plan.window = plannedWindow(h, getU16(startReply.data() + block_plan_reply::window),
+                                    link.oneAtATime && oneBlockOnSerial);
     }
-    if (!h.windowedTransfer) plan.window = 1;
     // A controller that accepts less than 32 bytes a block cannot be served.
     if (plan.blockSize == 0) return rc::replyLength;
     return rc::ok;
 }
 
-int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& plan, const uint8_t* bytes,
-                           uint32_t length, ProgressSpan span) {
+BlockPlan ramPartPlan(const ControllerHandle& h) { return BlockPlan{linkBlocks(h).blockSize, 1, true}; }
+
+int32_t sendBlocks(ControllerHandle& h, const BlockStream& stream, BlockPlan plan, const uint8_t* bytes,
+                   uint32_t length, ProgressSpan span, uint32_t* answer) {
     PacketArea p;
     uint32_t sent = 0;
     uint16_t counter = 0;
+    uint32_t value = 0;
     int resumptions = 0;
     uint32_t resumedAt = 0;
     while (sent < length) {
         h.progress.store(progressFraction(span.before + sent, span.total), std::memory_order_relaxed);
+        const uint16_t previous = counter;
         counter = nextBlockNumber(counter);
         const uint32_t remaining = length - sent;
         const bool last = remaining <= plan.blockSize;
         const uint32_t n = last ? remaining : plan.blockSize;
-        const uint16_t number = last ? kLastBlock : counter;
-        const bool acknowledged = last || counter == 1 || counter % plan.window == 0;
-        p.begin(code, xfer::blockBytes);
-        putU16(p.args() + xfer::blockNumber, number);
-        putU16(p.args() + xfer::blockCount, static_cast<uint16_t>(n));
-        std::memcpy(p.args() + xfer::blockBytes, bytes + sent, n);
-        p.setArgumentBytes(xfer::blockBytes + n);
-        int32_t r = acknowledged ? lockedTransact(h, p) : lockedSendOnly(h, p);
+        const uint16_t number = last && stream.header == BlockHeader::transfer ? kLastBlock : counter;
+        const uint16_t windowMark = stream.acknowledgement == Acknowledgement::onWindowEnd ? counter : previous;
+        const bool acknowledged =
+            plan.fromFirstAnswer || last || windowMark == 1 || windowMark % plan.window == 0;
+        putBlock(p, stream, number, bytes + sent, n);
+        const int32_t r = acknowledged ? lockedTransact(h, p) : lockedSendOnly(h, p);
         if (acknowledged && r == kBlockRefused) {
             // The controller lost a block: continue from where it stands, if
             // it still holds this transfer. Only resumptions that bring no
@@ -96,15 +155,19 @@ int32_t sendDownloadBlocks(ControllerHandle& h, uint16_t code, const BlockPlan& 
             if (pos.received > resumedAt) resumptions = 0;
             resumedAt = pos.received;
             if (++resumptions > kMaxResumptions) return kBlockRefused;
-            if (pos.lastBlock == kLastBlock || pos.code != code || pos.total != length || pos.received > length)
-                return kBlockRefused;
+            if (!resumable(stream, pos, length)) return kBlockRefused;
             sent = pos.received;
             counter = pos.lastBlock;
             continue;
         }
         if (r != rc::ok) return r;
+        if (acknowledged && stream.header == BlockHeader::ramPart) value = getU32(p.data() + ram_part_reply::value);
+        if (plan.fromFirstAnswer) planFromFirstAnswer(h, p, plan);
         sent += n;
+        // Empty blocks would make no progress: nothing more is sent.
+        if (plan.blockSize == 0 && sent < length) return rc::replyLength;
     }
+    if (answer) *answer = value;
     return rc::ok;
 }
 
@@ -117,7 +180,8 @@ int32_t downloadBlocks(ControllerHandle& h, uint16_t code, uint16_t attribute, c
     BlockPlan plan;
     const int32_t r = sendStart(h, code, attribute, length, name, plan);
     if (r != rc::ok) return r;
-    return sendDownloadBlocks(h, code, plan, static_cast<const uint8_t*>(data), length, ProgressSpan{0, length});
+    return sendBlocks(h, transferStream(code), plan, static_cast<const uint8_t*>(data), length,
+                      ProgressSpan{0, length});
 }
 
 int32_t downloadFile(ControllerHandle& h, uint16_t code, const char* localPath, const char* name) {

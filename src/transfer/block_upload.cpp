@@ -6,7 +6,6 @@
 #include "base/byte_buffer.h"
 #include "base/debug_output.h"
 #include "transfer/block_transfer.h"
-#include "transfer/transfer_packets.h"
 
 namespace tvx {
 namespace {
@@ -14,7 +13,7 @@ namespace {
 // Tells the controller the upload ends here; its answer does not matter.
 void endUpload(ControllerHandle& h, uint16_t code) {
     PacketArea p(code, 2);
-    putU16(p.args() + xfer::uploadBlock, kLastBlock);
+    putU16(p.args() + upload_request::block, kLastBlock);
     lockedTransact(h, p);
 }
 
@@ -33,11 +32,11 @@ int32_t uploadBegin(ControllerHandle& h, uint16_t code, uint32_t* fileLength, co
     if (name && strnlen(name, kMaxTransferName + 1) > kMaxTransferName)
         return refuse(rc::nameTooLong, "name is longer than 1024 characters");
     const size_t nameLength = name ? std::strlen(name) : 0;
-    PacketArea p(code, static_cast<uint32_t>(xfer::uploadName + nameLength + 1));
-    if (nameLength) std::memcpy(p.args() + xfer::uploadName, name, nameLength);
+    PacketArea p(code, static_cast<uint32_t>(upload_request::name + nameLength + 1));
+    if (nameLength) std::memcpy(p.args() + upload_request::name, name, nameLength);
     // A start reply without its announced length is no announcement of 0.
     const int32_t r = queryResult(lockedTransact(h, p), p);
-    if (r == rc::ok) *fileLength = getU32(p.data() + xfer::uploadLength);
+    if (r == rc::ok) *fileLength = getU32(p.data() + upload_start_reply::length);
     return r;
 }
 
@@ -53,16 +52,16 @@ int32_t uploadBlocks(ControllerHandle& h, uint16_t code, void* buffer, uint32_t 
         progress.set(got, capacity);
         counter = nextBlockNumber(counter);
         p.begin(code, 2);
-        putU16(p.args() + xfer::uploadBlock, counter);
+        putU16(p.args() + upload_request::block, counter);
         int32_t r = lockedTransact(h, p);
         if (r != rc::ok) return r;
         const uint32_t length = p.dataLength();
-        const uint16_t number = getU16(p.data() + xfer::replyNumber);
-        const uint32_t d = getU16(p.data() + xfer::replyCount);
-        const uint8_t* bytes = p.data() + xfer::replyBytes;
+        const uint16_t number = getU16(p.data() + upload_block_reply::number);
+        const uint32_t d = getU16(p.data() + upload_block_reply::count);
+        const uint8_t* bytes = p.data() + upload_block_reply::bytes;
         // The block must carry the data it announces, and a block that is
         // not the last must carry some.
-        if (length < xfer::replyBytes || d > length - xfer::replyBytes || (d == 0 && number != kLastBlock)) {
+        if (length < upload_block_reply::bytes || d > length - upload_block_reply::bytes || (d == 0 && number != kLastBlock)) {
             endUpload(h, code);
             return rc::replyLength;
         }
@@ -131,14 +130,14 @@ int32_t uploadToMemory(ControllerHandle& h, uint16_t code, const char* name, voi
 int32_t findEntry(ControllerHandle& h, uint16_t code, uint16_t mode, char* nameOut, uint32_t* sizeOut) {
     if (!nameOut) return refuse(rc::badArgument, "nameOut is NULL");
     PacketArea p(code, 2);
-    putU16(p.args() + xfer::uploadBlock, mode);
+    putU16(p.args() + upload_request::block, mode);
     const int32_t r = lockedTransact(h, p);
     if (r != rc::ok) return r;
     const uint32_t length = p.dataLength();
-    if (length < xfer::replyBytes) return rc::replyLength;
-    std::memcpy(nameOut, p.data() + xfer::replyBytes, length - xfer::replyBytes);
-    nameOut[length - xfer::replyBytes] = 0;
-    if (sizeOut) *sizeOut = getU32(p.data() + xfer::entrySize);
+    if (length < upload_block_reply::bytes) return rc::replyLength;
+    std::memcpy(nameOut, p.data() + upload_block_reply::bytes, length - upload_block_reply::bytes);
+    nameOut[length - upload_block_reply::bytes] = 0;
+    if (sizeOut) *sizeOut = getU32(p.data() + upload_block_reply::entrySize);
     return rc::ok;
 }
 

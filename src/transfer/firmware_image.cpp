@@ -11,7 +11,7 @@
 namespace tvx {
 namespace {
 
-inline constexpr size_t kDescriptorFixed = fwSection::name;
+inline constexpr size_t kDescriptorFixed = firmware_section_header::name;
 
 ImageCheck fail(int32_t code, const char* what) { return ImageCheck{code, what}; }
 
@@ -21,23 +21,23 @@ bool kindOf(uint32_t type, FirmwareImage& image, bool& enciphered) {
     enciphered = false;
     image.attribute = 0;
     switch (type) {
-        case fwType::plain:
+        case firmware_type::plain:
             image.code = req::firmwareDown;
             return true;
-        case fwType::enciphered:
+        case firmware_type::enciphered:
             image.code = req::firmwareDown;
             enciphered = true;
             return true;
-        case fwType::plainAlternate:
+        case firmware_type::plainAlternate:
             image.code = req::firmwareDownAlternate;
             return true;
-        case fwType::sectioned:
+        case firmware_type::sectioned:
             image.code = req::firmwareSection;
             return true;
         default:
-            if (type < fwType::enciphered421First || type > fwType::enciphered421Last) return false;
+            if (type < firmware_type::enciphered421First || type > firmware_type::enciphered421Last) return false;
             image.code = req::firmwarePartDown;
-            image.attribute = static_cast<uint16_t>(type - fwType::enciphered421First);
+            image.attribute = static_cast<uint16_t>(type - firmware_type::enciphered421First);
             enciphered = true;
             return true;
     }
@@ -70,25 +70,25 @@ ImageCheck readSections(const uint8_t* payload, uint32_t payloadLength, uint32_t
     for (uint32_t i = 0; i < count; ++i) {
         if (at + kDescriptorFixed > tableSize) return fail(rc::firmwareImage, "a section descriptor lies past the table");
         const uint8_t* d = payload + at;
-        const char* name = reinterpret_cast<const char*>(d + fwSection::name);
+        const char* name = reinterpret_cast<const char*>(d + firmware_section_header::name);
         const size_t room = tableSize - (at + kDescriptorFixed);
         const void* end = std::memchr(name, 0, room);
         if (!end) return fail(rc::nameTooLong, "a section name is not terminated inside the table");
         const size_t nameLength = static_cast<size_t>(static_cast<const char*>(end) - name);
         if (nameLength > kMaxSectionName) return fail(rc::nameTooLong, "a section name is longer than 1023 characters");
         FirmwareSection s;
-        s.length = getU32(d + fwSection::length);
+        s.length = getU32(d + firmware_section_header::length);
         // A section goes as a transfer of its own, and a transfer carries data.
         if (s.length == 0) return fail(rc::firmwareImage, "a section is empty");
-        s.attribute = getU32(d + fwSection::attribute);
-        s.checksum = getU32(d + fwSection::checksum);
+        s.attribute = getU32(d + firmware_section_header::attribute);
+        s.checksum = getU32(d + firmware_section_header::checksum);
         s.name = name;
         s.nameLength = static_cast<uint32_t>(nameLength);
         s.offset = 0;  // set once the lengths are known to add up
         total += s.length;
         image.sections.push_back(s);
         if (i + 1 < count) {
-            const uint64_t step = getU32(d + fwSection::descriptorSize);
+            const uint64_t step = getU32(d + firmware_section_header::descriptorSize);
             if (step < kDescriptorFixed + nameLength + 1)
                 return fail(rc::firmwareImage, "a section descriptor overlaps the next one");
             at += step;
@@ -111,10 +111,10 @@ ImageCheck readSections(const uint8_t* payload, uint32_t payloadLength, uint32_t
 }  // namespace
 
 ImageCheck checkFirmwareHeader(const uint8_t* file, size_t size) {
-    if (!file || size < fwHeader::bytes) return fail(rc::firmwareImage, "the file is shorter than the 32-byte header");
-    const uint32_t declared = getU32(file + fwHeader::payloadLength);
-    if (declared != size - fwHeader::bytes)
-        return fail(rc::firmwareImage, declared < size - fwHeader::bytes
+    if (!file || size < firmware_header::bytes) return fail(rc::firmwareImage, "the file is shorter than the 32-byte header");
+    const uint32_t declared = getU32(file + firmware_header::payloadLength);
+    if (declared != size - firmware_header::bytes)
+        return fail(rc::firmwareImage, declared < size - firmware_header::bytes
                                            ? "the header declares a payload shorter than the file holds"
                                            : "the header declares a payload longer than the file holds");
     return {};
@@ -124,24 +124,24 @@ ImageCheck prepareFirmwareImage(uint8_t* file, size_t size, FirmwareImage& image
     ImageCheck c = checkFirmwareHeader(file, size);
     if (!c) return c;
     image = FirmwareImage{};
-    image.hardwareId = getU32(file + fwHeader::hardwareId);
-    image.type = getU32(file + fwHeader::type);
-    image.payload = file + fwHeader::bytes;
-    image.payloadLength = getU32(file + fwHeader::payloadLength);
+    image.hardwareId = getU32(file + firmware_header::hardwareId);
+    image.type = getU32(file + firmware_header::type);
+    image.payload = file + firmware_header::bytes;
+    image.payloadLength = getU32(file + firmware_header::payloadLength);
     bool enciphered = false;
     if (!kindOf(image.type, image, enciphered)) return fail(rc::firmwareImage, "the image type is not known");
     if (image.payloadLength == 0) return fail(rc::firmwareImage, "the image carries no payload");
-    uint8_t* payload = file + fwHeader::bytes;
+    uint8_t* payload = file + firmware_header::bytes;
     if (enciphered) {
         if (image.payloadLength % kCipherBlockBytes != 0)
             return fail(rc::firmwareImage, "an enciphered payload is not a whole number of 32-byte blocks");
         c = decipher(payload, image.payloadLength);
         if (!c) return c;
     }
-    if (image.type != fwType::sectioned) return {};
+    if (image.type != firmware_type::sectioned) return {};
     firmwareXor(payload, image.payloadLength);
-    return readSections(payload, image.payloadLength, getU32(file + fwHeader::sectionCount),
-                        getU32(file + fwHeader::tableSize), image);
+    return readSections(payload, image.payloadLength, getU32(file + firmware_header::sectionCount),
+                        getU32(file + firmware_header::tableSize), image);
 }
 
 }  // namespace tvx

@@ -10,35 +10,35 @@
 namespace tvx {
 
 // Header fields (u32 each).
-namespace fwHeader {
+namespace firmware_header {
 inline constexpr size_t hardwareId = 0;
 inline constexpr size_t type = 8;
 inline constexpr size_t payloadLength = 12;
 inline constexpr size_t sectionCount = 16;
 inline constexpr size_t tableSize = 20;
 inline constexpr size_t bytes = 32;
-}  // namespace fwHeader
+}  // namespace firmware_header
 
 // A section descriptor of a sectioned image.
-namespace fwSection {
+namespace firmware_section_header {
 inline constexpr size_t length = 0;          // u32 data bytes
 inline constexpr size_t descriptorSize = 4;  // u32 distance to the next descriptor
 inline constexpr size_t attribute = 8;       // u32 passed to the controller
 inline constexpr size_t checksum = 12;       // u32 sum of the data bytes
 inline constexpr size_t name = 16;           // text with its 0 byte
-}  // namespace fwSection
+}  // namespace firmware_section_header
 
 inline constexpr uint32_t kMaxSectionName = 1023;
 
 // Image types.
-namespace fwType {
+namespace firmware_type {
 inline constexpr uint32_t plain = 0;
 inline constexpr uint32_t enciphered = 1234;
 inline constexpr uint32_t plainAlternate = 1235;
 inline constexpr uint32_t sectioned = 2234;
 inline constexpr uint32_t enciphered421First = 3234;
 inline constexpr uint32_t enciphered421Last = 3241;
-}  // namespace fwType
+}  // namespace firmware_type
 
 struct FirmwareSection {
     uint32_t offset = 0;  // of the data in the payload

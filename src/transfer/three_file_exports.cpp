@@ -1,11 +1,12 @@
 // The controller's separate store of program files: check, list, delete,
-// whole-file transfers, RAM downloads and running from RAM.
+// whole-file transfers, RAM downloads (whole, or begun, sent in parts and
+// ended) and running from RAM.
+#include <cstdio>
 #include <cstring>
 
 #include "api/requests.h"
 #include "base/debug_output.h"
 #include "transfer/block_transfer.h"
-#include "transfer/three_file_ram.h"
 
 using namespace tvx;
 
@@ -17,12 +18,20 @@ inline constexpr uint16_t kListFirst = 0;
 inline constexpr uint16_t kListNext = 0xFFFF;
 inline constexpr uint16_t kListCurrent = 0xFFFE;
 
+// Longest caller name kept in a composed RAM name.
+inline constexpr uint32_t kRamNameKept = 127;
+// Separator between the name and the number in a composed RAM name.
+inline constexpr char kRamNameSeparator = 0x13;
+// Room for a composed RAM name: 127 characters, the separator, a signed
+// decimal number of up to 11 characters and the 0 byte.
+inline constexpr uint32_t kRamNameBytes = kRamNameKept + 1 + 11 + 1;
+
 // Run from RAM: the two request values.
-namespace ramRun {
+namespace ram_run_request {
 inline constexpr size_t first = 0;   // u16
 inline constexpr size_t second = 2;  // u16
 inline constexpr size_t bytes = 4;
-}  // namespace ramRun
+}  // namespace ram_run_request
 
 // A name sent as a request body, without its 0 byte.
 int32_t nameBody(const char* name, uint32_t limit, uint32_t& n) {
@@ -70,10 +79,54 @@ int32_t remainingSpace(ControllerHandle& h, uint16_t value, uint32_t* space) {
     return rc::ok;
 }
 
+// The name a whole-file RAM download goes under: `name` cut to 127
+// characters, the byte 0x13, then `number` in decimal. 20002 for no name.
+int32_t composeRamName(const char* name, int32_t number, char (&out)[kRamNameBytes]) {
+    if (!name) return refuse(rc::badArgument, "name is NULL");
+    const size_t kept = strnlen(name, kRamNameKept);
+    std::memcpy(out, name, kept);
+    out[kept] = kRamNameSeparator;
+    std::snprintf(out + kept + 1, kRamNameBytes - kept - 1, "%d", static_cast<int>(number));
+    return rc::ok;
+}
+
+// Starts a RAM download of file `fileNumber`; `out` (optional) receives the
+// controller's answer value.
+int32_t ramDownBegin(ControllerHandle& h, uint16_t fileNumber, uint32_t announced, const char* name, uint32_t* out) {
+    const size_t nameLength = name ? strnlen(name, kMaxTransferName + 1) : 0;
+    if (nameLength > kMaxTransferName) return refuse(rc::nameTooLong, "name is longer than 1024 characters");
+    PacketArea p(req::threeFileRamPart, static_cast<uint32_t>(ram_part_request::name + nameLength + 1));
+    putU16(p.args() + ram_part_request::fileNumber, fileNumber);
+    putU32(p.args() + ram_part_request::announced, announced);
+    if (nameLength) std::memcpy(p.args() + ram_part_request::name, name, nameLength);
+    const int32_t r = lockedTransact(h, p);
+    if (r != rc::ok) return r;
+    if (out) *out = getU32(p.data() + ram_part_reply::value);
+    h.progress.store(0.0f, std::memory_order_relaxed);
+    return rc::ok;
+}
+
+// Sends one part in blocks numbered from 1; `out` (optional) receives the
+// answer value of the last acknowledged block.
+int32_t ramDownPart(ControllerHandle& h, uint16_t fileNumber, const void* data, uint32_t length, uint32_t* out) {
+    if (!data || length == 0) return refuse(rc::badArgument, "data is NULL or length is 0");
+    ProgressReset progress(h);
+    return sendBlocks(h, ramPartStream(fileNumber), ramPartPlan(h), static_cast<const uint8_t*>(data), length,
+                      ProgressSpan{0, length}, out);
+}
+
+// Ends the RAM download of file `fileNumber`.
+int32_t ramDownEnd(ControllerHandle& h, uint16_t fileNumber) {
+    PacketArea p(req::threeFileRamPart, ram_part_request::endBytes);
+    putU16(p.args() + ram_part_request::block, kLastBlock);
+    putU16(p.args() + ram_part_request::fileNumber, fileNumber);
+    return lockedTransact(h, p);
+}
+
 int32_t runFromRam(ControllerHandle& h, uint16_t first, uint16_t second) {
-    PacketArea p(req::threeFileRamRun, ramRun::bytes);
-    putU16(p.args() + ramRun::first, first);
-    putU16(p.args() + ramRun::second, second);
+    PacketArea p(req::threeFileRamRun, ram_run_request::bytes);
+    putU16(p.args() + ram_run_request::first, first);
+    putU16(p.args() + ram_run_request::second, second);
     return lockedTransact(h, p);
 }
 

@@ -145,42 +145,6 @@ TEST_P(Firmware, SectionsGoInOrderWithProgressOverAll) {
     EXPECT_EQ(service().images().back().sections.size(), 1u);
 }
 
-// Sections keep the controller's window on a serial link, unlike other
-// transfers: blocks between acknowledgements go unanswered.
-TEST_P(Firmware, SectionsKeepTheWindowOnSerialLinks) {
-    c.controller.transfers().settings().window = 4;
-    size_t unanswered = 0;
-    c.dropRequest = [&](const Bytes& req) {
-        if (testing::commandOf(req) == 198 && getU16(req.data() + 6) != 0 && !fromApi(c.handle)->channel.waiting.load())
-            ++unanswered;
-        return false;
-    };
-    ImageFile image(testing::makeSectionedImage(kSimHardware, {{"s", randomBytes(192 * 20, 5), 0}}));
-    ASSERT_EQ(TVX_DownFirmWare(c.handle, image.path()), 0);
-    EXPECT_GT(unanswered, 0u);
-}
-
-// A lost block of a section resumes from the controller's position.
-TEST(FirmwareResume, LostSectionBlockResumes) {
-    InProcessController c(Framing::tcp);
-    ASSERT_EQ(c.open(), 0);
-    c.controller.transfers().settings().window = 4;
-    int drops = 1;
-    c.dropRequest = [&](const Bytes& req) {
-        if (testing::commandOf(req) != 198 || getU16(req.data() + 6) != 6 || drops == 0) return false;
-        --drops;
-        return true;
-    };
-    const std::vector<SectionPlan> plans = {{"a", randomBytes(992 * 9, 6), 1}, {"b", randomBytes(992 * 12 + 7, 7), 2}};
-    ImageFile image(testing::makeSectionedImage(kSimHardware, plans));
-    ASSERT_EQ(TVX_DownFirmWare(c.handle, image.path()), 0);
-    const auto& got = c.controller.service<sim::FirmwareService>()->images().back();
-    ASSERT_EQ(got.sections.size(), 2u);
-    EXPECT_EQ(got.sections[0].data, plans[0].data);
-    EXPECT_EQ(got.sections[1].data, plans[1].data);
-    EXPECT_EQ(drops, 0);
-}
-
 // The check: the controller's 0 is accepted as it is; its 3205 makes the
 // library compare the hardware identifiers itself.
 TEST_P(Firmware, CheckTrustsTheControllerOrComparesIdentifiers) {

@@ -248,40 +248,6 @@ TEST_P(ThreeFiles, RamPartFirstBlockAnswers) {
     EXPECT_EQ(parts[1].length, 2016);
 }
 
-// A lost block resumes from the controller's position; a position past the
-// part's end or of another file ends the part with 213.
-TEST(ThreeFileResume, RamPartResumesOnlyFromAPositionInsideThePart) {
-    InProcessController c(Framing::tcp);
-    ASSERT_EQ(c.open(), 0);
-    auto& store = *c.controller.service<sim::ThreeFileService>();
-    store.partBlockSize = 100;
-    store.partWindow = 4;
-    ASSERT_EQ(TVX_3FileRamDownBegin(c.handle, 3, 0, "R", nullptr), 0);
-    int drops = 1;
-    c.dropRequest = [&](const Bytes& req) {
-        if (testing::commandOf(req) != 138 || getU16(req.data() + 6) != 3 || drops == 0) return false;
-        --drops;
-        return true;
-    };
-    const Bytes data = randomBytes(992 + 100 * 20, 8);
-    ASSERT_EQ(TVX_3FileRamDownPart(c.handle, 3, data.data(), static_cast<uint32_t>(data.size()), nullptr), 0);
-    EXPECT_EQ(drops, 0);
-    ASSERT_EQ(TVX_3FileRamDownEnd(c.handle, 3), 0);
-    EXPECT_EQ(store.ramByNumber()[3].data, data);
-
-    for (int field : {10, 22}) {
-        ASSERT_EQ(TVX_3FileRamDownBegin(c.handle, 3, 0, "R", nullptr), 0);
-        drops = 1;
-        c.filter = [&](const Bytes& req, Bytes& reply) {
-            if (testing::commandOf(req) == 148) putU32(reply.data() + field, field == 10 ? 0x7FFFFFFF : 4);
-            return true;
-        };
-        EXPECT_EQ(TVX_3FileRamDownPart(c.handle, 3, data.data(), static_cast<uint32_t>(data.size()), nullptr), 213)
-            << field;
-        c.filter = nullptr;
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(BothFramings, ThreeFiles, ::testing::Values(Framing::rtu, Framing::tcp),
                          [](const auto& info) { return info.param == Framing::tcp ? "Ethernet" : "Serial"; });
 

@@ -78,21 +78,6 @@ TEST_P(Transfers, ExactlyOneBlockIsSentAsTheLastBlock) {
     EXPECT_TRUE(blocks[0].acknowledged);
 }
 
-TEST_P(Transfers, WindowAcknowledgesFirstEveryWindowthAndLast) {
-    c.controller.transfers().settings().window = 4;
-    recordBlocks();
-    const Bytes data = randomBytes(992 * 13 + 5, 2);
-    ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), static_cast<uint32_t>(data.size()), "WIN"), 0);
-    EXPECT_EQ(*c.controller.transfers().files().get("WIN"), data);
-    std::vector<uint16_t> acked;
-    for (const Block& b : blocks)
-        if (b.acknowledged) acked.push_back(b.number);
-    if (GetParam() == Framing::tcp)
-        EXPECT_EQ(acked, (std::vector<uint16_t>{1, 4, 8, 12, 0xFFFF}));
-    else
-        EXPECT_EQ(acked.size(), blocks.size());  // serial links acknowledge every block
-}
-
 TEST_P(Transfers, ShortStartReplyKeepsDefaultBlockAndWindowOne) {
     c.filter = [](const Bytes& req, Bytes& reply) {
         if (getU16(req.data() + 2) == 209 && getU16(req.data() + 6) == 0) {
@@ -117,51 +102,6 @@ TEST_P(Transfers, ControllerBlockLimitIsRoundedToThirtyTwo) {
     EXPECT_EQ(blocks[0].length, 96);
     c.controller.transfers().settings().largestBlock = 31;
     EXPECT_EQ(TVX_DownMemFile(c.handle, data.data(), 1000, "TINY"), TVX_ERR_REPLY_LENGTH);
-}
-
-// Only windowed (Ethernet) transfers have unacknowledged blocks to lose.
-TEST(TransfersResume, LostBlockResumesFromControllerPositionAtMostThreeTimes) {
-    InProcessController c(Framing::tcp);
-    ASSERT_EQ(c.open(), 0);
-    c.controller.transfers().settings().window = 4;
-    int drops = 1;
-    c.dropRequest = [&](const Bytes& req) {
-        return getU16(req.data() + 2) == 209 && getU16(req.data() + 6) == 5 && drops-- > 0;
-    };
-    const Bytes data = randomBytes(992 * 20, 5);
-    ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), static_cast<uint32_t>(data.size()), "RESUME"), 0);
-    EXPECT_EQ(*c.controller.transfers().files().get("RESUME"), data);
-    EXPECT_GE(c.controller.transfers().refusedBlocks(), 1u);
-
-    drops = 1000;  // block 5 never arrives
-    const uint32_t refusedBefore = c.controller.transfers().refusedBlocks();
-    EXPECT_EQ(TVX_DownMemFile(c.handle, data.data(), static_cast<uint32_t>(data.size()), "NEVER"), 213);
-    EXPECT_EQ(c.controller.transfers().files().get("NEVER"), nullptr);
-    EXPECT_GT(c.controller.transfers().refusedBlocks(), refusedBefore);
-    // Each resumption asks the transfer state once: three resumptions.
-    size_t stateQueries = 0;
-    for (const Bytes& r : c.requests) stateQueries += getU16(r.data() + 2) == 148;
-    EXPECT_GE(stateQueries, 4u);  // the open's probe, the first resume, three more
-}
-
-// Loss that keeps hitting a long transfer costs resumptions, but each one
-// moves the controller on: the transfer completes. Four lost blocks in a
-// row of the same number would not (above).
-TEST(TransfersResume, ManyResumptionsThatAdvanceComplete) {
-    InProcessController c(Framing::tcp);
-    ASSERT_EQ(c.open(), 0);
-    c.controller.transfers().settings().window = 4;
-    int blocksSeen = 0;
-    c.dropRequest = [&](const Bytes& req) {
-        // Every 7th block request is lost: about a dozen resumptions.
-        return getU16(req.data() + 2) == 209 && getU16(req.data() + 6) != 0 && ++blocksSeen % 7 == 0;
-    };
-    const Bytes data = randomBytes(992 * 80, 9);
-    ASSERT_EQ(TVX_DownMemFile(c.handle, data.data(), static_cast<uint32_t>(data.size()), "LOSSY"), 0);
-    EXPECT_EQ(*c.controller.transfers().files().get("LOSSY"), data);
-    size_t stateQueries = 0;
-    for (const Bytes& r : c.requests) stateQueries += getU16(r.data() + 2) == 148;
-    EXPECT_GT(stateQueries, 5u) << "more resumptions than the old limit of three in all";
 }
 
 TEST_P(Transfers, UploadLargerThanBufferFillsItAndEndsTheTransfer) {

@@ -39,10 +39,10 @@ const Command& self() { return *findCommand("firmware"); }
 
 const char* typeText(uint32_t type) {
     switch (type) {
-        case fwType::plain: return "plain";
-        case fwType::enciphered: return "enciphered";
-        case fwType::plainAlternate: return "plain (alternate)";
-        case fwType::sectioned: return "sectioned";
+        case firmware_type::plain: return "plain";
+        case firmware_type::enciphered: return "enciphered";
+        case firmware_type::plainAlternate: return "plain (alternate)";
+        case firmware_type::sectioned: return "sectioned";
         default: return "enciphered (part)";
     }
 }
@@ -73,7 +73,7 @@ int runFirmware(const Invocation& inv) {
         std::printf("%s: fits the controller at %s\n", path.c_str(), s.address().c_str());
         return kExitOk;
     }
-    const bool sectioned = image.type == fwType::sectioned;
+    const bool sectioned = image.type == firmware_type::sectioned;
     const uint64_t total = sectioned ? image.sectionTotal : image.payloadLength;
     const TimedResult t = runWithProgress(h, "flash", total, [&] { return TVX_DownFirmWare(h, path.c_str()); });
     if (t.result != TVX_OK) return reportFailure(what, t.result);
