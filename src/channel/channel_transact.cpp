@@ -81,7 +81,10 @@ int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
         bool answered = false;
         r = awaitReply(ch, waitMs, answered);
         // Only a request answered without a resend gives a round trip.
-        if (answered && attempt == 0) addRoundTrip(ch.resend, tickMicros() - firstSentUs);
+        if (answered && attempt == 0) {
+            const uint64_t nowUs = tickMicros();
+            if (nowUs >= firstSentUs) addRoundTrip(ch.resend, nowUs - firstSentUs);  // a clock set back gives none
+        }
         if (r != rc::noReply) return r;
         waited += waitMs;
         if (waited >= budgetMs) return rc::noReply;
