@@ -8,8 +8,10 @@
 //    times the upload block;
 //  - transactions per second with 1 to 64 handles from as many threads to
 //    several simulators, as an aggregate rate;
-//  - the same 64 MiB under 1 % request loss and under 1 % reply loss; the
-//    run fails when the data does not come back intact.
+//  - the same 64 MiB under 1 % request loss and under 1 % reply loss, with
+//    the default fixed resend wait and with the adaptive one (resend=1,
+//    floor 1 ms, cap 1000 ms); the run fails when the data does not come
+//    back intact.
 // Binding port 502 needs root or a network namespace: run through
 // scripts/bench.sh.
 #include <benchmark/benchmark.h>
@@ -78,13 +80,27 @@ std::unique_ptr<tvx::testing::UdpSim> startSim(benchmark::State& state, const st
     return sim;
 }
 
-TVX_HANDLE openHandle(benchmark::State& state, const std::string& address) {
+TVX_HANDLE openHandle(benchmark::State& state, const std::string& address, bool adaptiveResend = false) {
     TVX_HANDLE h = nullptr;
     if (TVX_Open(TVX_LINK_ETHERNET, address.c_str(), &h) != 0) {
         state.SkipWithError(("open of " + address + " failed").c_str());
         return nullptr;
     }
+    if (adaptiveResend && TVX_SetResendPolicy(h, TVX_RESEND_ADAPTIVE, 1, 1000) != 0) {
+        state.SkipWithError("the adaptive resend policy was refused");
+        TVX_Close(h);
+        return nullptr;
+    }
     return h;
+}
+
+// The resend policy's first wait after the run, as a counter.
+void reportResendWait(benchmark::State& state, TVX_HANDLE h) {
+    uint32_t first = 0, smoothed = 0, variation = 0;
+    if (TVX_GetResendEstimate(h, &first, &smoothed, &variation) == 0) {
+        state.counters["first_wait_ms"] = first;
+        state.counters["srtt_us"] = smoothed;
+    }
 }
 
 // True when the simulator holds the bulk data under the bulk file name.
@@ -107,12 +123,13 @@ tvx::sim::FaultPlan lossPlan(int64_t kind) {
     return p;
 }
 
-// 64 MiB from host to controller; loss: 0 none, 1 requests, 2 replies.
+// 64 MiB from host to controller; loss: 0 none, 1 requests, 2 replies;
+// resend: 0 fixed, 1 adaptive.
 void BM_Download64MiB(benchmark::State& state) {
-    const std::string address = "127.0.0." + std::to_string(71 + state.range(0));
+    const std::string address = "127.0.0." + std::to_string(71 + state.range(0) + 10 * state.range(1));
     auto sim = startSim(state, address, lossPlan(state.range(0)));
     if (!sim) return;
-    TVX_HANDLE h = openHandle(state, address);
+    TVX_HANDLE h = openHandle(state, address, state.range(1) != 0);
     if (!h) return;
     const auto& data = bulkData();
     for (auto _ : state) {
@@ -130,21 +147,32 @@ void BM_Download64MiB(benchmark::State& state) {
         }
     }
     state.counters["MiB/s"] = mibPerSecond(static_cast<double>(state.iterations()) * kBulkBytes);
+    reportResendWait(state, h);
     TVX_Close(h);
 }
 // Without loss a few rounds, so that the simulator's first-time costs do not
 // dominate; under loss one round each (they are slow by design).
-BENCHMARK(BM_Download64MiB)->Arg(0)->ArgName("loss")->MinTime(2.0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Download64MiB)->Arg(1)->Arg(2)->ArgName("loss")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Download64MiB)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->ArgNames({"loss", "resend"})
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Download64MiB)
+    ->ArgsProduct({{1, 2}, {0, 1}})
+    ->ArgNames({"loss", "resend"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // 64 MiB from controller to host, beside the ceiling of its handle:
 // transactions per second times the upload block.
 void BM_Upload64MiB(benchmark::State& state) {
-    const std::string address = "127.0.0." + std::to_string(75 + state.range(0));
+    const std::string address = "127.0.0." + std::to_string(75 + state.range(0) + 10 * state.range(1));
     auto sim = startSim(state, address, lossPlan(state.range(0)));
     if (!sim) return;
     putBulkIntoSim(*sim);
-    TVX_HANDLE h = openHandle(state, address);
+    TVX_HANDLE h = openHandle(state, address, state.range(1) != 0);
     if (!h) return;
     // The ceiling is measured beside each upload, half before and half after
     // it, on the same handle: a machine whose load drifts moves both alike.
@@ -189,10 +217,21 @@ void BM_Upload64MiB(benchmark::State& state) {
         state.counters["ceiling_MiB/s"] = ceiling;
         state.counters["of_ceiling"] = static_cast<double>(state.iterations()) * kBulkBytes / kMiB / transferSeconds / ceiling;
     }
+    reportResendWait(state, h);
     TVX_Close(h);
 }
-BENCHMARK(BM_Upload64MiB)->Arg(0)->ArgName("loss")->MinTime(2.0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Upload64MiB)->Arg(1)->Arg(2)->ArgName("loss")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Upload64MiB)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->ArgNames({"loss", "resend"})
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Upload64MiB)
+    ->ArgsProduct({{1, 2}, {0, 1}})
+    ->ArgNames({"loss", "resend"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The wire's ceiling: 64 MiB as 992-byte datagrams, the receiver
 // acknowledging every 100th and the last; the sender waits for each

@@ -2912,6 +2912,49 @@ typedef void(TVX_CDECL* TVX_TraceCallback)(const TVX_TraceEvent* event, void* co
 TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, void* context, uint32_t debugLevel);
 
 /* ---------------------------------------------------------------------------
+ * Extension: resend policy
+ *
+ * Not part of the controller family's classic interface: an addition of
+ * this library, exported on every platform. A transaction resends its
+ * request when no reply came within a wait; by default (TVX_RESEND_FIXED)
+ * the first wait is the link's base wait (30 ms on Ethernet), doubling for
+ * each later resend, since controllers built for that timing may take that
+ * long to answer. On a fast network a lost request or reply then costs far
+ * more than a round trip. TVX_RESEND_ADAPTIVE, chosen per handle, waits an
+ * interval estimated from the handle's measured round trips instead: a
+ * smoothed mean SRTT and variation RTTVAR as TCP keeps them, the interval
+ * SRTT + max(1 ms, 4 x RTTVAR) rounded up to whole milliseconds, then
+ * raised to the floor and lowered to the cap the caller gives; later
+ * resends double it, up to the cap. Until a round trip was measured the
+ * first wait is the base wait within floor and cap.
+ *
+ * Round trips are measured under either policy, only from requests answered
+ * without a resend (a reply to a resent request cannot tell which copy it
+ * answers). Under either policy the waits of a transaction together never
+ * exceed its budget (TVX_SetTimeOut), and the link's count of sends per
+ * transaction stays the same.
+ * ------------------------------------------------------------------------- */
+
+#define TVX_RESEND_FIXED 0    /* the base wait, doubling (the default) */
+#define TVX_RESEND_ADAPTIVE 1 /* the measured estimate within floor and cap */
+
+/* Chooses the handle's resend policy. For TVX_RESEND_ADAPTIVE `floorMs` is
+ * at least 1 and `capMs` from `floorMs` to 60000; 20002 for other values,
+ * for another policy, or for the adaptive policy on a link other than
+ * Ethernet (a serial bus takes no second request while one is answered).
+ * TVX_RESEND_FIXED ignores floor and cap. The measured round trips are
+ * kept. Waits for a transaction in flight on another thread. */
+TVX_API int32_t TVX_STDCALL TVX_SetResendPolicy(TVX_HANDLE handle, int32_t policy, uint32_t floorMs,
+                                                uint32_t capMs);
+/* The handle's current estimate: the wait before the next transaction's
+ * first resend in milliseconds under the policy in force, and the smoothed
+ * round trip SRTT and its variation RTTVAR in microseconds (both 0 until a
+ * round trip was measured). No pointer may be NULL (20002). Waits for a
+ * transaction in flight on another thread. */
+TVX_API int32_t TVX_STDCALL TVX_GetResendEstimate(TVX_HANDLE handle, uint32_t* firstWaitMs, uint32_t* smoothedUs,
+                                                  uint32_t* variationUs);
+
+/* ---------------------------------------------------------------------------
  * Remote LCD
  *
  * Mirrors a screen of the controller into a caller's 16-bit pixel buffer

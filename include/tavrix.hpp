@@ -310,6 +310,13 @@ inline Result<void> makeNar(Project& p, std::string_view archivePath, std::strin
                         detail::Password(password).get(), word);
 }
 
+/* The handle's resend estimate (TVX_GetResendEstimate). */
+struct ResendEstimate {
+    uint32_t firstWaitMs = 0;  // wait before a transaction's first resend
+    uint32_t smoothedUs = 0;   // smoothed round trip; 0 until measured
+    uint32_t variationUs = 0;  // its variation
+};
+
 struct SoftVersion {
     uint32_t version = 0;
     std::string text;
@@ -457,6 +464,16 @@ public:
     // Handle settings
     Result<void> setTimeout(uint32_t ms) { return TVX_SetTimeOut(handle_, ms); }
     Result<uint32_t> timeout() const { return query<uint32_t>(TVX_GetTimeOut); }
+    /* TVX_RESEND_FIXED, or TVX_RESEND_ADAPTIVE with its floor and cap in ms. */
+    Result<void> setResendPolicy(int32_t policy, uint32_t floorMs = 1, uint32_t capMs = 1000) {
+        return TVX_SetResendPolicy(handle_, policy, floorMs, capMs);
+    }
+    Result<ResendEstimate> resendEstimate() const {
+        ResendEstimate e;
+        if (int32_t r = TVX_GetResendEstimate(handle_, &e.firstWaitMs, &e.smoothedUs, &e.variationUs))
+            return Result<ResendEstimate>::failure(r);
+        return e;
+    }
     float progress() const { return TVX_GetProgress(handle_); }
     uint8_t linkKind() const { return TVX_GetConnectType(handle_); }
     std::string address() const {

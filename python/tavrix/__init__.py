@@ -27,7 +27,8 @@ from ._screens import (CameraInfo as CameraInfo, Image as Image, LcdSession as L
                        Region as Region)
 from . import controller as _controller
 from .controller import (LINK_ETHERNET as LINK_ETHERNET, LINK_PCI as LINK_PCI, LINK_SERIAL as LINK_SERIAL,
-                         ChildCard as ChildCard, Controller as Controller, FileEntry as FileEntry,
+                         RESEND_ADAPTIVE as RESEND_ADAPTIVE, RESEND_FIXED as RESEND_FIXED,
+                         ResendEstimate as ResendEstimate, ChildCard as ChildCard, Controller as Controller, FileEntry as FileEntry,
                          SoftVersion as SoftVersion, TaskStackState as TaskStackState, TaskState as TaskState,
                          link_kind_of as link_kind_of)
 from .errors import *  # noqa: F401,F403 (result-code names)

@@ -90,6 +90,8 @@ PROTOTYPES: Dict[str, Tuple[Any, List[Any]]] = {
     "TVX_GetConnectString": (str_, [handle]),
     "TVX_GetAxises": (u8, [handle]),
     "TVX_SetConnectSecureID": (i32, [u32]),
+    "TVX_SetResendPolicy": (i32, [handle, i32, u32, u32]),
+    "TVX_GetResendEstimate": (i32, [handle, ptr(u32), ptr(u32), ptr(u32)]),
     # Ethernet, serial and PCI opens
     "TVX_OpenEth": (i32, [str_, ptr(handle)]),
     "TVX_OpenEth2": (i32, [u32, ptr(handle)]),

@@ -179,6 +179,7 @@ class AsyncController:
     sys_specification = _property("sys_specification")
     command_buffer_space = _property("command_buffer_space")
     progress = _property("progress")
+    resend_estimate = _property("resend_estimate")
 
     async def soft_version(self) -> SoftVersion:
         """Firmware version number, text and date."""
@@ -199,6 +200,7 @@ class AsyncController:
 
     # Methods of Controller, as coroutines.
     set_station = _async(Controller.set_station)
+    set_resend_policy = _async(Controller.set_resend_policy)
     change_baud = _async(Controller.change_baud)
     set_mac = _async(Controller.set_mac)
     task_state = _async(Controller.task_state)

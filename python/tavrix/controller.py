@@ -24,6 +24,13 @@ LINK_ETHERNET = 2
 LINK_PCI = 4
 _LINK_KINDS = (LINK_SERIAL, LINK_ETHERNET, LINK_PCI)
 
+# Resend policies: the link's base wait doubling (the default), or the
+# wait estimated from measured round trips (Ethernet only).
+RESEND_FIXED = 0
+RESEND_ADAPTIVE = 1
+# Largest cap of the adaptive policy: one minute.
+MAX_RESEND_CAP_MS = 60000
+
 # Longest wait a caller may ask of one text command or probe: ten minutes.
 MAX_WAIT_MS = 600000
 
@@ -46,6 +53,12 @@ class TaskStackState(NamedTuple):
     byte: int
     value: int
     text: str
+
+
+class ResendEstimate(NamedTuple):
+    first_wait_ms: int  # wait before a transaction's first resend, under the policy in force
+    smoothed_us: int    # smoothed round trip; 0 until one was measured
+    variation_us: int   # its variation
 
 
 class ChildCard(NamedTuple):
@@ -258,6 +271,30 @@ class Controller(StorageMixin, ProgramsMixin, ModbusMixin, ScreensMixin, CycleMi
     @timeout_ms.setter
     def timeout_ms(self, ms: int) -> None:
         self._call("TVX_SetTimeOut", A.count("timeout_ms", ms, A.U32_MAX))
+
+    def set_resend_policy(self, policy: int, floor_ms: int = 1, cap_ms: int = 1000) -> None:
+        """Chooses when a request without a reply is sent again: RESEND_FIXED
+        (the link's base wait, doubling; floor and cap unused) or, on
+        Ethernet, RESEND_ADAPTIVE (the estimate from measured round trips,
+        floor_ms <= wait <= cap_ms, cap_ms at most 60000).
+
+            ctl.set_resend_policy(tavrix.RESEND_ADAPTIVE, floor_ms=2, cap_ms=200)
+        """
+        if isinstance(policy, bool) or policy not in (RESEND_FIXED, RESEND_ADAPTIVE):
+            raise ValueError(f"policy must be RESEND_FIXED or RESEND_ADAPTIVE, not {policy!r}")
+        floor = A.count("floor_ms", floor_ms, MAX_RESEND_CAP_MS)
+        cap = A.integer("cap_ms", cap_ms, floor, MAX_RESEND_CAP_MS)
+        self._call("TVX_SetResendPolicy", policy, floor, cap)
+
+    @property
+    def resend_estimate(self) -> ResendEstimate:
+        """The first resend's wait and the measured round trip.
+
+            print(ctl.resend_estimate.smoothed_us)
+        """
+        first, smoothed, variation = L.u32(), L.u32(), L.u32()
+        self._call("TVX_GetResendEstimate", ctypes.byref(first), ctypes.byref(smoothed), ctypes.byref(variation))
+        return ResendEstimate(first.value, smoothed.value, variation.value)
 
     @property
     def link_kind(self) -> int:

@@ -60,6 +60,12 @@ BAD_CALLS = [
     (lambda c: c.task_state(-1), ValueError),
     (lambda c: c.step(first=2**16), ValueError),
     (lambda c: c.set_station(300), ValueError),
+    (lambda c: c.set_resend_policy(2), ValueError),
+    (lambda c: c.set_resend_policy(True), ValueError),
+    (lambda c: c.set_resend_policy(tavrix.RESEND_ADAPTIVE, floor_ms=0), ValueError),
+    (lambda c: c.set_resend_policy(tavrix.RESEND_ADAPTIVE, floor_ms=20, cap_ms=10), ValueError),
+    (lambda c: c.set_resend_policy(tavrix.RESEND_ADAPTIVE, cap_ms=60001), ValueError),
+    (lambda c: c.set_resend_policy(tavrix.RESEND_ADAPTIVE, cap_ms="9"), TypeError),
 ]
 
 

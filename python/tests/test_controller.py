@@ -32,6 +32,18 @@ def test_open_failure_raises_with_code_and_description(sim_address):
         tavrix.Controller.open(sim_address, kind=99)
 
 
+def test_resend_policy_and_estimate(ctl):
+    assert ctl.resend_estimate.first_wait_ms == 30  # the fixed policy's base wait
+    ctl.set_resend_policy(tavrix.RESEND_ADAPTIVE, floor_ms=3, cap_ms=5)
+    for _ in range(20):
+        ctl.state
+    estimate = ctl.resend_estimate
+    assert 3 <= estimate.first_wait_ms <= 5
+    assert estimate.smoothed_us > 0
+    ctl.set_resend_policy(tavrix.RESEND_FIXED)
+    assert ctl.resend_estimate.first_wait_ms == 30
+
+
 def test_digital_and_analog_io(ctl):
     assert ctl.inputs(0, 7) == 0b100101
     assert ctl.input(2) and not ctl.input(3)

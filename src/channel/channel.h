@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "channel/resend_policy.h"
+
 namespace tvx {
 
 struct CommandChannel;
@@ -102,6 +104,9 @@ struct CommandChannel {
     uint32_t rxExpected = 0;
     uint32_t attempts = 1;
     uint32_t baseWaitMs = 0;
+    // When to resend, and the round trips measured so far (changed only by
+    // the thread that transacts).
+    ResendEstimator resend;
     const LinkOps* ops = nullptr;
     void* owner = nullptr;
     TraceTag trace;

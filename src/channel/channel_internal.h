@@ -20,7 +20,8 @@ inline int32_t sendFrame(CommandChannel& ch) {
 // the CRC) stands at txPdu: MBAP header or CRC, and txLength.
 void buildFrame(CommandChannel& ch, uint32_t m);
 
-// The send-and-wait loop with doubling waits, each capped by the budget.
+// The send-and-wait loop: waits by the channel's resend policy, each cut
+// to what is left of the budget.
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs);
 
 // Checks the accepted reply at replyPdu against the request at txPdu.

@@ -22,7 +22,10 @@ bool endWait(CommandChannel& ch) {
     return ch.replyReady.load(std::memory_order_relaxed) != 0;
 }
 
-int32_t awaitReply(CommandChannel& ch, uint32_t ms) {
+// `answered` tells whether a reply to the request arrived (a regular or an
+// exception reply, or one with a failure status), whatever the result.
+int32_t awaitReply(CommandChannel& ch, uint32_t ms, bool& answered) {
+    answered = false;
     int32_t r = ch.ops->waitReply(ch, ms);
     if (r != rc::ok) {
         resetWait(ch);
@@ -38,16 +41,11 @@ int32_t awaitReply(CommandChannel& ch, uint32_t ms) {
         // A reply that does not belong to this request is dropped; the
         // attempt counts as unanswered and the loop keeps trying.
         if (r == rc::mismatch) return rc::noReply;
+        answered = true;
         return r;
     }
+    answered = true;
     return rc::ok;
-}
-
-// Lengths of the wait before each resend: the base doubled per attempt,
-// capped by the transaction budget.
-uint32_t attemptWait(const CommandChannel& ch, uint32_t attempt, uint32_t budgetMs) {
-    uint64_t w = static_cast<uint64_t>(ch.baseWaitMs) << std::min<uint32_t>(attempt, 31);
-    return static_cast<uint32_t>(std::min<uint64_t>(w, budgetMs));
 }
 
 }  // namespace
@@ -67,18 +65,26 @@ int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     ch.exchangeStartMs = tickMs();
     ch.exchangeBudgetMs = budgetMs;
     uint64_t waited = 0;
+    uint64_t firstSentUs = 0;
     for (uint32_t attempt = 0;; ++attempt) {
         // The last wait is cut to what is left, so the waits together never
         // exceed the budget.
-        const uint32_t waitMs =
-            static_cast<uint32_t>(std::min<uint64_t>(attemptWait(ch, attempt, budgetMs), budgetMs - waited));
+        const uint32_t waitMs = static_cast<uint32_t>(
+            std::min<uint64_t>(resendWaitMs(ch.resend, ch.baseWaitMs, attempt), budgetMs - waited));
         arm(ch);
+        if (attempt == 0) firstSentUs = tickMicros();
         int32_t r = detail::sendFrame(ch);
         if (r != rc::ok) {
             resetWait(ch);
             return r;
         }
-        r = awaitReply(ch, waitMs);
+        bool answered = false;
+        r = awaitReply(ch, waitMs, answered);
+        // Only a request answered without a resend gives a round trip.
+        if (answered && attempt == 0) {
+            const uint64_t nowUs = tickMicros();
+            if (nowUs >= firstSentUs) addRoundTrip(ch.resend, nowUs - firstSentUs);  // a clock set back gives none
+        }
         if (r != rc::noReply) return r;
         waited += waitMs;
         if (waited >= budgetMs) return rc::noReply;

@@ -2,12 +2,15 @@
 
 #include <atomic>
 
+#include "base/trace.h"
+
 namespace tvx {
 namespace {
 
 class SystemClock final : public Clock {
 public:
     uint32_t now() override { return platform::systemTickMs(); }
+    uint64_t nowMicros() override { return platform::monotonicNanos() / 1000u; }
     void sleep(uint32_t ms) override { platform::systemSleepMs(ms); }
     bool waitEvent(platform::Event& event, uint32_t ms) override { return event.waitFor(ms); }
 };

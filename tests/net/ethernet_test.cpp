@@ -128,6 +128,33 @@ TEST(EthernetLink, LostRepliesAreRecoveredByResending) {
     EXPECT_GT(sim.stats().droppedReplies, 20u);
 }
 
+// The adaptive policy on a real socket and clock: every loss is recovered,
+// and the waits stay near the loopback round trip instead of 30 ms.
+TEST(EthernetLink, AdaptiveResendRecoversLossesWithinItsCap) {
+    sim::FaultPlan plan;
+    plan.seed = 43;
+    plan.dropReplies = 0.3;
+    UdpSim sim("127.0.0.29", plan);
+    ASSERT_TRUE(sim.start());
+    TVX_HANDLE h = openOrFail("127.0.0.29");
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(TVX_SetResendPolicy(h, TVX_RESEND_ADAPTIVE, 1, 20), 0);
+    int failures = 0;
+    for (int i = 0; i < 200; ++i) {
+        int32_t v = 0;
+        failures += TVX_GetHardId(h, &v) != 0 || v != sim.controller.model().hardId;
+    }
+    uint32_t first = 0, smoothed = 0, variation = 0;
+    EXPECT_EQ(TVX_GetResendEstimate(h, &first, &smoothed, &variation), 0);
+    TVX_Close(h);
+    sim.stop();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(sim.stats().droppedReplies, 20u);
+    EXPECT_GE(first, 1u);
+    EXPECT_LE(first, 20u);
+    EXPECT_GT(smoothed, 0u);
+}
+
 TEST(EthernetLink, LateReplyToTheFirstAttemptIsAccepted) {
     sim::FaultPlan plan;
     plan.delayMs = 45;  // after the first 30 ms wait, before the second ends

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/bytes.h"
 #include "support/frames.h"
 #include "support/scripted_link.h"
@@ -29,14 +31,22 @@ protected:
 TEST_F(ChannelRetries, EthernetResendsIdenticalFrameUntilTheBudgetIsSpent) {
     const struct {
         uint32_t budget;
-        size_t sends;
-    } cases[] = {{5000, 8}, {1000, 6}, {500, 5}, {30, 1}};
+        std::vector<uint32_t> gaps;  // between one send and the next
+    } cases[] = {{5000, {30, 60, 120, 240, 480, 960, 1920}},
+                 {1000, {30, 60, 120, 240, 480}},
+                 {500, {30, 60, 120, 240}},
+                 {30, {}}};
     for (const auto& k : cases) {
         ScriptedChannel s(Framing::tcp, 20, 30);
+        std::vector<uint32_t> sentAt;
+        s.responder = [&](ScriptedChannel&, const Bytes&) { sentAt.push_back(clock.now()); };
         const uint64_t before = clock.waitedMs();
         EXPECT_EQ(runSilent(s, k.budget), TVX_CH_NO_REPLY) << k.budget;
-        ASSERT_EQ(s.sent.size(), k.sends) << k.budget;
+        ASSERT_EQ(s.sent.size(), k.gaps.size() + 1) << k.budget;
         for (const Bytes& f : s.sent) EXPECT_EQ(f, s.sent[0]);
+        std::vector<uint32_t> gaps;
+        for (size_t i = 1; i < sentAt.size(); ++i) gaps.push_back(sentAt[i] - sentAt[i - 1]);
+        EXPECT_EQ(gaps, k.gaps) << k.budget;
         EXPECT_EQ(clock.waitedMs() - before, k.budget);
     }
 }

@@ -109,6 +109,16 @@ TEST_F(CppWrapper, QueriesIoAndTextCommands) {
     EXPECT_EQ(ctl.directCommand("?VR(3)").value(), "2.5\n");
 }
 
+TEST_F(CppWrapper, ResendPolicyAndEstimate) {
+    EXPECT_EQ(ctl.resendEstimate().value().firstWaitMs, 30u);
+    ctl.setResendPolicy(TVX_RESEND_ADAPTIVE, 4, 6).value();
+    ASSERT_TRUE(ctl.state());
+    const uint32_t first = ctl.resendEstimate().value().firstWaitMs;
+    EXPECT_GE(first, 4u);
+    EXPECT_LE(first, 6u);
+    EXPECT_EQ(ctl.setResendPolicy(TVX_RESEND_ADAPTIVE, 6, 4).code(), TVX_ERR_BAD_ARGUMENT);
+}
+
 TEST_F(CppWrapper, FilesThroughSpans) {
     std::vector<uint8_t> data(3000);
     std::iota(data.begin(), data.end(), uint8_t{7});

@@ -27,6 +27,7 @@ struct GlobalOptions {
     uint32_t probeMs = 100;   // how long an open waits for the discovery answer
     bool trace = false;       // print every frame on standard error
     bool json = false;        // data as JSON on standard output
+    bool adaptiveResend = false;  // resend after the measured round trip, not the fixed wait
 };
 
 struct Invocation {

@@ -51,7 +51,7 @@ struct Parser {
     GlobalOptions global;
     uint64_t timeoutMs = 0, probeMs = 100;
     bool version = false;
-    std::string manPath, completionPath;
+    std::string manPath, completionPath, resend = "fixed";
     std::deque<Invocation> invocations;
     std::vector<DeclaredCommand> declared;
     std::map<const CLI::App*, const Command*> byApp;
@@ -64,6 +64,10 @@ struct Parser {
         addNumber(root, "--probe-ms", &probeMs, 0, 60000, "MS",
                   "how long to wait for a controller to answer before opening (default 100)",
                   "--probe-ms needs milliseconds from 0 to 60000");
+        addChoice(root, "--resend", &resend, "fixed|adaptive",
+                  "resend an unanswered request after the link's fixed wait, doubling (default), or after the "
+                  "measured round trip, 1 to 1000 ms (adaptive: fast Ethernet networks)",
+                  "--resend needs fixed or adaptive");
         addFlag(root, "--trace", &global.trace, "print every frame sent and received, decoded, on standard error");
         addFlag(root, "--json", &global.json, "print data as JSON (the commands that print data)");
         addFlag(root, "--version", &version, "the versions of tvx and of the library it carries");
@@ -128,7 +132,7 @@ size_t commandIndex(const std::vector<std::string>& args) {
     size_t i = 0;
     while (i < args.size() && args[i].size() > 1 && args[i][0] == '-') {
         if (args[i] == "--") return i + 1;
-        i += (args[i] == "--timeout" || args[i] == "--probe-ms") ? 2 : 1;
+        i += (args[i] == "--timeout" || args[i] == "--probe-ms" || args[i] == "--resend") ? 2 : 1;
     }
     return i;
 }
@@ -199,6 +203,7 @@ int main(int argc, char** argv) {
     inv.global = parser.global;
     inv.global.timeoutMs = static_cast<uint32_t>(parser.timeoutMs);
     inv.global.probeMs = static_cast<uint32_t>(parser.probeMs);
+    inv.global.adaptiveResend = parser.resend == "adaptive";
     if (inv.global.json && !command->json)
         return usageError(*command, "--json: this command prints no data to give as JSON");
 

@@ -43,6 +43,22 @@ CLI::Option* addNumber(CLI::App& app, const std::string& name, uint64_t* out, ui
     return o;
 }
 
+CLI::Option* addChoice(CLI::App& app, const std::string& name, std::string* out, const std::string& words,
+                       const std::string& help, const std::string& error) {
+    CLI::Option* o = app.add_option_function<std::string>(
+        name,
+        [out, words, error](const std::string& text) {
+            // Matched as a whole word of the '|'-separated list.
+            const std::string padded = "|" + words + "|";
+            if (text.empty() || text.find('|') != std::string::npos || padded.find("|" + text + "|") == std::string::npos)
+                throw BadValue(error);
+            *out = text;
+        },
+        help);
+    o->type_name(words)->group(words);
+    return o;
+}
+
 CLI::Option* addText(CLI::App& app, const std::string& name, std::string* out, const std::string& valueName,
                      const std::string& help, const std::string& kind) {
     CLI::Option* o = app.add_option_function<std::string>(

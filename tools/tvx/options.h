@@ -47,6 +47,10 @@ CLI::Option* addNumber(CLI::App& app, const std::string& name, uint64_t* out, ui
 // --name TEXT; an empty value is refused with "NAME needs VALUENAME".
 CLI::Option* addText(CLI::App& app, const std::string& name, std::string* out, const std::string& valueName,
                      const std::string& help, const std::string& kind = kPlainKind);
+// --name WORD, one of `words` ("w1|w2" for completion); anything else is
+// refused with `error`.
+CLI::Option* addChoice(CLI::App& app, const std::string& name, std::string* out, const std::string& words,
+                       const std::string& help, const std::string& error);
 CLI::Option* addFlag(CLI::App& app, const std::string& name, bool* out, const std::string& help);
 
 }  // namespace tvx::tool

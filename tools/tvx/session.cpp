@@ -23,6 +23,11 @@ Session::~Session() {
 
 namespace {
 
+// The adaptive policy's bounds: a wait of at least one tick and, however
+// the round trips grow, at most a second.
+constexpr uint32_t kAdaptiveFloorMs = 1;
+constexpr uint32_t kAdaptiveCapMs = 1000;
+
 // "PCI<n>" or "PCIE<n>" in any letter case: a card behind the PCI driver.
 bool isCardAddress(std::string_view text) {
     std::string prefix;
@@ -46,7 +51,10 @@ int Session::open(const Command& command, std::string_view address, const Global
     }
     address_ = std::string(address);
     uint32_t port;
-    if (parseSerialAddress(address, &port)) return openSerial(command, port, global);
+    const bool serial = parseSerialAddress(address, &port);
+    if (global.adaptiveResend && (card || serial))
+        return usageError(command, "--resend adaptive is for Ethernet controllers");
+    if (serial) return openSerial(command, port, global);
     const int32_t r = card ? TVX_Open(TVX_LINK_PCI, address_.c_str(), &handle_)
                            : TVX_SearchAndOpenEth(address_.c_str(), global.probeMs, &handle_);
     if (r == TVX_ERR_ETHERNET) {
@@ -60,6 +68,10 @@ int Session::open(const Command& command, std::string_view address, const Global
         return reportFailure(std::string(command.name) + " " + address_, r);
     }
     if (global.timeoutMs != 0) TVX_SetTimeOut(handle_, global.timeoutMs);
+    if (global.adaptiveResend) {
+        const int32_t p = TVX_SetResendPolicy(handle_, TVX_RESEND_ADAPTIVE, kAdaptiveFloorMs, kAdaptiveCapMs);
+        if (p != TVX_OK) return reportFailure(std::string(command.name) + " " + address_, p);
+    }
     return kExitOk;
 }
 
