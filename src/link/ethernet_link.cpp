@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/address_number.h"
 #include "base/bytes.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
@@ -24,16 +25,6 @@ inline constexpr int kSendCalls = 10;
 inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 std::atomic<uint32_t> keepAliveMs{5000};
-
-// atoi over the port text, kept modulo 2^16 (the port is informational).
-uint16_t portFromText(const char* text) {
-    while (*text == ' ' || *text == '\t') ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    uint32_t v = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) v = (v * 10 + static_cast<uint32_t>(*text - '0')) & 0xFFFFu;
-    return static_cast<uint16_t>(negative ? (0u - v) & 0xFFFFu : v);
-}
 
 // Counts dropped datagrams in the debug output: the first few, then at
 // every power of two, so a flood does not flood the output too.
@@ -169,7 +160,8 @@ int32_t parseEthernetAddress(const char* address, char* ipOut, size_t ipCapacity
     if (ipLength >= ipCapacity) return refuse(rc::badArgument, "the IPv4 part of the address is too long");
     std::memcpy(ipOut, address, ipLength);
     ipOut[ipLength] = 0;
-    *portOut = (colon && colon[1] != 0) ? portFromText(colon + 1) : kControllerPort;
+    // The port is informational: it is kept modulo 2^16.
+    *portOut = (colon && colon[1] != 0) ? readAddressNumber(colon + 1, NumberBlanks::spaceAndTab).modulo16() : kControllerPort;
     return rc::ok;
 }
 

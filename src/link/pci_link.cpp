@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "base/address_number.h"
 #include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
@@ -42,15 +43,8 @@ PciLink* linkOf(ControllerHandle& h) {
     return h.driver == &pciDriver() ? static_cast<PciLink*>(h.linkState) : nullptr;
 }
 
-// atoi over the number text, saturated far beyond any card count.
-int64_t cardNumber(const char* text) {
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' || *text == '\v') ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    int64_t v = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) v = std::min<int64_t>(v * 10 + (*text - '0'), INT32_MAX + int64_t{1});
-    return negative ? -v : v;
-}
+// The card number after the prefix, saturated far beyond any card count.
+int64_t cardNumber(const char* text) { return readAddressNumber(text, NumberBlanks::any).saturated(); }
 
 // A driver request cut off midway leaves the driver's stream out of step
 // and the link broken, so one started near the end of a budget still gets a

@@ -2,10 +2,10 @@
 #include "link/serial_link.h"
 
 #include <atomic>
-#include <climits>
 #include <cstring>
 #include <new>
 
+#include "base/address_number.h"
 #include "base/ascii.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
@@ -116,19 +116,9 @@ bool parseComAddress(const char* address, int32_t* port) {
         return true;
     }
     if (!startsWithNoCase(address, "COM")) return false;
-    const char* p = address + 3;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    int64_t v = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        v = v * 10 + (*p - '0');
-        if (v > INT32_MAX) {
-            *port = -1;  // out of every range the link accepts
-            return true;
-        }
-    }
-    *port = static_cast<int32_t>(negative ? -v : v);
+    const AddressNumber n = readAddressNumber(address + 3, NumberBlanks::any);
+    // A number too large for an i32 is out of every range the link accepts.
+    *port = n.overflow ? -1 : static_cast<int32_t>(n.saturated());
     return true;
 }
 
