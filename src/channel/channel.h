@@ -112,6 +112,9 @@ struct CommandChannel {
     uint32_t exchangeBudgetMs = 0;
     std::atomic<uint8_t> waiting{0};
     std::atomic<uint8_t> replyReady{0};
+    // The result the accepted reply carries (exception, status or 0), set
+    // with replyReady.
+    int32_t replyResult = 0;
     // Guards the reply hand-over: the receive side compares, copies and sets
     // replyReady under it; the requesting side clears and re-arms under it.
     std::mutex handover;

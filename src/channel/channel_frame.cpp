@@ -1,4 +1,5 @@
 #include "base/bytes.h"
+#include "base/result_codes.h"
 #include "channel/channel_internal.h"
 #include "channel/crc16.h"
 
@@ -31,17 +32,25 @@ void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, u
     emitTrace(event);
 }
 
-ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu) {
+bool answersRequest(const uint8_t* requestPdu, const uint8_t* replyPdu, int32_t* result) {
     const uint8_t want = requestPdu[1];
     const uint8_t got = replyPdu[1];
-    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return ReplyMatch::exception;
-    if (got != want) return ReplyMatch::wrongFunction;
-    if (want != fc::request) return ReplyMatch::answers;
+    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) {
+        *result = rc::exceptionBase + replyPdu[2];
+        return true;
+    }
+    if (got != want) return false;
+    if (want != fc::request) {
+        *result = rc::ok;
+        return true;
+    }
     const uint8_t* req = requestPdu + 2;
     const uint8_t* rep = replyPdu + 2;
-    const bool same = getU16(req + packet::commandOffset) == getU16(rep + packet::commandOffset) &&
-                      getU16(req + packet::sequenceOffset) == getU16(rep + packet::sequenceOffset);
-    return same ? ReplyMatch::answers : ReplyMatch::otherRequest;
+    if (getU16(req + packet::commandOffset) != getU16(rep + packet::commandOffset) ||
+        getU16(req + packet::sequenceOffset) != getU16(rep + packet::sequenceOffset))
+        return false;
+    *result = getI32(rep + packet::statusOffset);
+    return true;
 }
 
 }  // namespace tvx::detail

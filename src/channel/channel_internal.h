@@ -23,13 +23,13 @@ void buildFrame(CommandChannel& ch, uint32_t m);
 // The send-and-wait loop with doubling waits, each capped by the budget.
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs);
 
-// Checks the accepted reply at replyPdu against the request at txPdu.
-int32_t checkReply(const CommandChannel& ch);
-
-// How a station-relative reply frame relates to the request frame.
-enum class ReplyMatch : uint8_t { answers, exception, wrongFunction, otherRequest };
-ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu);
-// An exception reply answers the request as much as a regular one does.
-inline bool isAnswer(ReplyMatch m) { return m == ReplyMatch::answers || m == ReplyMatch::exception; }
+// Matches a received station-relative frame against the request at txPdu.
+// The frame answers the request when it carries the request's function, or
+// that function's exception reply, and for the library's request packets
+// also the same command and sequence; anything else belongs to another
+// request and is dropped. For an answer, *result is the transaction's
+// result the frame carries: the exception's code, the packet's status, or
+// 0 for a standard function.
+bool answersRequest(const uint8_t* requestPdu, const uint8_t* replyPdu, int32_t* result);
 
 }  // namespace tvx::detail

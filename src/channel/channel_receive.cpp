@@ -38,9 +38,11 @@ int32_t processFrame(CommandChannel& ch) {
     bool accepted = false;
     {
         std::lock_guard<std::mutex> lock(ch.handover);
+        int32_t result = rc::ok;
         if (ch.waiting.load(std::memory_order_relaxed) && !ch.replyReady.load(std::memory_order_relaxed) &&
-            detail::isAnswer(detail::matchReply(ch.txPdu, frame))) {
+            detail::answersRequest(ch.txPdu, frame, &result)) {
             std::memcpy(ch.replyPdu, frame, frameLength);
+            ch.replyResult = result;
             ch.replyReady.store(1, std::memory_order_relaxed);
             ch.waiting.store(0, std::memory_order_relaxed);
             accepted = true;

@@ -15,10 +15,12 @@ void arm(CommandChannel& ch) {
     ch.waiting.store(1, std::memory_order_relaxed);
 }
 
-// Ends the wait and reports whether the receive side accepted a reply.
-bool endWait(CommandChannel& ch) {
+// Ends the wait and reports whether the receive side accepted a reply, and
+// the result that reply carries.
+bool endWait(CommandChannel& ch, int32_t* result) {
     std::lock_guard<std::mutex> lock(ch.handover);
     ch.waiting.store(0, std::memory_order_relaxed);
+    *result = ch.replyResult;
     return ch.replyReady.load(std::memory_order_relaxed) != 0;
 }
 
@@ -28,19 +30,14 @@ int32_t awaitReply(CommandChannel& ch, uint32_t ms) {
         resetWait(ch);
         return r;
     }
-    if (!endWait(ch)) {
+    // The receive side accepted only a reply that answers this request: one
+    // of another request was dropped there and this attempt is unanswered.
+    if (!endWait(ch, &r)) {
         resetWait(ch);
         return rc::noReply;
     }
-    r = checkReply(ch);
-    if (r != rc::ok) {
-        resetWait(ch);
-        // A reply that does not belong to this request is dropped; the
-        // attempt counts as unanswered and the loop keeps trying.
-        if (r == rc::mismatch) return rc::noReply;
-        return r;
-    }
-    return rc::ok;
+    if (r != rc::ok) resetWait(ch);
+    return r;
 }
 
 // Lengths of the wait before each resend: the base doubled per attempt,
@@ -51,17 +48,6 @@ uint32_t attemptWait(const CommandChannel& ch, uint32_t attempt, uint32_t budget
 }
 
 }  // namespace
-
-int32_t checkReply(const CommandChannel& ch) {
-    switch (matchReply(ch.txPdu, ch.replyPdu)) {
-        case ReplyMatch::exception: return rc::exceptionBase + ch.replyPdu[2];
-        case ReplyMatch::wrongFunction: return rc::wrongFunction;
-        case ReplyMatch::otherRequest: return rc::mismatch;
-        case ReplyMatch::answers: break;
-    }
-    if (ch.txPdu[1] != fc::request) return rc::ok;
-    return getI32(ch.replyPdu + 2 + packet::statusOffset);
-}
 
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     ch.exchangeStartMs = tickMs();
