@@ -5,16 +5,16 @@
 
 namespace tvx::detail {
 
-void buildFrame(CommandChannel& ch, uint32_t m) {
+void buildFrame(CommandChannel& ch, uint32_t pduLength) {
     if (ch.framing == Framing::tcp) {
         uint8_t* h = ch.txBuffer;
         h[0] = h[1] = h[2] = h[3] = 0;  // transaction and protocol identifiers
-        putBe16(h + 4, static_cast<uint16_t>(m - 2));
-        ch.txLength = m + 4;
+        putBe16(h + 4, static_cast<uint16_t>(pduLength));
     } else {
-        appendCrc16(ch.txPdu, m - 2);
-        ch.txLength = m;
+        appendCrc16(ch.txPdu, pduLength);
     }
+    const FramingLengths l = framingLengths(ch.framing);
+    ch.txLength = l.header + pduLength + l.trailer;
 }
 
 void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, uint32_t n) {

@@ -16,9 +16,9 @@ inline int32_t sendFrame(CommandChannel& ch) {
     return ch.ops->send(ch, ch.txBuffer, ch.txLength);
 }
 
-// Finishes the frame whose station-relative part (m bytes counting room for
-// the CRC) stands at txPdu: MBAP header or CRC, and txLength.
-void buildFrame(CommandChannel& ch, uint32_t m);
+// Finishes the frame whose station-relative part (`pduLength` bytes) stands
+// at txPdu: MBAP header or CRC, and txLength.
+void buildFrame(CommandChannel& ch, uint32_t pduLength);
 
 // The send-and-wait loop with doubling waits, each capped by the budget.
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs);

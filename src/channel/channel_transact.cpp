@@ -79,15 +79,16 @@ namespace {
 // Puts the request packet into the frame with the next sequence number.
 int32_t buildRequestFrame(CommandChannel& ch, uint8_t* request) {
     if (!request || !ch.ops) return rc::cannotFrame;
-    const uint32_t m = static_cast<uint32_t>(getU16(request)) + 4;
-    const uint32_t total = ch.framing == Framing::tcp ? m + 4 : m;
-    if (total > ch.bufferCapacity || getU16(request) < packet::headerLength) return rc::cannotFrame;
+    const uint32_t pduLength = static_cast<uint32_t>(getU16(request)) + 2;  // station, function, packet
+    const FramingLengths l = framingLengths(ch.framing);
+    if (l.header + pduLength + l.trailer > ch.bufferCapacity || getU16(request) < packet::headerLength)
+        return rc::cannotFrame;
     uint8_t* pdu = ch.txPdu;
     pdu[0] = ch.stationId;
     pdu[1] = fc::request;
     std::memcpy(pdu + 2, request, getU16(request));
     putU16(pdu + 2 + packet::sequenceOffset, nextSequence());
-    detail::buildFrame(ch, m);
+    detail::buildFrame(ch, pduLength);
     return rc::ok;
 }
 
