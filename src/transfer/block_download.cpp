@@ -4,6 +4,7 @@
 #include "api/requests.h"
 #include "base/debug_output.h"
 #include "base/whole_file.h"
+#include "link/link_driver.h"
 #include "transfer/block_transfer.h"
 #include "transfer/transfer_packets.h"
 
@@ -50,14 +51,14 @@ bool askPosition(ControllerHandle& h, ControllerPosition& pos) {
 }  // namespace
 
 int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bool oneBlockOnSerial, BlockPlan& plan) {
-    const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
-    plan.blockSize = serial ? kSerialBlock : kBlock;
+    const LinkLimits limits = linkLimits(h);
+    plan.blockSize = limits.blockBytes;
     plan.window = 1;
     if (startReply.dataLength() >= xfer::startReplyData) {
         const uint32_t largest = getU16(startReply.data() + xfer::largestBlock);
         const uint32_t window = getU16(startReply.data() + xfer::window);
         plan.blockSize = std::min(plan.blockSize, largest) & ~31u;
-        plan.window = (window == 0 || (serial && oneBlockOnSerial)) ? 1 : std::min(window, kMaxWindow);
+        plan.window = (window == 0 || (limits.oneBlockWindow && oneBlockOnSerial)) ? 1 : std::min(window, kMaxWindow);
     }
     if (!h.windowedTransfer) plan.window = 1;
     // A controller that accepts less than 32 bytes a block cannot be served.

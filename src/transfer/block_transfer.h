@@ -15,8 +15,6 @@ namespace transferCode = req;
 inline constexpr uint16_t kLastBlock = 0xFFFF;
 inline constexpr uint16_t kBlockRefused = 213;  // controller result: block refused
 inline constexpr uint32_t kMaxTransferName = 1024;
-inline constexpr uint32_t kSerialBlock = 192;  // download block bytes on a serial link
-inline constexpr uint32_t kBlock = 992;        // and on the other links
 inline constexpr uint32_t kMaxWindow = 100;    // blocks in flight at most
 // Resumptions in a row that bring no progress before a transfer gives up.
 inline constexpr int kMaxResumptions = 3;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "api/requests.h"
+#include "link/link_driver.h"
 #include "transfer/block_transfer.h"
 #include "transfer/transfer_packets.h"
 
@@ -86,8 +87,8 @@ int32_t ramDownPart(ControllerHandle& h, uint16_t fileNumber, const void* data, 
     if (!data || length == 0) return refuse(rc::badArgument, "data is NULL or length is 0");
     ProgressReset progress(h);
     const auto* bytes = static_cast<const uint8_t*>(data);
-    const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
-    uint32_t blockSize = serial ? kSerialBlock : kBlock;
+    const LinkLimits limits = linkLimits(h);
+    uint32_t blockSize = limits.blockBytes;
     uint32_t window = 1;
     bool first = true;
     PacketArea p;
@@ -137,7 +138,7 @@ int32_t ramDownPart(ControllerHandle& h, uint16_t fileNumber, const void* data, 
             if (p.dataLength() >= ramReply::plan) {
                 blockSize = std::min<uint32_t>(getU16(p.data() + ramReply::blockSize), kLargestRamBlock);
                 const uint32_t w = getU16(p.data() + ramReply::window);
-                window = (w == 0 || serial || !h.windowedTransfer) ? 1 : std::min(w, kMaxWindow);
+                window = (w == 0 || limits.oneBlockWindow || !h.windowedTransfer) ? 1 : std::min(w, kMaxWindow);
             }
         }
         sent += n;
