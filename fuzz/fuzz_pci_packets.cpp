@@ -26,9 +26,9 @@ void checkReadPacket(const uint8_t* data, size_t size) {
     uint32_t length = 0;
     const ReadPacket kind = inspectReadPacket(packet.data(), static_cast<uint32_t>(packet.size()), maxPacket, &length);
     if (kind == ReadPacket::invalid) return;
-    if (packet.size() > maxPacket || pci::packet_layout::header + length > packet.size()) std::abort();
+    if (packet.size() > maxPacket || pci::packet_header::bytes + length > packet.size()) std::abort();
     volatile uint8_t sink = 0;
-    for (uint32_t i = 0; i < length; ++i) sink = static_cast<uint8_t>(sink ^ packet[pci::packet_layout::data + i]);
+    for (uint32_t i = 0; i < length; ++i) sink = static_cast<uint8_t>(sink ^ packet[pci::packet_header::data + i]);
 }
 
 // Chunks of [u8 base code][u16 length][bytes] become control requests.

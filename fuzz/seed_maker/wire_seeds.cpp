@@ -186,7 +186,7 @@ bool pciSeeds(const Session& s) {
         control(seed, pci::code::release, {});
         // The card's packet size is 16 + (input length - 1) % 4081: pad with
         // idle reads until every packet fits.
-        while ((seed.size() - 1) % 4081 + 16 < kPacketData + pci::packet_layout::header)
+        while ((seed.size() - 1) % 4081 + 16 < kPacketData + pci::packet_header::bytes)
             control(seed, pci::code::readForThread, {});
         ok = writeSeed("fuzz_pci_packets", std::string("card_") + kFamilyNames[i], seed) && ok;
     }

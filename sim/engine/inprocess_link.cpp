@@ -35,11 +35,14 @@ int32_t prepare(ControllerHandle& h, const char*) {
 int32_t connectNothing(ControllerHandle&) { return rc::ok; }
 void teardownNothing(ControllerHandle&) {}
 
-const LinkOps kOps = {
+constexpr LinkOps kOps = {
     sendToController, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
 };
-const LinkDriver kTcpDriver = {TVX_LINK_ETHERNET, Framing::tcp, prepare, connectNothing, teardownNothing, &kOps};
-const LinkDriver kRtuDriver = {TVX_LINK_SERIAL, Framing::rtu, prepare, connectNothing, teardownNothing, &kOps};
+// The in-process stand-ins for an Ethernet and a serial link.
+const LinkDriver kTcpDriver = {kOps,    TVX_LINK_ETHERNET, Framing::tcp, kFastLinkLimits, prepare, connectNothing,
+                               nullptr, nullptr,           teardownNothing};
+const LinkDriver kRtuDriver = {kOps,    TVX_LINK_SERIAL, Framing::rtu, kSerialLimits, prepare, connectNothing,
+                               nullptr, nullptr,         teardownNothing};
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 namespace tvx::sim {
 namespace {
 
-namespace layout = pci::packet_layout;
+namespace layout = pci::packet_header;
 
 // The card keeps a short history only: enough for tests, bounded for a
 // simulator that runs for days.
@@ -62,10 +62,10 @@ bool PciChannel::control(uint32_t code, const uint8_t* in, size_t inLength, uint
     *returned = 0;
     PciCardFaults& faults = card_.faults_;
     if (code == pci::code::queryChannel) {
-        if (faults.failChannelQuery.load() || outCapacity < pci::channel_answer::bytes) return false;
-        putU16(out + pci::channel_answer::channel, faults.negativeChannel.load() ? 0xFFFF : channel_);
-        putU16(out + pci::channel_answer::maxPacket, card_.maxPacket());
-        *returned = pci::channel_answer::bytes;
+        if (faults.failChannelQuery.load() || outCapacity < pci::channel_reply::bytes) return false;
+        putU16(out + pci::channel_reply::channel, faults.negativeChannel.load() ? 0xFFFF : channel_);
+        putU16(out + pci::channel_reply::maxPacket, card_.maxPacket());
+        *returned = pci::channel_reply::bytes;
         return true;
     }
     // Every other request carries the channel number.
@@ -83,7 +83,7 @@ bool PciChannel::control(uint32_t code, const uint8_t* in, size_t inLength, uint
             if (outCapacity < 1) return false;
             // Leaving the caller's preset in place means "not ready".
             if (!faults.neverReady.load()) {
-                out[pci::ready_answer::status] = 0;
+                out[pci::ready_reply::status] = 0;
                 *returned = 1;
             }
             return true;
@@ -98,9 +98,9 @@ bool PciChannel::control(uint32_t code, const uint8_t* in, size_t inLength, uint
 }
 
 bool PciChannel::write(const uint8_t* in, size_t n) {
-    if (n < layout::header || n > card_.maxPacket() || in[layout::marker] != pci::kWriteMarker) return false;
+    if (n < layout::bytes || n > card_.maxPacket() || in[layout::marker] != pci::kWriteMarker) return false;
     const uint16_t length = getU16(in + layout::length);
-    if (length > n - layout::header) return false;
+    if (length > n - layout::bytes) return false;
     const uint8_t sequence = in[layout::sequence];
     card_.noteWritten(sequence, length);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -138,11 +138,11 @@ void PciChannel::queueFrame(const uint8_t* frame, size_t n) {
 // Cuts a frame into read packets (called with the channel's lock held).
 void PciChannel::queuePackets(const uint8_t* frame, size_t n) {
     const uint16_t size = card_.maxPacket();
-    const size_t room = size > layout::header ? size - layout::header : 1;
+    const size_t room = size > layout::bytes ? size - layout::bytes : 1;
     uint8_t continuation = 0;
     for (size_t at = 0; at < n; at += room) {
         const size_t chunk = std::min(room, n - at);
-        std::vector<uint8_t> packet(layout::header + chunk);
+        std::vector<uint8_t> packet(layout::bytes + chunk);
         packet[layout::marker] = pci::kReadMarker;
         // Packets before the last count 1 to 254, never a value that ends
         // the message.

@@ -7,6 +7,7 @@
 #include "base/bytes.h"
 #include "base/debug_output.h"
 #include "channel/request_codes.h"
+#include "link/link_driver.h"
 
 namespace tvx {
 namespace {
@@ -19,10 +20,6 @@ inline constexpr size_t count = 2;  // u16 element count
 inline constexpr size_t start = 4;  // u32 first element
 inline constexpr size_t data = 8;   // write only: the data bytes
 }  // namespace register_args
-
-// Bytes one register access may move.
-inline constexpr uint32_t kSerialLimit = 192;
-inline constexpr uint32_t kOtherLinkLimit = 992;
 
 // How an area's element width is chosen.
 enum class Width : uint8_t {
@@ -83,8 +80,7 @@ int32_t prepare(const ControllerHandle& h, const char* name, uint8_t asked, uint
     if (width == 0 || (write && !area->writable) || !data)
         return refuse(rc::badArgument, "widthBits does not fit the area, the area is read-only, or data is NULL");
     const uint32_t bytes = (static_cast<uint32_t>(width) * count + 7) / 8;
-    const uint32_t limit = h.channel.linkKind == TVX_LINK_SERIAL ? kSerialLimit : kOtherLinkLimit;
-    if (bytes > limit) return refuse(rc::overLimit, "count exceeds the bytes one request carries");
+    if (bytes > linkLimits(h).registerBytes) return refuse(rc::overLimit, "count exceeds the bytes one request carries");
     *out = Access{area->code, width, bytes};
     return rc::ok;
 }

@@ -8,6 +8,7 @@
 
 #include "api/requests.h"
 #include "base/bytes.h"
+#include "link/link_driver.h"
 #include "platform/clock.h"
 
 namespace tvx {
@@ -57,9 +58,7 @@ uint32_t wireTextLength(const char* text) {
 }
 
 uint32_t textPayloadLimit(const ControllerHandle& h) {
-    const CommandChannel& ch = h.channel;
-    const uint32_t framed = framingOverhead(ch.framing) + static_cast<uint32_t>(packet::headerLength);
-    return ch.bufferCapacity > framed ? ch.bufferCapacity - framed : 0;
+    return linkLimits(h).textPayload;
 }
 
 int32_t checkEmbeddedText(const char* text) {

@@ -117,6 +117,9 @@ struct CommandChannel {
     uint32_t exchangeBudgetMs = 0;
     std::atomic<uint8_t> waiting{0};
     std::atomic<uint8_t> replyReady{0};
+    // The result the accepted reply carries (exception, status or 0), set
+    // with replyReady.
+    int32_t replyResult = 0;
     // Guards the reply hand-over: the receive side compares, copies and sets
     // replyReady under it; the requesting side clears and re-arms under it.
     std::mutex handover;
@@ -170,9 +173,20 @@ void restartAssembly(CommandChannel& ch);
 uint16_t nextSequence();
 void setSequenceForTests(uint16_t value);
 
-// Size of the framing around a packet: RTU adds station, function and CRC;
-// TCP adds the MBAP header, station and function.
-inline uint32_t framingOverhead(Framing f) { return f == Framing::tcp ? 8u : 4u; }
-inline uint32_t headerBytes(Framing f) { return f == Framing::tcp ? 6u : 0u; }
+// What a framing puts around the station-relative bytes (station, function
+// and data): the MBAP header before them (TCP) or the CRC-16 after them (RTU).
+struct FramingLengths {
+    uint32_t header;
+    uint32_t trailer;
+};
+inline constexpr FramingLengths kRtuLengths{0, 2};
+inline constexpr FramingLengths kTcpLengths{6, 0};
+inline constexpr FramingLengths framingLengths(Framing f) { return f == Framing::tcp ? kTcpLengths : kRtuLengths; }
+
+// Size of the framing around a packet: header, station, function, trailer.
+inline constexpr uint32_t framingOverhead(Framing f) {
+    return framingLengths(f).header + 2u + framingLengths(f).trailer;
+}
+inline constexpr uint32_t headerBytes(Framing f) { return framingLengths(f).header; }
 
 }  // namespace tvx

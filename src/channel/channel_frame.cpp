@@ -1,19 +1,20 @@
 #include "base/bytes.h"
+#include "base/result_codes.h"
 #include "channel/channel_internal.h"
 #include "channel/crc16.h"
 
 namespace tvx::detail {
 
-void buildFrame(CommandChannel& ch, uint32_t m) {
+void buildFrame(CommandChannel& ch, uint32_t pduLength) {
     if (ch.framing == Framing::tcp) {
         uint8_t* h = ch.txBuffer;
         h[0] = h[1] = h[2] = h[3] = 0;  // transaction and protocol identifiers
-        putBe16(h + 4, static_cast<uint16_t>(m - 2));
-        ch.txLength = m + 4;
+        putBe16(h + 4, static_cast<uint16_t>(pduLength));
     } else {
-        appendCrc16(ch.txPdu, m - 2);
-        ch.txLength = m;
+        appendCrc16(ch.txPdu, pduLength);
     }
+    const FramingLengths l = framingLengths(ch.framing);
+    ch.txLength = l.header + pduLength + l.trailer;
 }
 
 void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, uint32_t n) {
@@ -31,17 +32,25 @@ void traceFrame(const CommandChannel& ch, uint32_t kind, const uint8_t* bytes, u
     emitTrace(event);
 }
 
-ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu) {
+bool answersRequest(const uint8_t* requestPdu, const uint8_t* replyPdu, int32_t* result) {
     const uint8_t want = requestPdu[1];
     const uint8_t got = replyPdu[1];
-    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) return ReplyMatch::exception;
-    if (got != want) return ReplyMatch::wrongFunction;
-    if (want != fc::request) return ReplyMatch::answers;
+    if (got == static_cast<uint8_t>(want + fc::exceptionFlag)) {
+        *result = rc::exceptionBase + replyPdu[2];
+        return true;
+    }
+    if (got != want) return false;
+    if (want != fc::request) {
+        *result = rc::ok;
+        return true;
+    }
     const uint8_t* req = requestPdu + 2;
     const uint8_t* rep = replyPdu + 2;
-    const bool same = getU16(req + packet::commandOffset) == getU16(rep + packet::commandOffset) &&
-                      getU16(req + packet::sequenceOffset) == getU16(rep + packet::sequenceOffset);
-    return same ? ReplyMatch::answers : ReplyMatch::otherRequest;
+    if (getU16(req + packet::commandOffset) != getU16(rep + packet::commandOffset) ||
+        getU16(req + packet::sequenceOffset) != getU16(rep + packet::sequenceOffset))
+        return false;
+    *result = getI32(rep + packet::statusOffset);
+    return true;
 }
 
 }  // namespace tvx::detail

@@ -16,21 +16,21 @@ inline int32_t sendFrame(CommandChannel& ch) {
     return ch.ops->send(ch, ch.txBuffer, ch.txLength);
 }
 
-// Finishes the frame whose station-relative part (m bytes counting room for
-// the CRC) stands at txPdu: MBAP header or CRC, and txLength.
-void buildFrame(CommandChannel& ch, uint32_t m);
+// Finishes the frame whose station-relative part (`pduLength` bytes) stands
+// at txPdu: MBAP header or CRC, and txLength.
+void buildFrame(CommandChannel& ch, uint32_t pduLength);
 
 // The send-and-wait loop: waits by the channel's resend policy, each cut
 // to what is left of the budget.
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs);
 
-// Checks the accepted reply at replyPdu against the request at txPdu.
-int32_t checkReply(const CommandChannel& ch);
-
-// How a station-relative reply frame relates to the request frame.
-enum class ReplyMatch : uint8_t { answers, exception, wrongFunction, otherRequest };
-ReplyMatch matchReply(const uint8_t* requestPdu, const uint8_t* replyPdu);
-// An exception reply answers the request as much as a regular one does.
-inline bool isAnswer(ReplyMatch m) { return m == ReplyMatch::answers || m == ReplyMatch::exception; }
+// Matches a received station-relative frame against the request at txPdu.
+// The frame answers the request when it carries the request's function, or
+// that function's exception reply, and for the library's request packets
+// also the same command and sequence; anything else belongs to another
+// request and is dropped. For an answer, *result is the transaction's
+// result the frame carries: the exception's code, the packet's status, or
+// 0 for a standard function.
+bool answersRequest(const uint8_t* requestPdu, const uint8_t* replyPdu, int32_t* result);
 
 }  // namespace tvx::detail

@@ -20,27 +20,28 @@ int32_t dropFrame(CommandChannel& ch, int32_t code) {
 
 // Handles a complete frame at rxBuffer[0..rxPos) and restarts the assembly.
 int32_t processFrame(CommandChannel& ch) {
-    const uint32_t hdr = headerBytes(ch.framing);
+    const FramingLengths l = framingLengths(ch.framing);
     const uint8_t* frame = ch.rxPdu;
-    const uint32_t frameLength = ch.rxPos - hdr;
+    const uint32_t frameLength = ch.rxPos - l.header;
     if (traceActive()) detail::traceFrame(ch, TVX_TRACE_RECEIVED, ch.rxBuffer, ch.rxPos);
     restartAssembly(ch);
 
     if (!stationAccepted(ch, frame[0])) return rc::ok;
     if (ch.framing == Framing::rtu && !crc16Matches(frame, frameLength)) return rc::badFrame;
 
-    const uint32_t trailer = ch.framing == Framing::rtu ? 2u : 0u;
     if (frame[1] == fc::unsolicited) {
-        if (ch.ops && ch.ops->unsolicited) ch.ops->unsolicited(ch, frame + 2, frameLength - 2 - trailer);
+        if (ch.ops && ch.ops->unsolicited) ch.ops->unsolicited(ch, frame + 2, frameLength - 2 - l.trailer);
         return rc::ok;
     }
 
     bool accepted = false;
     {
         std::lock_guard<std::mutex> lock(ch.handover);
+        int32_t result = rc::ok;
         if (ch.waiting.load(std::memory_order_relaxed) && !ch.replyReady.load(std::memory_order_relaxed) &&
-            detail::isAnswer(detail::matchReply(ch.txPdu, frame))) {
+            detail::answersRequest(ch.txPdu, frame, &result)) {
             std::memcpy(ch.replyPdu, frame, frameLength);
+            ch.replyResult = result;
             ch.replyReady.store(1, std::memory_order_relaxed);
             ch.waiting.store(0, std::memory_order_relaxed);
             accepted = true;
@@ -53,15 +54,16 @@ int32_t processFrame(CommandChannel& ch) {
 // Expected total frame length (from the buffer start) once the function
 // code is known, or 0 when the frame's own header must tell.
 uint32_t lengthForFunction(Framing f, uint8_t code) {
-    const bool tcp = f == Framing::tcp;
+    const FramingLengths l = framingLengths(f);
     switch (code) {
         case fc::writeSingleCoil:
         case fc::writeSingleRegister:
         case fc::writeMultipleCoils:
         case fc::writeMultipleRegisters:
-            return tcp ? 12u : 8u;
+            return l.header + 6u + l.trailer;  // station, function, address, value or count
         default:
-            return code > fc::exceptionFlag ? (tcp ? 9u : 5u) : 0u;
+            // station, function, exception code
+            return code > fc::exceptionFlag ? l.header + 3u + l.trailer : 0u;
     }
 }
 
@@ -85,8 +87,8 @@ bool knownFunction(uint8_t code) {
 
 // One byte through the state machine while the frame length is unknown.
 int32_t feedOneByte(CommandChannel& ch, uint8_t b) {
-    const uint32_t hdr = headerBytes(ch.framing);
-    const bool tcp = ch.framing == Framing::tcp;
+    const FramingLengths l = framingLengths(ch.framing);
+    const uint32_t hdr = l.header;
     if (ch.rxPos < hdr) {  // MBAP header
         ch.rxBuffer[ch.rxPos++] = b;
         ch.rxExpected = 0;
@@ -108,13 +110,13 @@ int32_t feedOneByte(CommandChannel& ch, uint8_t b) {
     if (ch.rxExpected == 0) {
         const uint8_t code = ch.rxPdu[1];
         if (code >= fc::readCoils && code <= fc::readInputRegisters && pos == 2) {
-            ch.rxExpected = hdr + 3u + b + (tcp ? 0u : 2u);
+            ch.rxExpected = hdr + 3u + b + l.trailer;  // station, function, byte count, data
         } else if ((code == fc::request || code == fc::unsolicited) && pos == 3) {
             const uint32_t length = getU16(ch.rxPdu + 2);
             // A packet shorter than a reply header cannot carry a status; its
             // length would make every later length computation negative.
             if (length < packet::replyHeaderLength) return dropFrame(ch, rc::mismatch);
-            ch.rxExpected = hdr + 2u + length + (tcp ? 0u : 2u);
+            ch.rxExpected = hdr + 2u + length + l.trailer;
             if (ch.rxExpected > ch.bufferCapacity) return dropFrame(ch, rc::mismatch);
         }
         if (ch.rxExpected == 0) return rc::ok;

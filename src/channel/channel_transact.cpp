@@ -15,10 +15,12 @@ void arm(CommandChannel& ch) {
     ch.waiting.store(1, std::memory_order_relaxed);
 }
 
-// Ends the wait and reports whether the receive side accepted a reply.
-bool endWait(CommandChannel& ch) {
+// Ends the wait and reports whether the receive side accepted a reply, and
+// the result that reply carries.
+bool endWait(CommandChannel& ch, int32_t* result) {
     std::lock_guard<std::mutex> lock(ch.handover);
     ch.waiting.store(0, std::memory_order_relaxed);
+    *result = ch.replyResult;
     return ch.replyReady.load(std::memory_order_relaxed) != 0;
 }
 
@@ -31,35 +33,18 @@ int32_t awaitReply(CommandChannel& ch, uint32_t ms, bool& answered) {
         resetWait(ch);
         return r;
     }
-    if (!endWait(ch)) {
+    // The receive side accepted only a reply that answers this request: one
+    // of another request was dropped there and this attempt is unanswered.
+    if (!endWait(ch, &r)) {
         resetWait(ch);
         return rc::noReply;
     }
-    r = checkReply(ch);
-    if (r != rc::ok) {
-        resetWait(ch);
-        // A reply that does not belong to this request is dropped; the
-        // attempt counts as unanswered and the loop keeps trying.
-        if (r == rc::mismatch) return rc::noReply;
-        answered = true;
-        return r;
-    }
     answered = true;
-    return rc::ok;
+    if (r != rc::ok) resetWait(ch);
+    return r;
 }
 
 }  // namespace
-
-int32_t checkReply(const CommandChannel& ch) {
-    switch (matchReply(ch.txPdu, ch.replyPdu)) {
-        case ReplyMatch::exception: return rc::exceptionBase + ch.replyPdu[2];
-        case ReplyMatch::wrongFunction: return rc::wrongFunction;
-        case ReplyMatch::otherRequest: return rc::mismatch;
-        case ReplyMatch::answers: break;
-    }
-    if (ch.txPdu[1] != fc::request) return rc::ok;
-    return getI32(ch.replyPdu + 2 + packet::statusOffset);
-}
 
 int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     ch.exchangeStartMs = tickMs();
@@ -99,15 +84,16 @@ namespace {
 // Puts the request packet into the frame with the next sequence number.
 int32_t buildRequestFrame(CommandChannel& ch, uint8_t* request) {
     if (!request || !ch.ops) return rc::cannotFrame;
-    const uint32_t m = static_cast<uint32_t>(getU16(request)) + 4;
-    const uint32_t total = ch.framing == Framing::tcp ? m + 4 : m;
-    if (total > ch.bufferCapacity || getU16(request) < packet::headerLength) return rc::cannotFrame;
+    const uint32_t pduLength = static_cast<uint32_t>(getU16(request)) + 2;  // station, function, packet
+    const FramingLengths l = framingLengths(ch.framing);
+    if (l.header + pduLength + l.trailer > ch.bufferCapacity || getU16(request) < packet::headerLength)
+        return rc::cannotFrame;
     uint8_t* pdu = ch.txPdu;
     pdu[0] = ch.stationId;
     pdu[1] = fc::request;
     std::memcpy(pdu + 2, request, getU16(request));
     putU16(pdu + 2 + packet::sequenceOffset, nextSequence());
-    detail::buildFrame(ch, m);
+    detail::buildFrame(ch, pduLength);
     return rc::ok;
 }
 

@@ -11,7 +11,7 @@ inline constexpr uint32_t kMaxWriteRegisters = 123;  // 2 x count + 9 stays belo
 // Frames a standard-function request whose station-relative bytes (without
 // CRC) are already at txPdu, and runs the send-and-wait loop.
 int32_t runStandard(CommandChannel& ch, uint32_t pduBytes, uint32_t budgetMs) {
-    detail::buildFrame(ch, pduBytes + 2);
+    detail::buildFrame(ch, pduBytes);
     return detail::sendAndWait(ch, budgetMs);
 }
 

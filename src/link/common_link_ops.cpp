@@ -20,4 +20,12 @@ bool commonIdleExpired(CommandChannel& ch) {
     return static_cast<uint32_t>(tickMs() - last) > kIdleExpiryMs;
 }
 
+LinkLimits linkLimits(const ControllerHandle& h) {
+    LinkLimits limits = h.driver ? h.driver->limits : kSerialLimits;
+    const CommandChannel& ch = h.channel;
+    const uint32_t framed = framingOverhead(ch.framing) + static_cast<uint32_t>(packet::headerLength);
+    limits.textPayload = ch.bufferCapacity > framed ? ch.bufferCapacity - framed : 0;
+    return limits;
+}
+
 }  // namespace tvx

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 
+#include "base/address_number.h"
 #include "base/bytes.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
@@ -25,47 +27,38 @@ inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 std::atomic<uint32_t> keepAliveMs{5000};
 
-// atoi over the port text, kept modulo 2^16 (the port is informational).
-uint16_t portFromText(const char* text) {
-    while (*text == ' ' || *text == '\t') ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    uint32_t v = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) v = (v * 10 + static_cast<uint32_t>(*text - '0')) & 0xFFFFu;
-    return static_cast<uint16_t>(negative ? (0u - v) & 0xFFFFu : v);
-}
-
 // Counts dropped datagrams in the debug output: the first few, then at
 // every power of two, so a flood does not flood the output too.
-void noteForeignDatagram(const ControllerHandle& h, uint32_t source, uint64_t count) {
+void noteForeignDatagram(const EthernetLink& link, uint32_t source, uint64_t count) {
     if (count > 4 && (count & (count - 1)) != 0) return;
     char text[16];
     platform::formatIpv4(source, text);
-    debugPrint("ethernet %s: dropped a datagram from %s (%llu from other addresses so far)", h.ipAddress, text,
+    debugPrint("ethernet %s: dropped a datagram from %s (%llu from other addresses so far)", link.address, text,
                static_cast<unsigned long long>(count));
 }
 
 void datagramThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
+    EthernetLink& link = *static_cast<EthernetLink*>(h.linkState);
     CommandChannel& ch = h.channel;
     // The answers to a window of blocks come in a burst: one call takes it.
     uint8_t datagrams[kBurst * kDatagramCapacity];
     uint32_t lengths[kBurst];
     uint32_t sources[kBurst];
     uint64_t foreign = 0;
-    while (h.running.load(std::memory_order_acquire)) {
+    while (link.running.load(std::memory_order_acquire)) {
         // Errors such as a port-unreachable report from a rebooting
         // controller are transient: keep receiving.
-        const int count = h.datagramSocket.receiveBatch(datagrams, kDatagramCapacity, lengths, sources, kBurst);
-        if (!h.running.load(std::memory_order_acquire)) break;
+        const int count = link.socket.receiveBatch(datagrams, kDatagramCapacity, lengths, sources, kBurst);
+        if (!link.running.load(std::memory_order_acquire)) break;
         for (int i = 0; i < count; ++i) {
             if (lengths[i] == 0) continue;
             // Replies and pushed packets come from the controller's address
             // only (from any of its ports): anything else is dropped, so no
             // other host can answer for it or push data as if it were it.
-            if (sources[i] != h.ipTarget) {
+            if (sources[i] != link.target) {
                 ++foreign;
-                noteForeignDatagram(h, sources[i], foreign);
+                noteForeignDatagram(link, sources[i], foreign);
                 continue;
             }
             restartAssembly(ch);
@@ -77,87 +70,113 @@ void datagramThreadMain(void* arg) {
 
 void keepAliveThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
-    while (h.running.load(std::memory_order_acquire)) {
-        if (h.stopEvent.waitFor(keepAliveMs.load(std::memory_order_relaxed))) break;
-        if (!h.running.load(std::memory_order_acquire)) break;
+    EthernetLink& link = *static_cast<EthernetLink*>(h.linkState);
+    while (link.running.load(std::memory_order_acquire)) {
+        if (link.stop.waitFor(keepAliveMs.load(std::memory_order_relaxed))) break;
+        if (!link.running.load(std::memory_order_acquire)) break;
         PacketArea area(req::keepAlive, 0);
-        lockedSendOnly(h, area, &h.running);  // a closed handle gives 20009: ignored
+        lockedSendOnly(h, area, &link.running);  // a closed handle gives 20009: ignored
     }
 }
 
-void stopThreads(ControllerHandle& h) {
-    h.running.store(0, std::memory_order_release);
-    h.stopEvent.set();
-    h.datagramSocket.interrupt();
-    const bool receiverEnded = platform::stopThread(h.datagramThread, kThreadStopMs);
-    const bool keepAliveEnded = platform::stopThread(h.keepAliveThread, kThreadStopMs);
+void stopThreads(ControllerHandle& h, EthernetLink& link) {
+    link.running.store(0, std::memory_order_release);
+    link.stop.set();
+    link.socket.interrupt();
+    const bool receiverEnded = platform::stopThread(link.receiver, kThreadStopMs);
+    const bool keepAliveEnded = platform::stopThread(link.keepAlive, kThreadStopMs);
     if (!receiverEnded || !keepAliveEnded) h.threadsOutstanding.store(true);
 }
 
 int32_t prepareEthernet(ControllerHandle& h, const char* address) {
-    int32_t r = parseEthernetAddress(address, h.ipAddress, sizeof h.ipAddress, &h.ipPort);
-    if (r != rc::ok) return r;
-    h.ipTargetValid = platform::parseIpv4(h.ipAddress, &h.ipTarget);
+    auto* link = new (std::nothrow) EthernetLink;
+    if (!link) return rc::osError;
+    int32_t r = parseEthernetAddress(address, link->address, sizeof link->address, &link->port);
+    if (r == rc::ok && !link->stop.create(true)) r = rc::osError;
+    if (r != rc::ok) {
+        delete link;
+        return r;
+    }
+    link->targetValid = platform::parseIpv4(link->address, &link->target);
+    h.linkState = link;
     h.channel.attempts = 20;
     h.channel.baseWaitMs = 30;
     return rc::ok;
 }
 
 int32_t connectEthernet(ControllerHandle& h) {
-    if (h.datagramSocket.valid() || h.running.load()) {
-        stopThreads(h);
-        h.datagramSocket.close();
+    EthernetLink* link = ethernetLinkOf(h);
+    if (!link) return refuse(rc::badArgument, "link is NULL");
+    if (link->socket.valid() || link->running.load()) {
+        stopThreads(h, *link);
+        link->socket.close();
     }
-    if (!h.datagramSocket.open()) return rc::osError;
-    if (!h.datagramSocket.bind(0, 0)) {
-        h.datagramSocket.close();
+    if (h.threadsOutstanding.load()) return rc::osError;
+    if (!link->socket.open()) return rc::osError;
+    if (!link->socket.bind(0, 0)) {
+        link->socket.close();
         return rc::ethernetError;
     }
-    h.datagramSocket.setReceiveBuffer(kReceiveBufferBytes);
+    link->socket.setReceiveBuffer(kReceiveBufferBytes);
     TraceTag& tag = h.channel.trace;
-    tag.remoteIp = h.ipTargetValid ? h.ipTarget : 0;
+    tag.remoteIp = link->targetValid ? link->target : 0;
     // The capture shows the address the datagrams really leave from.
-    tag.localIp = h.ipTargetValid ? platform::UdpSocket::localAddressToward(h.ipTarget) : 0;
+    tag.localIp = link->targetValid ? platform::UdpSocket::localAddressToward(link->target) : 0;
     tag.remotePort = kControllerPort;
-    tag.localPort = h.datagramSocket.localPort();
-    h.stopEvent.reset();
-    h.running.store(1, std::memory_order_release);
-    if (!h.datagramThread.start(datagramThreadMain, &h) || !h.keepAliveThread.start(keepAliveThreadMain, &h)) {
-        stopThreads(h);
-        h.datagramSocket.close();
+    tag.localPort = link->socket.localPort();
+    link->stop.reset();
+    link->running.store(1, std::memory_order_release);
+    if (!link->receiver.start(datagramThreadMain, &h) || !link->keepAlive.start(keepAliveThreadMain, &h)) {
+        stopThreads(h, *link);
+        link->socket.close();
         return rc::osError;
     }
     return rc::ok;
 }
 
 void teardownEthernet(ControllerHandle& h) {
-    stopThreads(h);
-    h.datagramSocket.close();
+    EthernetLink* link = ethernetLinkOf(h);
+    if (!link) return;
+    stopThreads(h, *link);
+    link->socket.close();
+    h.linkState = nullptr;
+    // A thread that could not be stopped may still use the link: it is left
+    // allocated for good.
+    if (!h.threadsOutstanding.load()) delete link;
 }
 
 int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
-    ControllerHandle& h = ownerOf(ch);
-    if (!h.datagramSocket.valid()) return rc::notOpen;
-    if (!h.ipTargetValid) return rc::linkWrite;
+    EthernetLink* link = ethernetLinkOf(ownerOf(ch));
+    if (!link || !link->socket.valid()) return rc::notOpen;
+    if (!link->targetValid) return rc::linkWrite;
     uint32_t sent = 0;
     for (int call = 0; call < kSendCalls && sent < n; ++call) {
-        int r = h.datagramSocket.sendTo(h.ipTarget, kControllerPort, bytes + sent, n - sent);
+        int r = link->socket.sendTo(link->target, kControllerPort, bytes + sent, n - sent);
         if (r < 0) return rc::linkWrite;
         sent += static_cast<uint32_t>(r);
     }
     return rc::ok;
 }
 
-const LinkOps kEthernetOps = {
-    sendDatagram, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+const LinkDriver kEthernetDriver = {
+    {sendDatagram, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    TVX_LINK_ETHERNET,
+    Framing::tcp,
+    kFastLinkLimits,
+    prepareEthernet,
+    connectEthernet,
+    nullptr,
+    nullptr,
+    teardownEthernet,
 };
-
-const LinkDriver kEthernetDriver = {TVX_LINK_ETHERNET, Framing::tcp, prepareEthernet, connectEthernet,
-                                    teardownEthernet, &kEthernetOps};
 
 }  // namespace
 
 const LinkDriver& ethernetDriver() { return kEthernetDriver; }
+
+EthernetLink* ethernetLinkOf(ControllerHandle& h) {
+    return h.driver == &kEthernetDriver ? static_cast<EthernetLink*>(h.linkState) : nullptr;
+}
 
 int32_t parseEthernetAddress(const char* address, char* ipOut, size_t ipCapacity, uint16_t* portOut) {
     const size_t total = strnlen(address, kMaxAddressLength + 1);
@@ -169,7 +188,8 @@ int32_t parseEthernetAddress(const char* address, char* ipOut, size_t ipCapacity
     if (ipLength >= ipCapacity) return refuse(rc::badArgument, "the IPv4 part of the address is too long");
     std::memcpy(ipOut, address, ipLength);
     ipOut[ipLength] = 0;
-    *portOut = (colon && colon[1] != 0) ? portFromText(colon + 1) : kControllerPort;
+    // The port is informational: it is kept modulo 2^16.
+    *portOut = (colon && colon[1] != 0) ? readAddressNumber(colon + 1, NumberBlanks::spaceAndTab).modulo16() : kControllerPort;
     return rc::ok;
 }
 

@@ -2,15 +2,35 @@
 // an ephemeral local port and port 502 of the controller.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "link/handle.h"
 #include "link/link_driver.h"
+#include "platform/platform.h"
 
 namespace tvx {
 
 inline constexpr uint16_t kControllerPort = 502;
 
+// The link state of an Ethernet handle, owned by the handle's linkState.
+struct EthernetLink {
+    char address[kAddressCapacity] = {};  // the IPv4 part of the address text
+    uint16_t port = 0;                    // the port after ':', informational
+    uint32_t target = 0;                  // address parsed once, host byte order
+    bool targetValid = false;
+    platform::UdpSocket socket;
+    platform::Thread receiver;
+    platform::Thread keepAlive;
+    // Set by teardown so that the keep-alive thread stops at once.
+    platform::Event stop;
+    std::atomic<uint8_t> running{0};
+};
+
 const LinkDriver& ethernetDriver();
+
+// The Ethernet state of a handle, or null for a handle of another kind.
+EthernetLink* ethernetLinkOf(ControllerHandle& h);
 
 // Splits an address "a.b.c.d[:port]" into its parts; 20002 for texts over
 // the limits (1023 characters in all, 255 after the colon).

@@ -37,32 +37,19 @@ struct ControllerHandle {
     CommandChannel channel;
 
     char connectString[kAddressCapacity] = {};
-    char ipAddress[kAddressCapacity] = {};
-    uint16_t ipPort = 0;
-    uint32_t ipTarget = 0;  // ipAddress parsed once, host byte order
-    bool ipTargetValid = false;
-    platform::UdpSocket datagramSocket;
-    int32_t comPort = 0;  // serial: the number after "COM"
 
-    // The link kind's driver and its private state (socket, port, device).
+    // The link kind's driver and its own state (socket, port, device and
+    // threads), which the driver allocates and frees.
     const LinkDriver* driver = nullptr;
     void* linkState = nullptr;
 
-    platform::Thread datagramThread;
-    platform::Thread keepAliveThread;
-    std::atomic<uint8_t> running{0};
     // Set when a link thread could not be stopped: the record then stays
     // allocated for good, since that thread may still read it.
     std::atomic<bool> threadsOutstanding{false};
 
     platform::Semaphore transactionLock;
     platform::Semaphore userLock;
-    // Makes each drain of the PCI driver (up to 10 packets) exclusive
-    // between the receive thread and a caller's wait.
-    platform::Semaphore pciReadLock;
     platform::Event replyEvent;
-    // Set by close so that link threads waiting on it stop at once.
-    platform::Event stopEvent;
     std::atomic<uint32_t> lastRxTick{0};
 
     uint32_t axisCount = 0;

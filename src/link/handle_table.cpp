@@ -66,22 +66,21 @@ void destroyHandle(ControllerHandle& h) {
     // every later open or the process exit. The record is closed already.
     const bool user = h.userLock.waitFor(kDestroyLockWaitMs);
     const bool transaction = h.transactionLock.waitFor(kDestroyLockWaitMs);
-    const bool read = h.pciReadLock.waitFor(kDestroyLockWaitMs);
+    const LinkDriver* driver = h.driver;
+    const bool held = driver && driver->holdReceive && driver->holdReceive(h, kDestroyLockWaitMs);
     (void)user;
     (void)transaction;
     h.magic.store(0, std::memory_order_release);
-    // Given back before the teardown waits for the PCI receive thread.
-    if (read) h.pciReadLock.release();
+    // Let go before the teardown waits for the link's receive thread.
+    if (held) driver->releaseReceive(h);
     if (h.driver) h.driver->teardown(h);
     // A thread that could not be stopped may still wait on these objects
     // or deliver pushed packets into the extensions.
     if (h.threadsOutstanding.load()) return;
     releaseExtensions(h);
-    h.stopEvent.close();
     h.replyEvent.close();
     h.transactionLock.close();
     h.userLock.close();
-    h.pciReadLock.close();
 }
 
 ControllerHandle* allocateHandle() {

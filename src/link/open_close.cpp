@@ -19,13 +19,11 @@ namespace {
 
 // Creates the record's events and semaphores; false when any fails.
 bool createObjects(ControllerHandle& h) {
-    return h.replyEvent.create(false) && h.stopEvent.create(true) && h.transactionLock.create() &&
-           h.userLock.create() && h.pciReadLock.create();
+    return h.replyEvent.create(false) && h.transactionLock.create() && h.userLock.create();
 }
 
 int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const char* address) {
     h.magic.store(kHandleMagic, std::memory_order_release);
-    h.running.store(0);
     h.timeoutMs.store(static_cast<int32_t>(kDefaultTimeoutMs));
     h.axisCount = 0;
     h.autoUpCallback.store(nullptr);
@@ -39,7 +37,7 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
     h.channel.trace.handle = toApi(&h);
     h.channel.trace.port = h.connectString;
     setStationId(h.channel, kBroadcastStation);
-    h.channel.ops = driver.ops;
+    h.channel.ops = &driver;
     h.channel.attempts = 2;
     h.channel.baseWaitMs = kDefaultTimeoutMs;
     h.driver = &driver;
@@ -132,14 +130,14 @@ int32_t querySystemRecord(ControllerHandle& h, PacketArea& area) {
 int32_t closeHandle(ControllerHandle& h) {
     h.userLock.wait();
     h.transactionLock.wait();
-    // No drain of the PCI driver is feeding the channel once this is ours.
-    h.pciReadLock.wait();
+    // The link's receive path stops feeding the channel while this holds.
+    const LinkDriver* driver = h.driver;
+    const bool held = driver && driver->holdReceive && driver->holdReceive(h, kHoldUntilFree);
     // Another close may have finished while this one waited for the locks.
     // From here on no delivery starts a call of the auto-upload callback.
     const bool wasOpen = h.magic.exchange(0, std::memory_order_seq_cst) == kHandleMagic;
-    // The PCI receive thread drains under the read lock: it gets the lock
-    // back before the teardown waits for the thread to end.
-    h.pciReadLock.release();
+    // The receive path gets going again before the teardown waits for it.
+    if (held) driver->releaseReceive(h);
     if (!wasOpen) {
         h.transactionLock.release();
         h.userLock.release();

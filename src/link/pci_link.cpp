@@ -2,11 +2,13 @@
 #include "link/pci_link.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "base/address_number.h"
 #include "base/ascii.h"
 #include "base/bytes.h"
 #include "base/result_codes.h"
@@ -36,21 +38,18 @@ struct PciLink {
     std::unique_ptr<platform::CardDevice> device;
     platform::Event sendDone;
     platform::Thread rxThread;
+    std::atomic<uint8_t> running{0};
+    // Makes each drain of the driver (up to 10 packets) exclusive between
+    // the receive thread and a caller's wait.
+    platform::Semaphore readLock;
 };
 
 PciLink* linkOf(ControllerHandle& h) {
     return h.driver == &pciDriver() ? static_cast<PciLink*>(h.linkState) : nullptr;
 }
 
-// atoi over the number text, saturated far beyond any card count.
-int64_t cardNumber(const char* text) {
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' || *text == '\v') ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    int64_t v = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) v = std::min<int64_t>(v * 10 + (*text - '0'), INT32_MAX + int64_t{1});
-    return negative ? -v : v;
-}
+// The card number after the prefix, saturated far beyond any card count.
+int64_t cardNumber(const char* text) { return readAddressNumber(text, NumberBlanks::any).saturated(); }
 
 // A driver request cut off midway leaves the driver's stream out of step
 // and the link broken, so one started near the end of a budget still gets a
@@ -70,7 +69,7 @@ uint32_t exchangeLeft(const CommandChannel& ch) {
 }
 
 void stopReceiver(ControllerHandle& h, PciLink& link) {
-    h.running.store(0, std::memory_order_release);
+    link.running.store(0, std::memory_order_release);
     link.sendDone.set();
     if (!platform::stopThread(link.rxThread, kThreadStopMs)) h.threadsOutstanding.store(true);
 }
@@ -79,9 +78,9 @@ void receiveThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
     PciLink& link = *static_cast<PciLink*>(h.linkState);
     uint8_t buffer[pci::kMaxPacket];
-    while (h.running.load(std::memory_order_acquire)) {
+    while (link.running.load(std::memory_order_acquire)) {
         link.sendDone.waitFor(kReceivePollMs);
-        if (!h.running.load(std::memory_order_acquire)) break;
+        if (!link.running.load(std::memory_order_acquire)) break;
         // A failed read is a failed link: the thread ends (a waiting caller
         // then meets the failure in its own reads).
         if (drainPciPackets(h, pci::code::readForThread, buffer, kDriverRequestMs) != rc::ok) break;
@@ -101,6 +100,10 @@ int32_t preparePci(ControllerHandle& h, const char* address) {
     if (r != rc::ok) return r;
     auto* link = new (std::nothrow) PciLink;
     if (!link) return rc::osError;
+    if (!link->readLock.create()) {
+        delete link;
+        return rc::osError;
+    }
     link->card = card;
     h.linkState = link;
     return rc::ok;
@@ -114,7 +117,7 @@ void closeDevice(PciLink& link) {
 int32_t connectPci(ControllerHandle& h) {
     PciLink* link = linkOf(h);
     if (!link) return refuse(rc::badArgument, "link is NULL");
-    if (h.running.load()) stopReceiver(h, *link);
+    if (link->running.load()) stopReceiver(h, *link);
     if (h.threadsOutstanding.load()) return rc::osError;
     closeDevice(*link);
 
@@ -127,16 +130,16 @@ int32_t connectPci(ControllerHandle& h) {
     }
     if (!link->device) return rc::pciOpen;
 
-    uint8_t answer[pci::channel_answer::bytes] = {};
-    putU16(answer + pci::channel_answer::channel, 0xFFFF);  // -1 until the driver says otherwise
+    uint8_t answer[pci::channel_reply::bytes] = {};
+    putU16(answer + pci::channel_reply::channel, 0xFFFF);  // -1 until the driver says otherwise
     uint32_t returned = 0;
     if (!link->device->control(pci::code::queryChannel, nullptr, 0, answer, sizeof answer, &returned,
                                kDriverRequestMs)) {
         closeDevice(*link);
         return rc::pciDriver;
     }
-    const auto channel = static_cast<int16_t>(getU16(answer + pci::channel_answer::channel));
-    const uint16_t maxPacket = getU16(answer + pci::channel_answer::maxPacket);
+    const auto channel = static_cast<int16_t>(getU16(answer + pci::channel_reply::channel));
+    const uint16_t maxPacket = getU16(answer + pci::channel_reply::maxPacket);
     if (channel < 0) {
         closeDevice(*link);
         return rc::pciChannel;
@@ -151,9 +154,9 @@ int32_t connectPci(ControllerHandle& h) {
         closeDevice(*link);
         return rc::osError;
     }
-    h.running.store(1, std::memory_order_release);
+    link->running.store(1, std::memory_order_release);
     if (!link->rxThread.start(receiveThreadMain, &h)) {
-        h.running.store(0);
+        link->running.store(0);
         closeDevice(*link);
         return rc::osError;
     }
@@ -182,13 +185,13 @@ void teardownPci(ControllerHandle& h) {
 // transaction lock (and every close) beyond it.
 int32_t awaitWritable(const CommandChannel& ch, PciLink& link) {
     for (;;) {
-        uint8_t status[pci::ready_answer::bytes] = {pci::ready_answer::notReady, 0, 0, 0};
+        uint8_t status[pci::ready_reply::bytes] = {pci::ready_reply::notReady, 0, 0, 0};
         uint32_t returned = 0;
         const uint32_t left = exchangeLeft(ch);
         if (left == 0) return rc::linkWrite;
         if (!control(link, pci::code::writeReady, nullptr, 0, status, sizeof status, &returned, left))
             return rc::linkWrite;
-        if (status[pci::ready_answer::status] != pci::ready_answer::notReady) return rc::ok;
+        if (status[pci::ready_reply::status] != pci::ready_reply::notReady) return rc::ok;
         sleepMs(kPollPauseMs);
     }
 }
@@ -198,7 +201,7 @@ int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     PciLink* link = linkOf(h);
     if (!link || !link->device) return rc::notOpen;
     h.replyEvent.reset();
-    const uint32_t room = link->maxPacket - pci::packet_layout::header;
+    const uint32_t room = link->maxPacket - pci::packet_header::bytes;
     uint8_t packet[pci::kMaxPacket];
     uint32_t sent = 0;
     uint8_t sequence = pci::kOnlyPacket;
@@ -212,15 +215,15 @@ int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
             sequence = pci::kLastPacket;
         else
             sequence = first ? pci::kFirstPacket : static_cast<uint8_t>(sequence + 1);
-        packet[pci::packet_layout::marker] = pci::kWriteMarker;
-        packet[pci::packet_layout::sequence] = sequence;
-        putU16(packet + pci::packet_layout::length, static_cast<uint16_t>(chunk));
-        if (chunk > 0) std::memcpy(packet + pci::packet_layout::data, bytes + sent, chunk);
+        packet[pci::packet_header::marker] = pci::kWriteMarker;
+        packet[pci::packet_header::sequence] = sequence;
+        putU16(packet + pci::packet_header::length, static_cast<uint16_t>(chunk));
+        if (chunk > 0) std::memcpy(packet + pci::packet_header::data, bytes + sent, chunk);
         int32_t r = awaitWritable(ch, *link);
         if (r != rc::ok) return r;
         uint32_t returned = 0;
         const uint32_t left = exchangeLeft(ch);
-        if (left == 0 || !control(*link, pci::code::writePacket, packet, pci::packet_layout::header + chunk, nullptr, 0,
+        if (left == 0 || !control(*link, pci::code::writePacket, packet, pci::packet_header::bytes + chunk, nullptr, 0,
                                   &returned, left))
             return rc::linkWrite;
         sent += chunk;
@@ -248,11 +251,33 @@ int32_t waitForReply(CommandChannel& ch, uint32_t ms) {
     }
 }
 
-const LinkOps kPciOps = {
-    sendPackets, waitForReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
-};
+// Close holds the driver's reads: no drain feeds the channel while it marks
+// the record closed.
+bool holdReads(ControllerHandle& h, uint32_t limitMs) {
+    PciLink* link = linkOf(h);
+    if (!link) return false;
+    if (limitMs == kHoldUntilFree) {
+        link->readLock.wait();
+        return true;
+    }
+    return link->readLock.waitFor(limitMs);
+}
 
-const LinkDriver kPciDriver = {TVX_LINK_PCI, Framing::rtu, preparePci, connectPci, teardownPci, &kPciOps};
+void releaseReads(ControllerHandle& h) {
+    if (PciLink* link = linkOf(h)) link->readLock.release();
+}
+
+const LinkDriver kPciDriver = {
+    {sendPackets, waitForReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    TVX_LINK_PCI,
+    Framing::rtu,
+    kFastLinkLimits,
+    preparePci,
+    connectPci,
+    holdReads,
+    releaseReads,
+    teardownPci,
+};
 
 }  // namespace
 
@@ -295,12 +320,12 @@ int32_t countPciCards() {
 }
 
 ReadPacket inspectReadPacket(const uint8_t* packet, uint32_t returned, uint16_t maxPacket, uint32_t* dataLength) {
-    if (returned < pci::packet_layout::header || returned > maxPacket) return ReadPacket::invalid;
-    if (packet[pci::packet_layout::marker] != pci::kReadMarker) return ReadPacket::invalid;
-    const uint32_t length = getU16(packet + pci::packet_layout::length);
-    if (length > returned - pci::packet_layout::header) return ReadPacket::invalid;
+    if (returned < pci::packet_header::bytes || returned > maxPacket) return ReadPacket::invalid;
+    if (packet[pci::packet_header::marker] != pci::kReadMarker) return ReadPacket::invalid;
+    const uint32_t length = getU16(packet + pci::packet_header::length);
+    if (length > returned - pci::packet_header::bytes) return ReadPacket::invalid;
     *dataLength = length;
-    return pci::endsMessage(packet[pci::packet_layout::continuation]) ? ReadPacket::last : ReadPacket::more;
+    return pci::endsMessage(packet[pci::packet_header::continuation]) ? ReadPacket::last : ReadPacket::more;
 }
 
 int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uint32_t limitMs) {
@@ -310,9 +335,9 @@ int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uin
     int32_t result = rc::ok;
     const uint32_t start = tickMs();
     // The other reader holding the lock counts against this one's limit.
-    if (!h.pciReadLock.waitFor(limitMs)) return rc::ok;
+    if (!link->readLock.waitFor(limitMs)) return rc::ok;
     for (int i = 0; i < pci::kPacketsPerRead; ++i) {
-        buffer[pci::packet_layout::marker] = 0;
+        buffer[pci::packet_header::marker] = 0;
         uint32_t returned = 0;
         const uint32_t spent = ticksSince(start);
         if (spent >= limitMs) break;
@@ -324,10 +349,10 @@ int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uin
         uint32_t length = 0;
         const ReadPacket kind = inspectReadPacket(buffer, returned, link->maxPacket, &length);
         if (kind == ReadPacket::invalid) break;
-        if (length > 0) feedBytes(ch, buffer + pci::packet_layout::data, length);
+        if (length > 0) feedBytes(ch, buffer + pci::packet_header::data, length);
         if (kind == ReadPacket::last) break;
     }
-    h.pciReadLock.release();
+    link->readLock.release();
     return result;
 }
 

@@ -21,30 +21,30 @@ inline constexpr uint32_t readForThread = 0x48018;  // read by the receive threa
 inline uint32_t channelCode(uint16_t channel, uint32_t base) { return (uint32_t{channel} << 8) | base; }
 
 // Answer of the channel query.
-namespace channel_answer {
+namespace channel_reply {
 inline constexpr size_t channel = 0;    // i16, negative when the driver has none
 inline constexpr size_t maxPacket = 2;  // u16
 inline constexpr size_t bytes = 4;
-}  // namespace channel_answer
+}  // namespace channel_reply
 
 // Answer of the write-readiness query: the first byte stays at notReady
 // until the driver can take a packet.
-namespace ready_answer {
+namespace ready_reply {
 inline constexpr size_t status = 0;
 inline constexpr size_t bytes = 4;
 inline constexpr uint8_t notReady = 0x55;
-}  // namespace ready_answer
+}  // namespace ready_reply
 
 // Packets in both directions: marker, sequence (write) or continuation
 // (read), u16 data length, data.
-namespace packet_layout {
+namespace packet_header {
 inline constexpr size_t marker = 0;
 inline constexpr size_t sequence = 1;
 inline constexpr size_t continuation = 1;
 inline constexpr size_t length = 2;
 inline constexpr size_t data = 4;
-inline constexpr size_t header = 4;
-}  // namespace packet_layout
+inline constexpr size_t bytes = 4;  // the header before the data
+}  // namespace packet_header
 
 inline constexpr uint8_t kWriteMarker = 0x55;
 inline constexpr uint8_t kReadMarker = 0xAA;

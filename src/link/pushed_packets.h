@@ -14,8 +14,10 @@ struct ControllerHandle;
 // header and one data byte.
 using PushedPacketSink = void (*)(ControllerHandle& h, const uint8_t* packet, uint16_t length);
 
-// The sink of cycle-upload blocks.
-void setCycleBlockSink(PushedPacketSink sink);
+// Installs the sink of the pushed packets of `command`: the callback text
+// (delivered to the handle's auto-upload callback from the start) or the
+// cycle-upload blocks. False for a command no packet is pushed with.
+bool setPushedPacketSink(uint16_t command, PushedPacketSink sink);
 
 // Waits until no call of the handle's auto-upload callback runs on another
 // thread. Called by close after the record was marked closed: a delivery

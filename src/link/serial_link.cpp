@@ -2,10 +2,10 @@
 #include "link/serial_link.h"
 
 #include <atomic>
-#include <climits>
 #include <cstring>
 #include <new>
 
+#include "base/address_number.h"
 #include "base/ascii.h"
 #include "base/debug_output.h"
 #include "base/result_codes.h"
@@ -22,7 +22,20 @@ std::atomic<uint32_t> defaultParity{platform::parity::none};
 std::atomic<uint32_t> defaultStopBits{platform::stop_bits::one};
 std::atomic<uint8_t> defaultStation{kBroadcastStation};
 
-platform::SerialPort* portOf(ControllerHandle& h) { return static_cast<platform::SerialPort*>(h.linkState); }
+// The link state of a serial handle, owned by the handle's linkState.
+struct SerialLink {
+    int32_t portNumber = 0;  // the number after "COM"
+    platform::SerialPort* port = nullptr;
+};
+
+SerialLink* linkOf(ControllerHandle& h) {
+    return h.driver == &serialDriver() ? static_cast<SerialLink*>(h.linkState) : nullptr;
+}
+
+platform::SerialPort* portOf(ControllerHandle& h) {
+    SerialLink* link = linkOf(h);
+    return link ? link->port : nullptr;
+}
 
 // The event thread hands every received chunk to the channel; a chunk of 0
 // bytes still runs its idle check.
@@ -36,10 +49,10 @@ void onSerialLost(void* context) { static_cast<ControllerHandle*>(context)->repl
 
 // Closes and frees the handle's port. A port whose event thread could not be
 // stopped stays allocated for good, and so does the record the thread uses.
-void dropPort(ControllerHandle& h) {
-    platform::SerialPort* port = portOf(h);
+void dropPort(ControllerHandle& h, SerialLink& link) {
+    platform::SerialPort* port = link.port;
     if (!port) return;
-    h.linkState = nullptr;
+    link.port = nullptr;
     if (port->close(kThreadStopMs)) {
         delete port;
     } else {
@@ -48,25 +61,32 @@ void dropPort(ControllerHandle& h) {
 }
 
 int32_t prepareSerial(ControllerHandle& h, const char* address) {
-    if (!parseComAddress(address, &h.comPort)) return refuse(rc::badArgument, "address is not \"COM<n>\"");
+    int32_t portNumber = 0;
+    if (!parseComAddress(address, &portNumber)) return refuse(rc::badArgument, "address is not \"COM<n>\"");
+    auto* link = new (std::nothrow) SerialLink;
+    if (!link) return rc::osError;
+    link->portNumber = portNumber;
+    h.linkState = link;
     h.channel.attempts = 2;
     h.channel.baseWaitMs = kDefaultTimeoutMs;
     return rc::ok;
 }
 
 int32_t connectSerial(ControllerHandle& h) {
-    dropPort(h);
-    if (h.comPort < static_cast<int32_t>(platform::kFirstSerialPort) ||
-        h.comPort > static_cast<int32_t>(platform::kLastSerialPort))
+    SerialLink* link = linkOf(h);
+    if (!link) return refuse(rc::badArgument, "link is NULL");
+    dropPort(h, *link);
+    if (link->portNumber < static_cast<int32_t>(platform::kFirstSerialPort) ||
+        link->portNumber > static_cast<int32_t>(platform::kLastSerialPort))
         return rc::serialError;
     auto* port = new (std::nothrow) platform::SerialPort;
     if (!port) return rc::osError;
-    h.linkState = port;
+    link->port = port;
     const SerialDefaults d = serialDefaults();
-    if (!port->open(static_cast<uint32_t>(h.comPort), onSerialData, onSerialLost, &h) || !port->configure() ||
+    if (!port->open(static_cast<uint32_t>(link->portNumber), onSerialData, onSerialLost, &h) || !port->configure() ||
         !port->setLine(platform::SerialLine{})) {
         if (*platform::lastSerialFailure()) debugPrint("serial: %s", platform::lastSerialFailure());
-        dropPort(h);
+        dropPort(h, *link);
         return rc::serialError;
     }
     setStationId(h.channel, d.station);
@@ -75,7 +95,14 @@ int32_t connectSerial(ControllerHandle& h) {
     return rc::ok;
 }
 
-void teardownSerial(ControllerHandle& h) { dropPort(h); }
+void teardownSerial(ControllerHandle& h) {
+    SerialLink* link = linkOf(h);
+    if (!link) return;
+    dropPort(h, *link);
+    h.linkState = nullptr;
+    // A port left running refers to the record, never to the link state.
+    delete link;
+}
 
 int32_t sendSerial(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     ControllerHandle& h = ownerOf(ch);
@@ -96,12 +123,17 @@ int32_t waitSerial(CommandChannel& ch, uint32_t ms) {
     return port->lost() ? rc::notOpen : rc::ok;
 }
 
-const LinkOps kSerialOps = {
-    sendSerial, waitSerial, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+const LinkDriver kSerialDriver = {
+    {sendSerial, waitSerial, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    TVX_LINK_SERIAL,
+    Framing::rtu,
+    kSerialLimits,
+    prepareSerial,
+    connectSerial,
+    nullptr,
+    nullptr,
+    teardownSerial,
 };
-
-const LinkDriver kSerialDriver = {TVX_LINK_SERIAL, Framing::rtu, prepareSerial, connectSerial, teardownSerial,
-                                  &kSerialOps};
 
 }  // namespace
 
@@ -116,19 +148,9 @@ bool parseComAddress(const char* address, int32_t* port) {
         return true;
     }
     if (!startsWithNoCase(address, "COM")) return false;
-    const char* p = address + 3;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    int64_t v = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        v = v * 10 + (*p - '0');
-        if (v > INT32_MAX) {
-            *port = -1;  // out of every range the link accepts
-            return true;
-        }
-    }
-    *port = static_cast<int32_t>(negative ? -v : v);
+    const AddressNumber n = readAddressNumber(address + 3, NumberBlanks::any);
+    // A number too large for an i32 is out of every range the link accepts.
+    *port = n.overflow ? -1 : static_cast<int32_t>(n.saturated());
     return true;
 }
 

@@ -12,8 +12,6 @@
 namespace tvx {
 namespace {
 
-std::atomic<PushedPacketSink> g_cycleBlockSink{nullptr};
-
 // The handle whose callback this thread is running, if any.
 thread_local const ControllerHandle* t_inCallback = nullptr;
 
@@ -33,6 +31,7 @@ private:
 
 inline constexpr uint32_t kCallbackPollMs = 1;
 
+// The sink of the callback text: the handle's auto-upload callback.
 void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
     CallbackEntry entry(h);
     if (!entry.open()) return;
@@ -50,9 +49,33 @@ void deliverText(ControllerHandle& h, const uint8_t* pkt, uint16_t length) {
     t_inCallback = outer;
 }
 
+// Where each kind of pushed packet goes, and the least length (header and
+// data) a packet of it must have.
+struct SinkEntry {
+    uint16_t command;
+    uint16_t minimumLength;
+    std::atomic<PushedPacketSink> sink;
+};
+
+SinkEntry g_sinks[] = {
+    {req::pushedText, packet::replyHeaderLength, {deliverText}},
+    {req::pushedCycleBlock, packet::replyHeaderLength + 1, {nullptr}},
+};
+
+SinkEntry* entryFor(uint16_t command) {
+    for (SinkEntry& e : g_sinks)
+        if (e.command == command) return &e;
+    return nullptr;
+}
+
 }  // namespace
 
-void setCycleBlockSink(PushedPacketSink sink) { g_cycleBlockSink.store(sink, std::memory_order_release); }
+bool setPushedPacketSink(uint16_t command, PushedPacketSink sink) {
+    SinkEntry* e = entryFor(command);
+    if (!e) return false;
+    e->sink.store(sink, std::memory_order_release);
+    return true;
+}
 
 void waitForCallbacks(ControllerHandle& h) {
     const uint32_t own = t_inCallback == &h ? 1 : 0;
@@ -68,10 +91,8 @@ void handleUnsolicited(CommandChannel& ch, const uint8_t* pkt, uint32_t availabl
     const uint16_t sequence = getU16(pkt + packet::sequenceOffset);
     if (sequence == h.lastUnsolicitedSeq) return;  // a repeat
     if (length <= available) {
-        if (command == req::pushedText && length >= packet::replyHeaderLength) {
-            deliverText(h, pkt, length);
-        } else if (command == req::pushedCycleBlock && length >= packet::replyHeaderLength + 1) {
-            if (PushedPacketSink sink = g_cycleBlockSink.load(std::memory_order_acquire)) sink(h, pkt, length);
+        if (const SinkEntry* e = entryFor(command); e && length >= e->minimumLength) {
+            if (PushedPacketSink sink = e->sink.load(std::memory_order_acquire)) sink(h, pkt, length);
         }
     }
     h.lastUnsolicitedSeq = sequence;

@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "base/debug_output.h"
 #include "channel/request_codes.h"
+#include "link/link_driver.h"
 
 namespace tvx {
 namespace {
@@ -43,9 +44,8 @@ int64_t nameFitting(const char* name, size_t fixedLength) {
     return n > room ? -1 : static_cast<int64_t>(n);
 }
 
-// The most 32-bit values one request carries or asks for: 192 bytes on a
-// serial link, 992 on every other.
-uint32_t valuesPerRequest(const ControllerHandle& h) { return h.channel.linkKind == TVX_LINK_SERIAL ? 48 : 248; }
+// The most 32-bit values one request carries or asks for on the link.
+uint32_t valuesPerRequest(const ControllerHandle& h) { return linkLimits(h).valuesPerRequest; }
 
 }  // namespace
 }  // namespace tvx

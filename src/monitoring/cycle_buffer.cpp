@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/result_codes.h"
 #include "channel/channel.h"
+#include "channel/request_codes.h"
 #include "link/handle.h"
 #include "link/handle_extensions.h"
 #include "link/pushed_packets.h"
@@ -43,7 +44,7 @@ CycleUploads* cycleUploads(ControllerHandle& h) {
 
 void installCycleUpload() {
     setExtensionRelease(Extension::cycleUpload, releaseCycleUploads);
-    setCycleBlockSink(receiveCycleBlock);
+    setPushedPacketSink(req::pushedCycleBlock, receiveCycleBlock);
 }
 
 void acceptCycleBlock(CycleUploads& uploads, uint8_t bufferByte, const uint8_t* block, uint32_t n) {

@@ -5,25 +5,11 @@
 #include "api/requests.h"
 #include "base/debug_output.h"
 #include "base/whole_file.h"
+#include "link/link_driver.h"
 #include "transfer/block_transfer.h"
 
 namespace tvx {
 namespace {
-
-inline constexpr uint32_t kSerialBlock = 192;  // download block bytes on a serial link
-inline constexpr uint32_t kBlock = 992;        // and on the other links
-
-// What the handle's link allows a download: the block bytes it starts
-// from, and whether the link carries one block at a time. The one place
-// the engine looks at the kind of link.
-struct LinkBlocks {
-    uint32_t blockSize;
-    bool oneAtATime;
-};
-LinkBlocks linkBlocks(const ControllerHandle& h) {
-    const bool serial = h.channel.linkKind == TVX_LINK_SERIAL;
-    return {serial ? kSerialBlock : kBlock, serial};
-}
 
 // The transfer state the controller reports (request 148).
 struct ControllerPosition {
@@ -64,7 +50,7 @@ void planFromFirstAnswer(const ControllerHandle& h, const PacketArea& p, BlockPl
     plan.fromFirstAnswer = false;
     if (p.dataLength() < block_plan_reply::bytes) return;
     plan.blockSize = std::min<uint32_t>(getU16(p.data() + block_plan_reply::largestBlock), kLargestRamBlock);
-    plan.window = plannedWindow(h, getU16(p.data() + block_plan_reply::window), linkBlocks(h).oneAtATime);
+    plan.window = plannedWindow(h, getU16(p.data() + block_plan_reply::window), linkLimits(h).oneBlockWindow);
 }
 
 // Writes one block's request into `p`.
@@ -107,22 +93,22 @@ int32_t sendStart(ControllerHandle& h, uint16_t code, uint16_t attribute, uint32
 }  // namespace
 
 int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bool oneBlockOnSerial, BlockPlan& plan) {
-    const LinkBlocks link = linkBlocks(h);
-    plan.blockSize = link.blockSize;
+    const LinkLimits limits = linkLimits(h);
+    plan.blockSize = limits.blockBytes;
     plan.window = 1;
     plan.fromFirstAnswer = false;
     if (startReply.dataLength() >= block_plan_reply::bytes) {
         const uint32_t largest = getU16(startReply.data() + block_plan_reply::largestBlock);
         plan.blockSize = std::min(plan.blockSize, largest) & ~31u;
         plan.window = plannedWindow(h, getU16(startReply.data() + block_plan_reply::window),
-                                    link.oneAtATime && oneBlockOnSerial);
+                                    limits.oneBlockWindow && oneBlockOnSerial);
     }
     // A controller that accepts less than 32 bytes a block cannot be served.
     if (plan.blockSize == 0) return rc::replyLength;
     return rc::ok;
 }
 
-BlockPlan ramPartPlan(const ControllerHandle& h) { return BlockPlan{linkBlocks(h).blockSize, 1, true}; }
+BlockPlan ramPartPlan(const ControllerHandle& h) { return BlockPlan{linkLimits(h).blockBytes, 1, true}; }
 
 int32_t sendBlocks(ControllerHandle& h, const BlockStream& stream, BlockPlan plan, const uint8_t* bytes,
                    uint32_t length, ProgressSpan span, uint32_t* answer) {

@@ -93,8 +93,10 @@ TEST(EthernetLink, PortSuffixIsKeptButDatagramsGoToPort502) {
     for (const Case& c : cases) {
         TVX_HANDLE h = openOrFail(c.address);
         ASSERT_NE(h, nullptr);
-        EXPECT_EQ(fromApi(h)->ipPort, c.port) << c.address;
-        EXPECT_STREQ(fromApi(h)->ipAddress, "127.0.0.22");
+        const EthernetLink* link = ethernetLinkOf(*fromApi(h));
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->port, c.port) << c.address;
+        EXPECT_STREQ(link->address, "127.0.0.22");
         uint8_t s = 0;
         EXPECT_EQ(TVX_GetState(h, &s), 0);
         TVX_Close(h);
@@ -175,7 +177,7 @@ TEST(EthernetLink, ForeignDatagramsAreIgnored) {
     ASSERT_TRUE(sim.start());
     TVX_HANDLE h = openOrFail("127.0.0.25");
     ASSERT_NE(h, nullptr);
-    const uint16_t localPort = fromApi(h)->datagramSocket.localPort();
+    const uint16_t localPort = ethernetLinkOf(*fromApi(h))->socket.localPort();
     std::atomic<bool> done{false};
     std::thread intruder([&] {
         platform::UdpSocket s;
