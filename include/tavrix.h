@@ -2938,19 +2938,43 @@ TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, voi
 #define TVX_RESEND_FIXED 0    /* the base wait, doubling (the default) */
 #define TVX_RESEND_ADAPTIVE 1 /* the measured estimate within floor and cap */
 
-/* Chooses the handle's resend policy. For TVX_RESEND_ADAPTIVE `floorMs` is
- * at least 1 and `capMs` from `floorMs` to 60000; 20002 for other values,
- * for another policy, or for the adaptive policy on a link other than
- * Ethernet (a serial bus takes no second request while one is answered).
- * TVX_RESEND_FIXED ignores floor and cap. The measured round trips are
- * kept. Waits for a transaction in flight on another thread. */
+/**
+ * Chooses the handle's resend policy. The measured round trips are kept
+ * across a change. Waits for a transaction in flight on another thread.
+ *
+ * @param handle  an open handle.
+ * @param policy  TVX_RESEND_FIXED (the default) or TVX_RESEND_ADAPTIVE; the
+ *                adaptive policy is for Ethernet links only (a serial bus
+ *                takes no second request while one is answered).
+ * @param floorMs adaptive: the shortest first wait, at least 1 ms. Ignored
+ *                by TVX_RESEND_FIXED.
+ * @param capMs   adaptive: the longest wait, from `floorMs` to 60000 ms.
+ *                Ignored by TVX_RESEND_FIXED.
+ * @retval TVX_OK (0) the policy is in force for the next transaction.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) the handle is not open, or it was
+ *         closed while the call waited for a transaction in flight.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) an unknown policy, a floor of 0, a
+ *         cap below the floor or above 60000, or the adaptive policy on a
+ *         serial or PCI link.
+ */
 TVX_API int32_t TVX_STDCALL TVX_SetResendPolicy(TVX_HANDLE handle, int32_t policy, uint32_t floorMs,
                                                 uint32_t capMs);
-/* The handle's current estimate: the wait before the next transaction's
- * first resend in milliseconds under the policy in force, and the smoothed
- * round trip SRTT and its variation RTTVAR in microseconds (both 0 until a
- * round trip was measured). No pointer may be NULL (20002). Waits for a
- * transaction in flight on another thread. */
+/**
+ * The handle's current round-trip estimate. Waits for a transaction in
+ * flight on another thread.
+ *
+ * @param handle      an open handle.
+ * @param firstWaitMs receives the wait before the next transaction's first
+ *                    resend, in milliseconds, under the policy in force.
+ * @param smoothedUs  receives the smoothed round trip SRTT in microseconds
+ *                    (0 until a round trip was measured).
+ * @param variationUs receives its variation RTTVAR in microseconds (0 until
+ *                    a round trip was measured).
+ * @retval TVX_OK (0) the three values were written.
+ * @retval TVX_ERR_INVALID_HANDLE (20009) the handle is not open, or it was
+ *         closed while the call waited for a transaction in flight.
+ * @retval TVX_ERR_BAD_ARGUMENT (20002) a pointer is NULL; nothing written.
+ */
 TVX_API int32_t TVX_STDCALL TVX_GetResendEstimate(TVX_HANDLE handle, uint32_t* firstWaitMs, uint32_t* smoothedUs,
                                                   uint32_t* variationUs);
 
