@@ -2928,11 +2928,12 @@ TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, voi
  * resends double it, up to the cap. Until a round trip was measured the
  * first wait is the base wait within floor and cap.
  *
- * Round trips are measured under either policy, only from requests answered
- * without a resend (a reply to a resent request cannot tell which copy it
- * answers). Under either policy the waits of a transaction together never
- * exceed its budget (TVX_SetTimeOut), and the link's count of sends per
- * transaction stays the same.
+ * Round trips are measured while the adaptive policy is in force, only from
+ * requests answered without a resend (a reply to a resent request cannot
+ * tell which copy it answers); a return to the fixed policy keeps them.
+ * Under either policy the waits of a transaction together never exceed its
+ * budget (TVX_SetTimeOut), and the link's count of sends per transaction
+ * stays the same.
  * ------------------------------------------------------------------------- */
 
 #define TVX_RESEND_FIXED 0    /* the base wait, doubling (the default) */

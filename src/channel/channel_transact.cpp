@@ -51,13 +51,16 @@ int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
     ch.exchangeBudgetMs = budgetMs;
     uint64_t waited = 0;
     uint64_t firstSentUs = 0;
+    // Only the adaptive policy reads the clock for round trips, so the
+    // default path costs what it did.
+    const bool measure = ch.resend.policy == ResendPolicy::adaptive;
     for (uint32_t attempt = 0;; ++attempt) {
         // The last wait is cut to what is left, so the waits together never
         // exceed the budget.
         const uint32_t waitMs = static_cast<uint32_t>(
             std::min<uint64_t>(resendWaitMs(ch.resend, ch.baseWaitMs, attempt), budgetMs - waited));
         arm(ch);
-        if (attempt == 0) firstSentUs = tickMicros();
+        if (measure && attempt == 0) firstSentUs = tickMicros();
         int32_t r = detail::sendFrame(ch);
         if (r != rc::ok) {
             resetWait(ch);
@@ -66,7 +69,7 @@ int32_t sendAndWait(CommandChannel& ch, uint32_t budgetMs) {
         bool answered = false;
         r = awaitReply(ch, waitMs, answered);
         // Only a request answered without a resend gives a round trip.
-        if (answered && attempt == 0) {
+        if (measure && answered && attempt == 0) {
             const uint64_t nowUs = tickMicros();
             if (nowUs >= firstSentUs) addRoundTrip(ch.resend, nowUs - firstSentUs);  // a clock set back gives none
         }

@@ -5,9 +5,10 @@
 // the link's measured round trips instead (smoothed mean and variation as
 // TCP keeps them), kept between a floor and a cap the caller gives.
 //
-// Round trips are measured under both policies, but only from requests
-// answered without a resend: a reply to a resent request cannot tell which
-// copy it answers.
+// Round trips are measured while the adaptive policy is in force (the
+// default path reads no extra clock), and only from requests answered
+// without a resend: a reply to a resent request cannot tell which copy it
+// answers. A return to the fixed policy keeps what was measured.
 #pragma once
 
 #include <cstdint>
