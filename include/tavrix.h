@@ -2923,7 +2923,7 @@ TVX_API int32_t TVX_STDCALL TVX_SetTraceCallback(TVX_TraceCallback callback, voi
  * more than a round trip. TVX_RESEND_ADAPTIVE, chosen per handle, waits an
  * interval estimated from the handle's measured round trips instead: a
  * smoothed mean SRTT and variation RTTVAR as TCP keeps them, the interval
- * SRTT + max(1 ms, 4 x RTTVAR) rounded up to whole milliseconds, then
+ * SRTT + max(1 us, 4 x RTTVAR) rounded up to whole milliseconds, then
  * raised to the floor and lowered to the cap the caller gives; later
  * resends double it, up to the cap. Until a round trip was measured the
  * first wait is the base wait within floor and cap.

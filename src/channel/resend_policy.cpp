@@ -5,8 +5,10 @@
 namespace tvx {
 namespace {
 
-// Waits are counted in whole milliseconds, so a tick is the least margin
-// an interval can have over the mean round trip.
+// Round trips are measured in microseconds: the clock's granularity is the
+// least margin an interval keeps over the mean round trip. The interval is
+// then rounded up to the whole milliseconds a wait is counted in.
+constexpr uint64_t kClockGranularityUs = 1;
 constexpr uint64_t kWaitTickUs = 1000;
 
 uint64_t doubled(uint64_t ms, uint32_t attempt) { return ms << std::min<uint32_t>(attempt, 31); }
@@ -41,7 +43,7 @@ void addRoundTrip(ResendEstimator& e, uint64_t roundTripUs) {
 
 uint64_t estimatedIntervalUs(const ResendEstimator& e) {
     if (!e.measured) return 0;
-    return e.smoothedUs + std::max(kWaitTickUs, 4 * e.variationUs);
+    return e.smoothedUs + std::max(kClockGranularityUs, 4 * e.variationUs);
 }
 
 uint32_t resendWaitMs(const ResendEstimator& e, uint32_t baseWaitMs, uint32_t attempt) {

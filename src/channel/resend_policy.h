@@ -38,7 +38,8 @@ bool setResendPolicy(ResendEstimator& e, ResendPolicy policy, uint32_t floorMs, 
 void addRoundTrip(ResendEstimator& e, uint64_t roundTripUs);
 
 // The retransmission interval the estimate gives, in microseconds (SRTT +
-// max(one wait tick, 4 RTTVAR)); 0 before the first round trip.
+// max(1 us, 4 RTTVAR), the microsecond being the clock's granularity); 0
+// before the first round trip.
 uint64_t estimatedIntervalUs(const ResendEstimator& e);
 
 // Wait before resend number `attempt` (0: before the first resend). Fixed:

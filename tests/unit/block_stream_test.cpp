@@ -83,6 +83,8 @@ protected:
         }
     }
     bool isDataBlock(const Bytes& req) const {
+        // Packets too short to carry a block number (a bare query) are not blocks.
+        if (req.size() < 8) return false;
         const uint16_t number = getU16(req.data() + 6);
         return testing::commandOf(req) == kind().code && number != 0 &&
                !(kind().kind == Kind::ramPart && number == 0xFFFF);

@@ -46,7 +46,8 @@ protected:
     testing::ScopedClock scoped{clock};
 };
 
-// The first resend waits SRTT + max(1 ms, 4 RTTVAR) within floor and cap,
+// The first resend waits SRTT + max(1 us, 4 RTTVAR), rounded up to whole
+// milliseconds, within floor and cap,
 // later ones double up to the cap, and the last is cut to the budget.
 TEST_F(AdaptiveResend, FirstWaitFollowsTheEstimateWithinFloorAndCap) {
     const struct {
@@ -99,6 +100,21 @@ TEST_F(AdaptiveResend, OnlyRequestsAnsweredWithoutAResendAreMeasured) {
     // The fixed policy keeps its base wait whatever was measured.
     ASSERT_TRUE(setResendPolicy(s.ch.resend, ResendPolicy::fixed, 0, 0));
     EXPECT_EQ(resendWaitMs(s.ch.resend, s.ch.baseWaitMs, 0), 30u);
+}
+
+// Round trips of microseconds wait one millisecond: the margin over the
+// mean is the clock's microsecond, not a whole millisecond added before
+// rounding up (which made every loss on a fast link cost two).
+TEST(ResendEstimate, MicrosecondRoundTripsWaitOneMillisecond) {
+    ResendEstimator e;
+    ASSERT_TRUE(setResendPolicy(e, ResendPolicy::adaptive, 1, 1000));
+    addRoundTrip(e, 12);  // SRTT 12 us, RTTVAR 6 us
+    EXPECT_EQ(estimatedIntervalUs(e), 36u);
+    EXPECT_EQ(resendWaitMs(e, 30, 0), 1u);
+    EXPECT_EQ(resendWaitMs(e, 30, 2), 4u);
+    addRoundTrip(e, 1200);  // RTTVAR (18 + 1188) / 4 = 301, SRTT 1284 / 8 = 160
+    EXPECT_EQ(estimatedIntervalUs(e), 1364u);
+    EXPECT_EQ(resendWaitMs(e, 30, 0), 2u);
 }
 
 TEST(ResendPolicyExports, ArgumentsAreCheckedAndTheEstimateIsReported) {
