@@ -13,7 +13,6 @@ int32_t sendToController(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     auto* link = static_cast<InProcessLink*>(h.linkState);
     if (!link || !link->controller) return rc::notOpen;
     link->sends.fetch_add(1, std::memory_order_relaxed);
-    h.replyEvent.reset();
     if (link->requestFilter && !link->requestFilter(link->filterContext, bytes, n)) return rc::ok;
     uint8_t reply[kFrameCapacity];
     size_t length = link->controller->handleFrame(ch.framing, bytes, n, reply, sizeof reply);
@@ -36,7 +35,7 @@ int32_t connectNothing(ControllerHandle&) { return rc::ok; }
 void teardownNothing(ControllerHandle&) {}
 
 constexpr LinkOps kOps = {
-    sendToController, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited,
+    sendToController, nullptr, handleUnsolicited,
 };
 // The in-process stand-ins for an Ethernet and a serial link.
 const LinkDriver kTcpDriver = {kOps,    TVX_LINK_ETHERNET, Framing::tcp, kFastLinkLimits, prepare, connectNothing,

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "channel/resend_policy.h"
+#include "platform/platform.h"
 
 namespace tvx {
 
@@ -62,16 +63,16 @@ inline constexpr uint8_t kBroadcastStation = 254;
 inline constexpr uint32_t kIdleExpiryMs = 1999;
 
 // The seam between protocol and transport: one table per link kind, as a
-// backend struct of function pointers.
+// backend struct of function pointers. What is the same for every link (the
+// reply event, the activity time and idle expiry) is the channel's own.
 struct LinkOps {
     // Transmits one whole frame; 0 on success. Never waits for a reply.
     int32_t (*send)(CommandChannel& ch, const uint8_t* bytes, uint32_t n);
-    // Returns when signalReply was called or `ms` passed (0), or a link
-    // failure code.
+    // Returns when a reply was accepted or `ms` passed (0), or a link
+    // failure code. Null: the channel waits on its reply event
+    // (awaitReplyEvent), which suits a link whose receive path runs on a
+    // thread of its own.
     int32_t (*waitReply)(CommandChannel& ch, uint32_t ms);
-    void (*signalReply)(CommandChannel& ch);                  // may be null
-    void (*noteActivity)(CommandChannel& ch);                 // may be null
-    bool (*idleExpired)(CommandChannel& ch);                  // required
     // Receives the packet of a function-73 frame; `available` is the count
     // of packet bytes actually received (at least the packet's length).
     void (*unsolicited)(CommandChannel& ch, const uint8_t* packet, uint32_t available);  // may be null
@@ -123,6 +124,12 @@ struct CommandChannel {
     // Guards the reply hand-over: the receive side compares, copies and sets
     // replyReady under it; the requesting side clears and re-arms under it.
     std::mutex handover;
+    // Set when a reply is accepted (or a link wakes its waiter); reset when
+    // a request is sent. Created by initChannel.
+    platform::Event replyEvent;
+    // When bytes last arrived (tickMs): a frame's bytes that follow a pause
+    // longer than kIdleExpiryMs start a new frame.
+    std::atomic<uint32_t> lastActivityMs{0};
 };
 
 // ---- set-up -----------------------------------------------------------
@@ -159,10 +166,18 @@ int32_t writeCoils(CommandChannel& ch, uint16_t start, uint32_t count, const uin
 int32_t writeRegisters(CommandChannel& ch, uint16_t start, uint32_t count, const uint16_t* words,
                        uint32_t budgetMs);
 
+// ---- waiting for the reply --------------------------------------------------
+
+// Waits up to `ms` (on the active clock) for the reply event; 0.
+int32_t awaitReplyEvent(CommandChannel& ch, uint32_t ms);
+// Wakes the requesting thread's wait without a reply, for a link that
+// failed or stopped receiving; the wait then re-checks its link.
+void wakeReplyWaiter(CommandChannel& ch);
+
 // ---- reception ------------------------------------------------------------
 
-// Feeds a chunk of received bytes (link receive thread). Returns 0, or the
-// processing result of a frame the chunk completed.
+// Feeds a chunk of received bytes (the link's receive path, one thread at a
+// time). Returns 0, or the processing result of a frame the chunk completed.
 int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n);
 // Returns the assembly to hunting for a frame start (datagram links call it
 // before every datagram).

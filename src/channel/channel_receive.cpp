@@ -5,6 +5,7 @@
 #include "base/result_codes.h"
 #include "channel/channel_internal.h"
 #include "channel/crc16.h"
+#include "platform/clock.h"
 
 namespace tvx {
 namespace {
@@ -47,7 +48,7 @@ int32_t processFrame(CommandChannel& ch) {
             accepted = true;
         }
     }
-    if (accepted && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+    if (accepted) ch.replyEvent.set();
     return rc::ok;
 }
 
@@ -129,8 +130,11 @@ int32_t feedOneByte(CommandChannel& ch, uint8_t b) {
 }  // namespace
 
 int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
-    if (ch.ops && ch.ops->idleExpired && ch.ops->idleExpired(ch)) restartAssembly(ch);
-    if (ch.ops && ch.ops->noteActivity) ch.ops->noteActivity(ch);
+    // Bytes after a long pause cannot continue a frame: they start one.
+    const uint32_t now = tickMs();
+    if (static_cast<uint32_t>(now - ch.lastActivityMs.load(std::memory_order_relaxed)) > kIdleExpiryMs)
+        restartAssembly(ch);
+    ch.lastActivityMs.store(now, std::memory_order_relaxed);
     int32_t result = rc::ok;
     uint32_t i = 0;
     while (i < n) {

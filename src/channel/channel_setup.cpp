@@ -2,6 +2,7 @@
 
 #include "base/result_codes.h"
 #include "channel/channel.h"
+#include "platform/clock.h"
 
 namespace tvx {
 namespace {
@@ -25,6 +26,7 @@ int32_t initChannel(CommandChannel& ch, Framing framing, uint32_t capacity, uint
                     uint8_t* replyBuffer, uint8_t* rxBuffer) {
     if (!txBuffer || !replyBuffer || !rxBuffer) return rc::cannotFrame;
     if (framing != Framing::rtu && framing != Framing::tcp) return rc::cannotFrame;
+    if (!ch.replyEvent.valid() && !ch.replyEvent.create(false)) return rc::osError;
     ch.framing = framing;
     ch.bufferCapacity = capacity;
     ch.txBuffer = txBuffer;
@@ -40,9 +42,18 @@ int32_t initChannel(CommandChannel& ch, Framing framing, uint32_t capacity, uint
     ch.rxExpected = 0;
     ch.waiting.store(0);
     ch.replyReady.store(0);
+    ch.replyEvent.reset();
+    ch.lastActivityMs.store(tickMs(), std::memory_order_relaxed);
     ch.ops = nullptr;
     return rc::ok;
 }
+
+int32_t awaitReplyEvent(CommandChannel& ch, uint32_t ms) {
+    currentClock().waitEvent(ch.replyEvent, ms);
+    return rc::ok;
+}
+
+void wakeReplyWaiter(CommandChannel& ch) { ch.replyEvent.set(); }
 
 int32_t setStationId(CommandChannel& ch, uint8_t id) {
     if (id == 0) return rc::cannotFrame;

@@ -10,7 +10,10 @@ namespace tvx {
 namespace detail {
 namespace {
 
+// Opens the wait for the reply to the request about to be sent; a wake-up
+// left over from an earlier exchange is cleared first.
 void arm(CommandChannel& ch) {
+    ch.replyEvent.reset();
     std::lock_guard<std::mutex> lock(ch.handover);
     ch.waiting.store(1, std::memory_order_relaxed);
 }
@@ -28,7 +31,7 @@ bool endWait(CommandChannel& ch, int32_t* result) {
 // exception reply, or one with a failure status), whatever the result.
 int32_t awaitReply(CommandChannel& ch, uint32_t ms, bool& answered) {
     answered = false;
-    int32_t r = ch.ops->waitReply(ch, ms);
+    int32_t r = ch.ops->waitReply ? ch.ops->waitReply(ch, ms) : awaitReplyEvent(ch, ms);
     if (r != rc::ok) {
         resetWait(ch);
         return r;

@@ -65,7 +65,7 @@ void datagramThreadMain(void* arg) {
             feedBytes(ch, datagrams + static_cast<size_t>(i) * kDatagramCapacity, lengths[i]);
         }
     }
-    if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+    if (ch.waiting.load()) wakeReplyWaiter(ch);
 }
 
 void keepAliveThreadMain(void* arg) {
@@ -159,7 +159,7 @@ int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
 }
 
 const LinkDriver kEthernetDriver = {
-    {sendDatagram, commonWaitReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    {sendDatagram, nullptr, handleUnsolicited},
     TVX_LINK_ETHERNET,
     Framing::tcp,
     kFastLinkLimits,

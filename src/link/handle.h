@@ -49,8 +49,6 @@ struct ControllerHandle {
 
     platform::Semaphore transactionLock;
     platform::Semaphore userLock;
-    platform::Event replyEvent;
-    std::atomic<uint32_t> lastRxTick{0};
 
     uint32_t axisCount = 0;
     uint8_t windowedTransfer = 0;

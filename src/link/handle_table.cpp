@@ -78,7 +78,7 @@ void destroyHandle(ControllerHandle& h) {
     // or deliver pushed packets into the extensions.
     if (h.threadsOutstanding.load()) return;
     releaseExtensions(h);
-    h.replyEvent.close();
+    h.channel.replyEvent.close();
     h.transactionLock.close();
     h.userLock.close();
 }

@@ -55,12 +55,8 @@ const LinkDriver* driverForKind(int32_t kind);
 // The limits of the handle's link.
 LinkLimits linkLimits(const ControllerHandle& h);
 
-// The link operations shared by every kind: waiting on the reply event,
-// signalling it, recording activity, idle expiry and unsolicited packets.
-int32_t commonWaitReply(CommandChannel& ch, uint32_t ms);
-void commonSignalReply(CommandChannel& ch);
-void commonNoteActivity(CommandChannel& ch);
-bool commonIdleExpired(CommandChannel& ch);
+// Hands a pushed packet to its sink: the unsolicited operation of every
+// kind.
 void handleUnsolicited(CommandChannel& ch, const uint8_t* packet, uint32_t available);
 
 }  // namespace tvx

@@ -19,7 +19,7 @@ namespace {
 
 // Creates the record's events and semaphores; false when any fails.
 bool createObjects(ControllerHandle& h) {
-    return h.replyEvent.create(false) && h.transactionLock.create() && h.userLock.create();
+    return h.channel.replyEvent.create(false) && h.transactionLock.create() && h.userLock.create();
 }
 
 int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const char* address) {
@@ -30,7 +30,6 @@ int32_t initialiseRecord(ControllerHandle& h, const LinkDriver& driver, const ch
     h.lastUnsolicitedSeq = 0xFFFF;
     h.unsolicitedCount.store(0);
     h.progress.store(0.0f);
-    h.lastRxTick.store(tickMs());
     initChannel(h.channel, driver.framing, kBufferSize, h.txBuffer, h.replyBuffer, h.rxBuffer);
     h.channel.owner = &h;
     h.channel.trace = TraceTag{};

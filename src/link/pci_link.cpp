@@ -200,7 +200,6 @@ int32_t sendPackets(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     ControllerHandle& h = ownerOf(ch);
     PciLink* link = linkOf(h);
     if (!link || !link->device) return rc::notOpen;
-    h.replyEvent.reset();
     const uint32_t room = link->maxPacket - pci::packet_header::bytes;
     uint8_t packet[pci::kMaxPacket];
     uint32_t sent = 0;
@@ -247,7 +246,7 @@ int32_t waitForReply(CommandChannel& ch, uint32_t ms) {
         const int32_t r = drainPciPackets(h, pci::code::readForWait, buffer, left);
         if (r != rc::ok) return r;
         if (ch.replyReady.load(std::memory_order_acquire)) return rc::ok;
-        currentClock().waitEvent(h.replyEvent, kPollPauseMs);
+        currentClock().waitEvent(ch.replyEvent, kPollPauseMs);
     }
 }
 
@@ -268,7 +267,7 @@ void releaseReads(ControllerHandle& h) {
 }
 
 const LinkDriver kPciDriver = {
-    {sendPackets, waitForReply, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    {sendPackets, waitForReply, handleUnsolicited},
     TVX_LINK_PCI,
     Framing::rtu,
     kFastLinkLimits,
@@ -342,7 +341,7 @@ int32_t drainPciPackets(ControllerHandle& h, uint32_t base, uint8_t* buffer, uin
         const uint32_t spent = ticksSince(start);
         if (spent >= limitMs) break;
         if (!control(*link, base, nullptr, 0, buffer, link->maxPacket, &returned, limitMs - spent)) {
-            if (ch.waiting.load() && ch.ops && ch.ops->signalReply) ch.ops->signalReply(ch);
+            if (ch.waiting.load()) wakeReplyWaiter(ch);
             result = rc::pciDriver;
             break;
         }

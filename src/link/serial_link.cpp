@@ -45,7 +45,7 @@ void onSerialData(void* context, const uint8_t* bytes, uint32_t n) {
 
 // The device went away: wake a waiting transaction at once, which then
 // reports the lost port instead of waiting out its budget.
-void onSerialLost(void* context) { static_cast<ControllerHandle*>(context)->replyEvent.set(); }
+void onSerialLost(void* context) { wakeReplyWaiter(static_cast<ControllerHandle*>(context)->channel); }
 
 // Closes and frees the handle's port. A port whose event thread could not be
 // stopped stays allocated for good, and so does the record the thread uses.
@@ -106,7 +106,6 @@ void teardownSerial(ControllerHandle& h) {
 
 int32_t sendSerial(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     ControllerHandle& h = ownerOf(ch);
-    h.replyEvent.reset();
     platform::SerialPort* port = portOf(h);
     if (!port || !port->isOpen() || port->lost()) return rc::notOpen;
     const int written = port->write(bytes, n);
@@ -119,12 +118,12 @@ int32_t waitSerial(CommandChannel& ch, uint32_t ms) {
     ControllerHandle& h = ownerOf(ch);
     platform::SerialPort* port = portOf(h);
     if (!port || port->lost()) return rc::notOpen;
-    commonWaitReply(ch, ms);
+    awaitReplyEvent(ch, ms);
     return port->lost() ? rc::notOpen : rc::ok;
 }
 
 const LinkDriver kSerialDriver = {
-    {sendSerial, waitSerial, commonSignalReply, commonNoteActivity, commonIdleExpired, handleUnsolicited},
+    {sendSerial, waitSerial, handleUnsolicited},
     TVX_LINK_SERIAL,
     Framing::rtu,
     kSerialLimits,

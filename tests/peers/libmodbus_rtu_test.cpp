@@ -11,9 +11,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -28,7 +25,8 @@ constexpr int kAreaSize = 100;
 constexpr uint32_t kBudgetMs = 3000;
 
 // The host end of the pseudo-terminal as the channel's link: a reader
-// thread feeds every received byte to the channel.
+// thread feeds every received byte to the channel, which wakes the waiting
+// request itself.
 class PtyLink {
 public:
     bool open(std::string* slaveName) {
@@ -53,10 +51,6 @@ private:
     static PtyLink& of(CommandChannel& ch) { return *static_cast<PtyLink*>(ch.owner); }
     static int32_t send(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
         PtyLink& l = of(ch);
-        {
-            std::lock_guard<std::mutex> lock(l.m_);
-            l.signalled_ = false;
-        }
         for (uint32_t done = 0; done < n;) {
             const ssize_t w = ::write(l.master_, bytes + done, n - done);
             if (w <= 0) return rc::linkWrite;
@@ -64,20 +58,7 @@ private:
         }
         return rc::ok;
     }
-    static int32_t waitReply(CommandChannel& ch, uint32_t ms) {
-        PtyLink& l = of(ch);
-        std::unique_lock<std::mutex> lock(l.m_);
-        l.cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return l.signalled_; });
-        return rc::ok;
-    }
-    static void signalReply(CommandChannel& ch) {
-        PtyLink& l = of(ch);
-        std::lock_guard<std::mutex> lock(l.m_);
-        l.signalled_ = true;
-        l.cv_.notify_all();
-    }
-    static bool idleExpired(CommandChannel&) { return false; }
-    static constexpr LinkOps kOps{send, waitReply, signalReply, nullptr, idleExpired, nullptr};
+    static constexpr LinkOps kOps{send, nullptr, nullptr};
 
     void readLoop() {
         uint8_t b[512];
@@ -93,9 +74,6 @@ private:
     CommandChannel* channel_ = nullptr;
     std::thread reader_;
     std::atomic<bool> stop_{false};
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool signalled_ = false;
 };
 
 // libmodbus as an RTU server on the terminal's device end, with register

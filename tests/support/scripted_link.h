@@ -21,8 +21,6 @@ public:
         ch.attempts = attempts;
         ch.baseWaitMs = baseWaitMs;
         ch.ops = &ops;
-        signal.create(false);
-        lastRx = tickMs();
     }
 
     // Feeds bytes as a link receive path would.
@@ -37,8 +35,6 @@ public:
     std::vector<std::vector<uint8_t>> sent;
     std::vector<std::vector<uint8_t>> unsolicitedPackets;
     Responder responder;
-    platform::Event signal;
-    uint32_t lastRx = 0;
     int32_t sendResult = 0;
 
 private:
@@ -47,20 +43,13 @@ private:
         auto& s = self(c);
         if (s.sendResult != 0) return s.sendResult;
         s.sent.emplace_back(b, b + n);
-        s.signal.reset();
         if (s.responder) s.responder(s, s.sent.back());
         return 0;
     }
-    static int32_t wait(CommandChannel& c, uint32_t ms) {
-        currentClock().waitEvent(self(c).signal, ms);
-        return 0;
-    }
-    static void wake(CommandChannel& c) { self(c).signal.set(); }
-    static void activity(CommandChannel& c) { self(c).lastRx = tickMs(); }
-    static bool idle(CommandChannel& c) { return static_cast<uint32_t>(tickMs() - self(c).lastRx) > kIdleExpiryMs; }
     static void pushed(CommandChannel& c, const uint8_t* p, uint32_t n) { self(c).unsolicitedPackets.emplace_back(p, p + n); }
 
-    LinkOps ops{send, wait, wake, activity, idle, pushed};
+    // The channel waits on its own reply event, as for a threaded link.
+    LinkOps ops{send, nullptr, pushed};
 };
 
 }  // namespace tvx::testing
