@@ -1,8 +1,8 @@
 // Transactions per second over loopback UDP: TVX_GetState and register
 // reads with TVX_Modbus_Get4x against the simulator, beside a raw UDP
-// request/reply loop with the same receive-thread and semaphore hand-off
-// (the ceiling of this design) and libmodbus TCP reading the same two
-// holding registers. Binding port 502 needs root or a network
+// request/reply loop with a receive-thread and event hand-off, a raw loop
+// whose caller receives its reply itself, and libmodbus TCP reading the same
+// two holding registers. Binding port 502 needs root or a network
 // namespace: run through scripts/bench.sh.
 #include <benchmark/benchmark.h>
 #include <modbus.h>
@@ -118,6 +118,40 @@ void BM_RawUdpHandOff(benchmark::State& state) {
     receiver.join();
 }
 BENCHMARK(BM_RawUdpHandOff)->UseRealTime();
+
+// The raw loop without a receive thread: the caller sends and then blocks
+// in the receive for its reply itself, the least a UDP transaction costs.
+void BM_RawUdpDirect(benchmark::State& state) {
+    UdpSocket server, client;
+    server.open();
+    client.open();
+    if (!server.bind(ipOf("127.0.0.65"), 40502) || !client.bind(0, 0)) {
+        state.SkipWithError("bind failed");
+        return;
+    }
+    client.setReceiveTimeout(1000);
+    std::atomic<bool> stop{false};
+    std::thread echo([&] {
+        uint8_t b[2048];
+        uint32_t ip;
+        uint16_t port;
+        while (!stop) {
+            int n = server.receiveFrom(b, sizeof b, &ip, &port);
+            if (n > 0) server.sendTo(ip, port, b, static_cast<size_t>(n));
+        }
+    });
+    const uint8_t request[14] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 0, 0};
+    uint8_t reply[2048];
+    for (auto _ : state) {
+        client.sendTo(ipOf("127.0.0.65"), 40502, request, sizeof request);
+        if (client.receiveFrom(reply, sizeof reply, nullptr, nullptr) <= 0) state.SkipWithError("lost datagram");
+    }
+    state.SetItemsProcessed(state.iterations());
+    stop = true;
+    server.interrupt();
+    echo.join();
+}
+BENCHMARK(BM_RawUdpDirect)->UseRealTime();
 
 void BM_LibmodbusTcpRead2(benchmark::State& state) {
     modbus_t* server = modbus_new_tcp("127.0.0.63", 41502);

@@ -19,7 +19,11 @@
  *  - Threading: any number of threads may use one handle at the same time;
  *    the library serialises their transactions per handle. Callbacks run on
  *    the library's own receive threads: a callback must not call the library
- *    on the same handle (it would wait for its own receive thread).
+ *    on the same handle (it would wait for its own receive thread). On an
+ *    Ethernet handle a run of transactions reads its replies on the calling
+ *    thread itself (no thread switch a transaction) while no auto-upload
+ *    callback is set; packets the controller pushes meanwhile are still
+ *    delivered on the receive thread.
  *  - Values on the wire are little-endian; floats are IEEE-754 singles.
  *
  * Calling convention: on 32-bit and 64-bit Windows every TVX_ function that
@@ -2854,7 +2858,8 @@ TVX_API int32_t TVX_STDCALL TVX_Signal_BasicV(TVX_HANDLE handle);
  * included), and the library's debug lines up to a level.
  *
  * Threading: the callback runs on the thread that sends (a caller's) or
- * receives (a link's receive thread) the frame, possibly on several threads
+ * receives the frame (a link's receive thread, or on Ethernet the caller's
+ * own thread while it reads its replies itself), possibly on several threads
  * at once; it must be thread-safe, return quickly and must not call the
  * library. The event and its bytes are valid only during the call.
  *

@@ -10,7 +10,7 @@ namespace {
 
 int32_t sendToController(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     ControllerHandle& h = ownerOf(ch);
-    auto* link = static_cast<InProcessLink*>(h.linkState);
+    auto* link = static_cast<InProcessLink*>(h.linkState.load());
     if (!link || !link->controller) return rc::notOpen;
     link->sends.fetch_add(1, std::memory_order_relaxed);
     if (link->requestFilter && !link->requestFilter(link->filterContext, bytes, n)) return rc::ok;

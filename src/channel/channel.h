@@ -127,8 +127,8 @@ struct CommandChannel {
     // Set when a reply is accepted (or a link wakes its waiter); reset when
     // a request is sent. Created by initChannel.
     platform::Event replyEvent;
-    // When bytes last arrived (tickMs): a frame's bytes that follow a pause
-    // longer than kIdleExpiryMs start a new frame.
+    // When bytes last arrived while a frame was unfinished (tickMs): bytes
+    // that follow a pause longer than kIdleExpiryMs start a new frame.
     std::atomic<uint32_t> lastActivityMs{0};
 };
 
@@ -179,6 +179,9 @@ void wakeReplyWaiter(CommandChannel& ch);
 // Feeds a chunk of received bytes (the link's receive path, one thread at a
 // time). Returns 0, or the processing result of a frame the chunk completed.
 int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n);
+// True when the frame a datagram carries is a packet the controller pushed
+// (function 73) rather than an answer.
+bool carriesPushedPacket(const CommandChannel& ch, const uint8_t* bytes, uint32_t n);
 // Returns the assembly to hunting for a frame start (datagram links call it
 // before every datagram).
 void restartAssembly(CommandChannel& ch);

@@ -129,12 +129,18 @@ int32_t feedOneByte(CommandChannel& ch, uint8_t b) {
 
 }  // namespace
 
+bool carriesPushedPacket(const CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    const uint32_t functionAt = framingLengths(ch.framing).header + 1;
+    return n > functionAt && bytes[functionAt] == fc::unsolicited;
+}
+
 int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
-    // Bytes after a long pause cannot continue a frame: they start one.
-    const uint32_t now = tickMs();
-    if (static_cast<uint32_t>(now - ch.lastActivityMs.load(std::memory_order_relaxed)) > kIdleExpiryMs)
+    // Bytes after a long pause cannot continue a frame: they start one. Only
+    // a frame left unfinished needs the time, so a link that delivers whole
+    // frames (a datagram each) reads no clock here.
+    if (ch.rxPos != 0 &&
+        static_cast<uint32_t>(tickMs() - ch.lastActivityMs.load(std::memory_order_relaxed)) > kIdleExpiryMs)
         restartAssembly(ch);
-    ch.lastActivityMs.store(now, std::memory_order_relaxed);
     int32_t result = rc::ok;
     uint32_t i = 0;
     while (i < n) {
@@ -150,6 +156,7 @@ int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
         feedOneByte(ch, bytes[i]);
         ++i;
     }
+    if (ch.rxPos != 0) ch.lastActivityMs.store(tickMs(), std::memory_order_relaxed);
     return result;
 }
 

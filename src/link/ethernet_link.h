@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "link/handle.h"
 #include "link/link_driver.h"
@@ -12,6 +13,10 @@
 namespace tvx {
 
 inline constexpr uint16_t kControllerPort = 502;
+inline constexpr size_t kDatagramCapacity = 4096;
+// Pushed packets a transacting thread may read and keep for the receive
+// thread to deliver.
+inline constexpr int kKeptPushedPackets = 16;
 
 // The link state of an Ethernet handle, owned by the handle's linkState.
 struct EthernetLink {
@@ -25,6 +30,25 @@ struct EthernetLink {
     // Set by teardown so that the keep-alive thread stops at once.
     platform::Event stop;
     std::atomic<uint8_t> running{0};
+
+    // Who reads the socket. The receive thread does, until a transacting
+    // thread asks to read its replies itself (wantDirect): the thread then
+    // parks and the transactions read the socket without a thread switch.
+    // It takes the socket back when the transactions pause, when a caller
+    // hands it back, or when pushed packets need delivering on it.
+    std::mutex receiveOwner;      // held while a caller reads, and to change the owner
+    bool callersReceive = false;  // guarded by receiveOwner
+    std::atomic<bool> wantDirect{false};
+    std::atomic<uint32_t> sends{0};  // frames sent: the receive thread's sign of activity
+    platform::Event handback;        // wakes the parked receive thread
+    // Pushed packets a caller read, for the receive thread to deliver in
+    // order (guarded by receiveOwner while callers receive).
+    uint8_t keptPushed[kKeptPushedPackets][kDatagramCapacity];
+    uint32_t keptLengths[kKeptPushedPackets] = {};
+    int keptCount = 0;
+    // Where a caller's receive puts a burst (guarded by receiveOwner).
+    uint8_t directDatagrams[kKeptPushedPackets * kDatagramCapacity];
+    std::atomic<uint64_t> foreignDatagrams{0};
 };
 
 const LinkDriver& ethernetDriver();

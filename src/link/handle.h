@@ -41,7 +41,11 @@ struct ControllerHandle {
     // The link kind's driver and its own state (socket, port, device and
     // threads), which the driver allocates and frees.
     const LinkDriver* driver = nullptr;
-    void* linkState = nullptr;
+    std::atomic<void*> linkState{nullptr};
+    // Threads using the link state outside the kind's own threads (a
+    // transaction reading its reply itself): teardown frees the state only
+    // once none is left (see LinkUse).
+    std::atomic<uint32_t> linkUsers{0};
 
     // Set when a link thread could not be stopped: the record then stays
     // allocated for good, since that thread may still read it.
@@ -74,5 +78,25 @@ TVX_HANDLE toApi(const ControllerHandle* h);
 // reused or the value was never a token.
 ControllerHandle* fromApi(TVX_HANDLE h);
 inline ControllerHandle& ownerOf(CommandChannel& ch) { return *static_cast<ControllerHandle*>(ch.owner); }
+
+// Marks the calling thread as a user of the handle's link state for its
+// lifetime. Teardown clears linkState before it waits for the users to
+// leave, and a user counts itself in before it reads linkState: one of
+// them sees the other (both sequentially consistent).
+class LinkUse {
+public:
+    explicit LinkUse(ControllerHandle& h) : h_(h) { h_.linkUsers.fetch_add(1, std::memory_order_seq_cst); }
+    ~LinkUse() { h_.linkUsers.fetch_sub(1, std::memory_order_seq_cst); }
+    LinkUse(const LinkUse&) = delete;
+    LinkUse& operator=(const LinkUse&) = delete;
+    void* state() const { return h_.linkState.load(std::memory_order_seq_cst); }
+
+private:
+    ControllerHandle& h_;
+};
+
+// Clears the link state and waits up to `limitMs` for its users to leave;
+// false when one stayed (the state must then never be freed).
+bool retireLinkState(ControllerHandle& h, uint32_t limitMs);
 
 }  // namespace tvx

@@ -159,4 +159,14 @@ int32_t closeHandle(ControllerHandle& h) {
     return rc::ok;
 }
 
+bool retireLinkState(ControllerHandle& h, uint32_t limitMs) {
+    h.linkState.store(nullptr, std::memory_order_seq_cst);
+    const uint32_t start = platform::systemTickMs();
+    while (h.linkUsers.load(std::memory_order_seq_cst) != 0) {
+        if (platform::systemTickMs() - start >= limitMs) return false;
+        platform::systemSleepMs(1);
+    }
+    return true;
+}
+
 }  // namespace tvx

@@ -45,7 +45,7 @@ struct PciLink {
 };
 
 PciLink* linkOf(ControllerHandle& h) {
-    return h.driver == &pciDriver() ? static_cast<PciLink*>(h.linkState) : nullptr;
+    return h.driver == &pciDriver() ? static_cast<PciLink*>(h.linkState.load()) : nullptr;
 }
 
 // The card number after the prefix, saturated far beyond any card count.
@@ -76,7 +76,7 @@ void stopReceiver(ControllerHandle& h, PciLink& link) {
 
 void receiveThreadMain(void* arg) {
     auto& h = *static_cast<ControllerHandle*>(arg);
-    PciLink& link = *static_cast<PciLink*>(h.linkState);
+    PciLink& link = *static_cast<PciLink*>(h.linkState.load());
     uint8_t buffer[pci::kMaxPacket];
     while (link.running.load(std::memory_order_acquire)) {
         link.sendDone.waitFor(kReceivePollMs);

@@ -18,6 +18,8 @@ using PushedPacketSink = void (*)(ControllerHandle& h, const uint8_t* packet, ui
 // (delivered to the handle's auto-upload callback from the start) or the
 // cycle-upload blocks. False for a command no packet is pushed with.
 bool setPushedPacketSink(uint16_t command, PushedPacketSink sink);
+// The sink installed for `command`, or null.
+PushedPacketSink pushedPacketSink(uint16_t command);
 
 // Waits until no call of the handle's auto-upload callback runs on another
 // thread. Called by close after the record was marked closed: a delivery

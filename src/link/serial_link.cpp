@@ -29,7 +29,7 @@ struct SerialLink {
 };
 
 SerialLink* linkOf(ControllerHandle& h) {
-    return h.driver == &serialDriver() ? static_cast<SerialLink*>(h.linkState) : nullptr;
+    return h.driver == &serialDriver() ? static_cast<SerialLink*>(h.linkState.load()) : nullptr;
 }
 
 platform::SerialPort* portOf(ControllerHandle& h) {

@@ -77,6 +77,11 @@ bool setPushedPacketSink(uint16_t command, PushedPacketSink sink) {
     return true;
 }
 
+PushedPacketSink pushedPacketSink(uint16_t command) {
+    const SinkEntry* e = entryFor(command);
+    return e ? e->sink.load(std::memory_order_acquire) : nullptr;
+}
+
 void waitForCallbacks(ControllerHandle& h) {
     const uint32_t own = t_inCallback == &h ? 1 : 0;
     while (h.callbacksRunning.load(std::memory_order_seq_cst) > own) platform::systemSleepMs(kCallbackPollMs);

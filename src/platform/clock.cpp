@@ -24,4 +24,6 @@ Clock& currentClock() { return *activeClock.load(std::memory_order_acquire); }
 
 void setClock(Clock* c) { activeClock.store(c ? c : &systemClock, std::memory_order_release); }
 
+bool systemClockActive() { return activeClock.load(std::memory_order_acquire) == &systemClock; }
+
 }  // namespace tvx

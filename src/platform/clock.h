@@ -26,6 +26,9 @@ public:
 Clock& currentClock();
 // Installs `c` as the active clock; nullptr restores the system clock.
 void setClock(Clock* c);
+// True while no test clock is installed: waits in system calls then run on
+// the same time as the clock.
+bool systemClockActive();
 
 inline uint32_t tickMs() { return currentClock().now(); }
 inline void sleepMs(uint32_t ms) { currentClock().sleep(ms); }

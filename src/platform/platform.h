@@ -125,13 +125,19 @@ public:
     // Bytes received (a datagram may be empty), or -1 for a timeout or an
     // error. Datagrams longer than `capacity` are cut.
     int receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort);
-    // Waits for one datagram, then takes those already queued behind it: at
+    // Waits for one datagram (without limit: a timeout receiveBatchWithin
+    // set is cleared), then takes those already queued behind it: at
     // most `count`, datagram i into `slotBytes` at buffer + i * slotBytes
     // (cut when longer), its length into lengths[i] and its source address
     // (host byte order) into fromIps[i]. The count taken, or -1 as
     // receiveFrom. One system call for a burst where the system has a batch
     // receive; one datagram a call where it has not.
     int receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count);
+    // As receiveBatch, but waits at most `ms` for the first datagram: 0 when
+    // none came in time, -1 for an error or once interrupted.
+    int receiveBatchWithin(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count,
+                           uint32_t ms);
+    bool interrupted() const { return interrupted_.load(std::memory_order_acquire); }
     // The local address the system would send from to reach `ip` (host
     // byte order), or 0 when it has no route.
     static uint32_t localAddressToward(uint32_t ip);
@@ -144,6 +150,9 @@ private:
     static constexpr intptr_t kNone = -1;
     intptr_t fd_ = kNone;
     std::atomic<bool> interrupted_{false};
+    // The receive timeout the socket has now (0: none), so that a wait of
+    // the same length as the last one costs no system call to set up.
+    uint32_t receiveTimeoutMs_ = 0;
 };
 
 // ---- library frame ------------------------------------------------------

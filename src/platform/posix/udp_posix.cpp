@@ -32,6 +32,7 @@ bool UdpSocket::open() {
     if (fd < 0) return false;
     fd_ = fd;
     interrupted_.store(false);
+    receiveTimeoutMs_ = 0;
     return true;
 }
 
@@ -47,7 +48,9 @@ bool UdpSocket::setBroadcast(bool on) {
 
 bool UdpSocket::setReceiveTimeout(uint32_t ms) {
     timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
-    return setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+    if (setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
+    receiveTimeoutMs_ = ms;
+    return true;
 }
 
 bool UdpSocket::setReceiveBuffer(int bytes) {
@@ -85,13 +88,17 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
     return static_cast<int>(r);
 }
 
-int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count) {
-    constexpr int kMost = 64;
-    if (fd_ == kNone || count < 1) return -1;
-    count = count < kMost ? count : kMost;
-    mmsghdr messages[kMost];
-    iovec parts[kMost];
-    sockaddr_in sources[kMost];
+namespace {
+
+inline constexpr int kMostPerBatch = 64;
+
+// Takes up to `count` datagrams in one call; `flags` says whether the call
+// may block for the first one.
+int takeBatch(int fd, uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count, int flags) {
+    count = count < kMostPerBatch ? count : kMostPerBatch;
+    mmsghdr messages[kMostPerBatch];
+    iovec parts[kMostPerBatch];
+    sockaddr_in sources[kMostPerBatch];
     for (int i = 0; i < count; ++i) {
         parts[i] = {buffer + static_cast<size_t>(i) * slotBytes, slotBytes};
         messages[i] = {};
@@ -103,14 +110,39 @@ int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths
     }
     int r;
     do {
-        r = ::recvmmsg(static_cast<int>(fd_), messages, static_cast<unsigned>(count), MSG_WAITFORONE, nullptr);
+        r = ::recvmmsg(fd, messages, static_cast<unsigned>(count), flags, nullptr);
     } while (r < 0 && errno == EINTR);
-    // After interrupt() the shutdown socket reports empty reads: not data.
-    if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
     for (int i = 0; i < r; ++i) {
         lengths[i] = messages[i].msg_len;
         fromIps[i] = ntohl(sources[i].sin_addr.s_addr);
     }
+    return r;
+}
+
+}  // namespace
+
+int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count) {
+    if (fd_ == kNone || count < 1) return -1;
+    if (receiveTimeoutMs_ != 0 && !setReceiveTimeout(0)) return -1;
+    const int r = takeBatch(static_cast<int>(fd_), buffer, slotBytes, lengths, fromIps, count, MSG_WAITFORONE);
+    // After interrupt() the shutdown socket reports empty reads: not data.
+    if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
+    return r;
+}
+
+int UdpSocket::receiveBatchWithin(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count,
+                                  uint32_t ms) {
+    if (fd_ == kNone || count < 1) return -1;
+    // A blocking receive bounded by the socket's timeout: one system call
+    // where a wait for readiness and a receive would take two.
+    int flags = MSG_DONTWAIT;
+    if (ms > 0) {
+        if (ms != receiveTimeoutMs_ && !setReceiveTimeout(ms)) return -1;
+        flags = MSG_WAITFORONE;
+    }
+    const int r = takeBatch(static_cast<int>(fd_), buffer, slotBytes, lengths, fromIps, count, flags);
+    if (interrupted_.load(std::memory_order_acquire)) return -1;
+    if (r < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
     return r;
 }
 

@@ -69,6 +69,8 @@ bool UdpSocket::open() {
     DWORD unused = 0;
     WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &unused, nullptr, nullptr);
     fd_ = static_cast<intptr_t>(s);
+    interrupted_.store(false);
+    receiveTimeoutMs_ = 0;
     return true;
 }
 
@@ -87,7 +89,10 @@ bool UdpSocket::setBroadcast(bool on) {
 bool UdpSocket::setReceiveTimeout(uint32_t ms) {
     if (fd_ == kNone) return false;
     DWORD v = ms;
-    return setsockopt(asSocket(fd_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v) == 0;
+    if (setsockopt(asSocket(fd_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v) != 0)
+        return false;
+    receiveTimeoutMs_ = ms;
+    return true;
 }
 
 bool UdpSocket::setReceiveBuffer(int bytes) {
@@ -143,6 +148,44 @@ int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths
     return 1;
 }
 
+namespace {
+
+// Waits up to `ms` for the socket to become readable; 1 readable, 0 not in
+// time, -1 error.
+int awaitReadable(SOCKET s, uint32_t ms) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval limit{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    const int r = ::select(0, &readable, nullptr, nullptr, &limit);
+    return r == SOCKET_ERROR ? -1 : (r > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+int UdpSocket::receiveBatchWithin(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count,
+                                  uint32_t ms) {
+    if (fd_ == kNone || count < 1) return -1;
+    const SOCKET s = asSocket(fd_);
+    const int ready = awaitReadable(s, ms);
+    if (interrupted_.load(std::memory_order_acquire)) return -1;
+    if (ready <= 0) return ready;
+    // Readable: the first receive does not block; further datagrams are
+    // taken only while more are queued.
+    int taken = 0;
+    while (taken < count) {
+        uint8_t* slot = buffer + static_cast<size_t>(taken) * slotBytes;
+        const int r = receiveFrom(slot, slotBytes, &fromIps[taken], nullptr);
+        if (interrupted_.load(std::memory_order_acquire)) return -1;
+        // A failed receive (such as the report of an unreachable port) is
+        // not data; what was taken so far is.
+        if (r < 0) break;
+        lengths[taken++] = static_cast<uint32_t>(r);
+        if (awaitReadable(s, 0) <= 0) break;
+    }
+    return taken;
+}
+
 uint32_t UdpSocket::localAddressToward(uint32_t ip) {
     // Connecting a datagram socket sends nothing; it only picks the route
     // and with it the local address.
@@ -160,6 +203,7 @@ uint32_t UdpSocket::localAddressToward(uint32_t ip) {
 void UdpSocket::interrupt() {
     if (fd_ == kNone) return;
     SOCKET s = asSocket(fd_);
+    interrupted_.store(true, std::memory_order_release);
     // Later receives fail at once; a receive already blocked is not woken by
     // the shutdown, so an empty datagram to ourselves completes it.
     shutdown(s, SD_RECEIVE);
