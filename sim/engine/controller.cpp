@@ -207,6 +207,14 @@ bool Controller::serveByService(uint16_t command, const uint8_t* args, size_t n,
     return false;
 }
 
+bool Controller::isDownloadBlock(uint16_t command, uint16_t number) const {
+    if (number == 0) return false;
+    if (TransferService::downloads(command)) return true;
+    for (const auto& s : services_)
+        if (s->streamsBlocks(command)) return true;
+    return false;
+}
+
 size_t Controller::handleRequest(const uint8_t* req, size_t n, uint8_t* out, size_t capacity, uint64_t origin) {
     if (n < packet::headerLength || getU16(req) != n || capacity < packet::replyHeaderLength) return 0;
     const uint16_t command = getU16(req + packet::commandOffset);

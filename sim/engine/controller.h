@@ -50,6 +50,10 @@ public:
     size_t handleFrame(Framing framing, const uint8_t* frame, size_t n, uint8_t* reply, size_t capacity,
                        uint64_t origin = 0);
 
+    // True when a request of `command` with the block number `number` (its
+    // first u16 argument) is a block of a download rather than its start.
+    bool isDownloadBlock(uint16_t command, uint16_t number) const;
+
     // Frames the packets the services push at tick `nowMs`, each with the
     // next pushed sequence number.
     struct PushedFrame {

@@ -47,6 +47,8 @@ bool FirmwareService::serves(uint16_t c) const {
            c == req::enterBootLoader || c == req::startApplication;
 }
 
+bool FirmwareService::streamsBlocks(uint16_t c) const { return isWhole(c) || c == req::firmwareSection; }
+
 void FirmwareService::serve(ServiceRequest& r) {
     int32_t status = 0;
     switch (r.command) {

@@ -42,6 +42,7 @@ public:
     static constexpr size_t kKeptImages = 8;
 
     bool serves(uint16_t command) const override;
+    bool streamsBlocks(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
     void reset() override { *this = FirmwareService{}; }
 

@@ -35,7 +35,7 @@ int32_t connectNothing(ControllerHandle&) { return rc::ok; }
 void teardownNothing(ControllerHandle&) {}
 
 constexpr LinkOps kOps = {
-    sendToController, nullptr, handleUnsolicited,
+    sendToController, nullptr, handleUnsolicited, nullptr,
 };
 // The in-process stand-ins for an Ethernet and a serial link.
 const LinkDriver kTcpDriver = {kOps,    TVX_LINK_ETHERNET, Framing::tcp, kFastLinkLimits, prepare, connectNothing,

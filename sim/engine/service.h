@@ -53,6 +53,9 @@ public:
     virtual void takePushes(Controller&, uint32_t /*nowMs*/, std::vector<PushedPacket>& /*out*/) {}
     // Milliseconds until the service has a packet due; `idleMs` when none.
     virtual uint32_t msUntilPush(uint32_t /*nowMs*/, uint32_t idleMs) const { return idleMs; }
+    // True for a request code whose requests carry the numbered blocks of a
+    // download (u16 block number first; 0 starts the download).
+    virtual bool streamsBlocks(uint16_t /*command*/) const { return false; }
 };
 
 // Every service of the simulated controller, in the order they are asked.

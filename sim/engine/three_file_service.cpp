@@ -38,6 +38,10 @@ bool ThreeFileService::serves(uint16_t c) const {
     return (c >= req::threeFileExists && c <= req::threeFileRamSpace);
 }
 
+bool ThreeFileService::streamsBlocks(uint16_t c) const {
+    return c == req::threeFileDown || c == req::threeFileRamDown || c == req::threeFileRamPart;
+}
+
 uint32_t ThreeFileService::ramLeft() const {
     uint64_t used = 0;
     for (const auto& [name, data] : ramByName_) used += data.size();

@@ -31,6 +31,7 @@ public:
     };
 
     bool serves(uint16_t command) const override;
+    bool streamsBlocks(uint16_t command) const override;
     void serve(ServiceRequest& request) override;
     void reset() override { *this = ThreeFileService{}; }
 

@@ -60,6 +60,8 @@ TransferService::TransferService() {
     for (size_t i = 0; i < firmware_.size(); ++i) firmware_[i] = static_cast<uint8_t>(i * 7 + 3);
 }
 
+bool TransferService::downloads(uint16_t command) { return isDownload(command); }
+
 bool TransferService::handles(uint16_t command) {
     return isDownload(command) || isUpload(command) || command == req::transferState || command == req::listing ||
            command == req::fileDelete || command == req::fileState || ProgramStore::isRunRequest(command);

@@ -40,6 +40,8 @@ public:
 
     // True for the request codes this service answers.
     static bool handles(uint16_t command);
+    // True for the codes of its downloads (blocks numbered from 1).
+    static bool downloads(uint16_t command);
     // Answers one request: returns the reply status and fills `data` (at
     // most `room` bytes). Run requests and archives run from RAM act on
     // `model` (when given).

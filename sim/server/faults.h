@@ -55,6 +55,8 @@ public:
     explicit FaultInjector(const FaultPlan& plan) : plan_(plan), random_(plan.seed), faultless_(faultless(plan)) {}
 
     const FaultPlan& plan() const { return plan_; }
+    // True when the plan can change no datagram.
+    bool none() const { return faultless_; }
     bool dropRequest() { return !faultless_ && random_.chance(plan_.dropRequests); }
     bool dropProbe() { return !faultless_ && random_.chance(plan_.dropProbes); }
     // Decides the fate of one reply; draws the same number of values

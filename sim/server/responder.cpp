@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/bytes.h"
+#include "channel/channel.h"
 #include "engine/framing.h"
 
 namespace tvx::sim {
@@ -67,6 +69,8 @@ void Responder::receive(const uint8_t* bytes, size_t n, Peer from, uint32_t nowM
         return;
     }
     ++stats_.frames;
+    const BlockOf block = blockOf(pdu, pduLength);
+    if (block.valid) dropSupersededAnswer(from, block);
     uint8_t reply[kFrameCapacity];
     const uint64_t origin = (uint64_t{from.ip} << 16) | from.port;
     const size_t length = controller_.handleFrame(Framing::tcp, bytes, n, reply, sizeof reply, origin);
@@ -74,7 +78,38 @@ void Responder::receive(const uint8_t* bytes, size_t n, Peer from, uint32_t nowM
         ++stats_.unanswered;
         return;
     }
+    const size_t queuedBefore = pending_.size();
     answer(reply, length, from, nowMs);
+    // Only a plain answer, the last one queued, can be superseded: with
+    // faults planned every answer goes out as the plan decides.
+    unsentBlock_.valid = block.valid && faults_.none() && pending_.size() == queuedBefore + 1 &&
+                         controller_.isDownloadBlock(block.command, block.number);
+    if (unsentBlock_.valid) unsentBlock_ = {true, from, block.command, block.number};
+}
+
+Responder::BlockOf Responder::blockOf(const uint8_t* pdu, size_t pduLength) {
+    // Station, function 72, then the packet: length, command, sequence and
+    // the arguments, the block number first.
+    constexpr size_t kPacket = 2;
+    if (pduLength < kPacket + packet::argumentsOffset + 2 || pdu[1] != fc::request) return {};
+    const uint8_t* p = pdu + kPacket;
+    return {true, getU16(p + packet::commandOffset), getU16(p + packet::argumentsOffset)};
+}
+
+void Responder::dropSupersededAnswer(Peer from, const BlockOf& block) {
+    if (!unsentBlock_.valid || pending_.empty()) return;
+    const UnsentBlockAnswer& last = unsentBlock_;
+    if (last.peer.ip != from.ip || last.peer.port != from.port || last.command != block.command) return;
+    // The next block: one more, 1 after the counter wrapped past 65534, or
+    // the last block of the download.
+    const bool next = block.number == last.number + 1 || (last.number == 65534 && block.number == 1) ||
+                      block.number == 0xFFFF;
+    if (!next || last.number == 0xFFFF) return;
+    ++stats_.superseded;
+    trace("drop-superseded", from, pending_.back().datagram.bytes.data(), 0);
+    spareBytes_.push_back(std::move(pending_.back().datagram.bytes));
+    pending_.pop_back();
+    unsentBlock_.valid = false;
 }
 
 void Responder::answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs) {
@@ -131,6 +166,8 @@ void Responder::answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs) 
 }
 
 void Responder::queue(Peer to, const uint8_t* bytes, size_t n, uint32_t dueMs, const char* note) {
+    // Anything queued after a block's answer leaves it no longer the last.
+    unsentBlock_.valid = false;
     Pending p{dueMs, Datagram{to, {}}};
     if (!spareBytes_.empty()) {
         p.datagram.bytes = std::move(spareBytes_.back());
@@ -158,6 +195,8 @@ void Responder::releaseHeld(uint32_t dueMs) {
 }
 
 void Responder::takeDue(uint32_t nowMs, std::vector<Datagram>& out) {
+    // What goes out now was evidently not superseded in time.
+    unsentBlock_.valid = false;
     // Packets the controller pushes on its own (cycle blocks, program
     // output) go out as they fall due, past the reply faults.
     pushes_.clear();

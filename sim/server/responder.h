@@ -42,6 +42,7 @@ struct ResponderStats {
     uint64_t refused = 0;         // destinations outside loopback
     uint64_t sent = 0;
     uint64_t pushed = 0;          // packets the controller pushed on its own
+    uint64_t superseded = 0;      // block answers dropped unsent: the host sent the next block first
 };
 
 // True for the addresses this program ever sends to: 127.0.0.0/8, and
@@ -83,6 +84,15 @@ private:
         Datagram datagram;
     };
     void answer(const uint8_t* reply, size_t n, Peer to, uint32_t nowMs);
+    // A request's command and first u16 argument (a block number, for a
+    // download block).
+    struct BlockOf {
+        bool valid = false;
+        uint16_t command = 0;
+        uint16_t number = 0;
+    };
+    static BlockOf blockOf(const uint8_t* pdu, size_t pduLength);
+    void dropSupersededAnswer(Peer from, const BlockOf& block);
     void queue(Peer to, const uint8_t* bytes, size_t n, uint32_t dueMs, const char* note);
     void releaseHeld(uint32_t dueMs);
     void trace(std::string_view what, Peer peer, const uint8_t* bytes, size_t n);
@@ -98,6 +108,18 @@ private:
     Datagram held_;
     ResponderStats stats_;
     std::vector<Controller::PushedFrame> pushes_;
+    // The download block whose answer was queued last and is not sent yet:
+    // when the same host's next block of that download comes before it goes
+    // out, the host did not wait for it, and it is dropped. A controller
+    // answers every block (a host may wait for each); a host streaming a
+    // window waits only for some, and the rest would only cost it receives.
+    struct UnsentBlockAnswer {
+        bool valid = false;
+        Peer peer{};
+        uint16_t command = 0;
+        uint16_t number = 0;
+    };
+    UnsentBlockAnswer unsentBlock_;
 };
 
 }  // namespace tvx::sim

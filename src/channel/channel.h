@@ -76,6 +76,11 @@ struct LinkOps {
     // Receives the packet of a function-73 frame; `available` is the count
     // of packet bytes actually received (at least the packet's length).
     void (*unsolicited)(CommandChannel& ch, const uint8_t* packet, uint32_t available);  // may be null
+    // Transmits `count` whole frames in order (frame i at frames + i *
+    // stride, lengths[i] bytes), in as few system calls as the link can; 0
+    // when all went out. Null: each goes through send.
+    int32_t (*sendMany)(CommandChannel& ch, const uint8_t* frames, uint32_t stride, const uint32_t* lengths,
+                        int count);
 };
 
 // What the protocol trace tells about the channel's link; the link fills it
@@ -150,6 +155,23 @@ int32_t setStationId(CommandChannel& ch, uint8_t id);
 int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs);
 // Frames `request`, sends it once and returns the send result.
 int32_t sendOnly(CommandChannel& ch, uint8_t* request);
+
+// Requests sent without waiting for replies, gathered so that the link can
+// send them together (the blocks of a download window). It lives on the
+// sender's stack; nothing in it has gone out before sendBatch.
+struct FrameBatch {
+    static constexpr int capacity = 16;
+    uint8_t frames[capacity][kBufferSize];
+    uint32_t lengths[capacity] = {};
+    int count = 0;
+    bool full() const { return count == capacity; }
+};
+// Frames `request` with the next sequence number into the batch (3401 when
+// it is full or the request does not frame).
+int32_t addToBatch(CommandChannel& ch, uint8_t* request, FrameBatch& batch);
+// Sends the batch's frames in order, as sendOnly would each, and empties
+// it; the first failure.
+int32_t sendBatch(CommandChannel& ch, FrameBatch& batch);
 void resetWait(CommandChannel& ch);
 
 // Standard Modbus functions (values in host order; bits least significant

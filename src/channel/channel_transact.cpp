@@ -120,6 +120,31 @@ int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32
     return rc::ok;
 }
 
+int32_t addToBatch(CommandChannel& ch, uint8_t* request, FrameBatch& batch) {
+    if (batch.full()) return rc::cannotFrame;
+    const int32_t r = buildRequestFrame(ch, request);
+    if (r != rc::ok) return r;
+    std::memcpy(batch.frames[batch.count], ch.txBuffer, ch.txLength);
+    batch.lengths[batch.count++] = ch.txLength;
+    return rc::ok;
+}
+
+int32_t sendBatch(CommandChannel& ch, FrameBatch& batch) {
+    const int count = batch.count;
+    batch.count = 0;
+    if (count == 0) return rc::ok;
+    if (!ch.ops) return rc::cannotFrame;
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = ch.baseWaitMs;
+    resetWait(ch);
+    if (traceActive())
+        for (int i = 0; i < count; ++i) detail::traceFrame(ch, TVX_TRACE_SENT, batch.frames[i], batch.lengths[i]);
+    if (ch.ops->sendMany) return ch.ops->sendMany(ch, batch.frames[0], kBufferSize, batch.lengths, count);
+    for (int i = 0; i < count; ++i)
+        if (const int32_t r = ch.ops->send(ch, batch.frames[i], batch.lengths[i]); r != rc::ok) return r;
+    return rc::ok;
+}
+
 int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
     // A send without a reply is bounded by the link's base wait.
     ch.exchangeStartMs = tickMs();

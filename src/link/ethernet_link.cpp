@@ -177,6 +177,9 @@ int32_t waitDatagram(CommandChannel& ch, uint32_t ms) {
     for (uint32_t left = ms;; left = leftOf(start, ms)) {
         {
             std::lock_guard<std::mutex> lock(link->receiveOwner);
+            // The receive thread may have taken the reply just before it
+            // handed the socket over.
+            if (ch.replyReady.load(std::memory_order_acquire)) return rc::ok;
             if (direct && link->callersReceive) {
                 if (receiveDirect(ch, *link, start, ms, left)) return rc::ok;
                 direct = false;  // the receive thread has the socket again
@@ -300,8 +303,18 @@ int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     return rc::ok;
 }
 
+int32_t sendDatagrams(CommandChannel& ch, const uint8_t* frames, uint32_t stride, const uint32_t* lengths, int count) {
+    LinkUse use(ownerOf(ch));
+    auto* link = static_cast<EthernetLink*>(use.state());
+    if (!link || !link->socket.valid()) return rc::notOpen;
+    if (!link->targetValid) return rc::linkWrite;
+    link->sends.fetch_add(static_cast<uint32_t>(count), std::memory_order_relaxed);
+    const int sent = link->socket.sendBatch(link->target, kControllerPort, frames, stride, lengths, count);
+    return sent == count ? rc::ok : rc::linkWrite;
+}
+
 const LinkDriver kEthernetDriver = {
-    {sendDatagram, waitDatagram, handleUnsolicited},
+    {sendDatagram, waitDatagram, handleUnsolicited, sendDatagrams},
     TVX_LINK_ETHERNET,
     Framing::tcp,
     kFastLinkLimits,

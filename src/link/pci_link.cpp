@@ -267,7 +267,7 @@ void releaseReads(ControllerHandle& h) {
 }
 
 const LinkDriver kPciDriver = {
-    {sendPackets, waitForReply, handleUnsolicited},
+    {sendPackets, waitForReply, handleUnsolicited, nullptr},
     TVX_LINK_PCI,
     Framing::rtu,
     kFastLinkLimits,

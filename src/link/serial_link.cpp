@@ -123,7 +123,7 @@ int32_t waitSerial(CommandChannel& ch, uint32_t ms) {
 }
 
 const LinkDriver kSerialDriver = {
-    {sendSerial, waitSerial, handleUnsolicited},
+    {sendSerial, waitSerial, handleUnsolicited, nullptr},
     TVX_LINK_SERIAL,
     Framing::rtu,
     kSerialLimits,

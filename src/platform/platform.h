@@ -122,6 +122,10 @@ public:
     uint16_t localPort() const;
     // Bytes sent, or -1.
     int sendTo(uint32_t ip, uint16_t port, const uint8_t* data, size_t n);
+    // Sends `count` datagrams in order (datagram i at data + i * stride,
+    // lengths[i] bytes) in as few system calls as the system allows; the
+    // count sent before the first failure.
+    int sendBatch(uint32_t ip, uint16_t port, const uint8_t* data, size_t stride, const uint32_t* lengths, int count);
     // Bytes received (a datagram may be empty), or -1 for a timeout or an
     // error. Datagrams longer than `capacity` are cut.
     int receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort);
@@ -153,6 +157,9 @@ private:
     // The receive timeout the socket has now (0: none), so that a wait of
     // the same length as the last one costs no system call to set up.
     uint32_t receiveTimeoutMs_ = 0;
+    // Set once the system refused a segmented send: batches then go out
+    // datagram by datagram.
+    bool segmentingRefused_ = false;
 };
 
 // ---- library frame ------------------------------------------------------

@@ -110,9 +110,32 @@ int32_t planDownload(const ControllerHandle& h, const PacketArea& startReply, bo
 
 BlockPlan ramPartPlan(const ControllerHandle& h) { return BlockPlan{linkLimits(h).blockBytes, 1, true}; }
 
+namespace {
+
+// Puts a block no answer is waited for into the batch, sending the batch
+// once it is full.
+int32_t queueBlock(ControllerHandle& h, PacketArea& p, FrameBatch& batch) {
+    return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t) {
+        const int32_t r = addToBatch(ch, p.request, batch);
+        return r == rc::ok && batch.full() ? sendBatch(ch, batch) : r;
+    });
+}
+
+// Sends the blocks gathered so far: before any request whose answer is
+// waited for, so that the blocks go out in order.
+int32_t flushBlocks(ControllerHandle& h, FrameBatch& batch) {
+    if (batch.count == 0) return rc::ok;
+    return lockedChannelCall(h, [&](CommandChannel& ch, uint32_t) { return sendBatch(ch, batch); });
+}
+
+}  // namespace
+
 int32_t sendBlocks(ControllerHandle& h, const BlockStream& stream, BlockPlan plan, const uint8_t* bytes,
                    uint32_t length, ProgressSpan span, uint32_t* answer) {
     PacketArea p;
+    // The blocks of a window that are not answered go out together; a
+    // transfer that ends early simply never sends what was gathered.
+    FrameBatch batch;
     uint32_t sent = 0;
     uint16_t counter = 0;
     uint32_t value = 0;
@@ -130,7 +153,11 @@ int32_t sendBlocks(ControllerHandle& h, const BlockStream& stream, BlockPlan pla
         const bool acknowledged =
             plan.fromFirstAnswer || last || windowMark == 1 || windowMark % plan.window == 0;
         putBlock(p, stream, number, bytes + sent, n);
-        const int32_t r = acknowledged ? lockedTransact(h, p) : lockedSendOnly(h, p);
+        int32_t r = rc::ok;
+        if (!acknowledged)
+            r = queueBlock(h, p, batch);
+        else if ((r = flushBlocks(h, batch)) == rc::ok)
+            r = lockedTransact(h, p);
         if (acknowledged && r == kBlockRefused) {
             // The controller lost a block: continue from where it stands, if
             // it still holds this transfer. Only resumptions that bring no

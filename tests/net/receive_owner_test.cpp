@@ -1,12 +1,15 @@
-// Who reads an Ethernet handle's socket: a transacting thread takes its
+// An Ethernet handle's socket. Who reads it: a transacting thread takes its
 // replies itself once the receive thread handed the socket over, while
 // pushed packets are still delivered, all of them, on the receive thread.
+// How batches leave it: each datagram whole and in order.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "channel/request_codes.h"
 #include "link/ethernet_link.h"
@@ -161,6 +164,31 @@ TEST_F(ReceiveOwner, CallbackSetWhileCallersReceiveRunsOnTheReceiveThread) {
     EXPECT_FALSE(g_onTransactingThread.load());
     EXPECT_FALSE(callersReceive(h));
     ASSERT_EQ(TVX_SetAutoUpCallBack(h, nullptr), 0);
+}
+
+// A batch goes out as the datagrams it holds, in order and each whole:
+// blocks of one length with a shorter last (sent in one segmented call
+// where the system has it) and blocks of mixed lengths (one by one).
+TEST(UdpBatch, EveryDatagramArrivesWholeAndInOrder) {
+    const std::vector<std::vector<uint32_t>> batches = {{1000, 1000, 1000, 1000, 17}, {300, 1200, 5, 900}, {64}};
+    uint32_t ip = 0;
+    platform::parseIpv4("127.0.0.42", &ip);
+    platform::UdpSocket receiver, sender;
+    ASSERT_TRUE(receiver.open() && receiver.bind(ip, 40600) && receiver.setReceiveTimeout(2000));
+    ASSERT_TRUE(sender.open() && sender.bind(0, 0));
+    constexpr size_t kStride = 2048;
+    for (const std::vector<uint32_t>& lengths : batches) {
+        std::vector<uint8_t> frames(lengths.size() * kStride);
+        for (size_t i = 0; i < lengths.size(); ++i)
+            for (uint32_t b = 0; b < lengths[i]; ++b) frames[i * kStride + b] = static_cast<uint8_t>(i * 31 + b);
+        const int count = static_cast<int>(lengths.size());
+        ASSERT_EQ(sender.sendBatch(ip, 40600, frames.data(), kStride, lengths.data(), count), count);
+        for (size_t i = 0; i < lengths.size(); ++i) {
+            uint8_t got[4096];
+            ASSERT_EQ(receiver.receiveFrom(got, sizeof got, nullptr, nullptr), static_cast<int>(lengths[i])) << i;
+            EXPECT_EQ(std::memcmp(got, frames.data() + i * kStride, lengths[i]), 0) << i;
+        }
+    }
 }
 
 }  // namespace

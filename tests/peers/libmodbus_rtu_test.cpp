@@ -58,7 +58,7 @@ private:
         }
         return rc::ok;
     }
-    static constexpr LinkOps kOps{send, nullptr, nullptr};
+    static constexpr LinkOps kOps{send, nullptr, nullptr, nullptr};
 
     void readLoop() {
         uint8_t b[512];

@@ -49,7 +49,7 @@ private:
     static void pushed(CommandChannel& c, const uint8_t* p, uint32_t n) { self(c).unsolicitedPackets.emplace_back(p, p + n); }
 
     // The channel waits on its own reply event, as for a threaded link.
-    LinkOps ops{send, nullptr, pushed};
+    LinkOps ops{send, nullptr, pushed, nullptr};
 };
 
 }  // namespace tvx::testing

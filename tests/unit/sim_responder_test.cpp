@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "engine/controller.h"
+#include "channel/request_codes.h"
 #include "server/responder.h"
 
 namespace tvx::sim {
@@ -306,6 +307,70 @@ TEST(SimResponder, SurvivesGarbageDatagrams) {
     auto out = rig.due(5000);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(getU16(out[0].bytes.data() + 12), 0xBEEF);
+}
+
+// The start of a 40-byte download of "F.BIN", then its blocks of 8 bytes:
+// numbers 1 to 4 and 0xFFFF for the last.
+std::vector<uint8_t> downloadStart(uint16_t sequence) {
+    std::vector<uint8_t> args(8, 0);
+    putU32(args.data() + 4, 40);
+    for (char c : std::string("F.BIN")) args.push_back(static_cast<uint8_t>(c));
+    args.push_back(0);
+    return request(req::fileDown, sequence, args);
+}
+std::vector<uint8_t> downloadBlock(uint16_t sequence, uint16_t number) {
+    std::vector<uint8_t> args(4 + 8, static_cast<uint8_t>(number));
+    putU16(args.data(), number);
+    putU16(args.data() + 2, 8);
+    return request(req::fileDown, sequence, args);
+}
+std::vector<uint16_t> answeredSequences(const std::vector<Datagram>& out) {
+    std::vector<uint16_t> sequences;
+    for (const Datagram& d : out) sequences.push_back(getU16(d.bytes.data() + 12));
+    return sequences;
+}
+
+// A host that sends the next block before the answer to the one before it
+// went out did not wait for that answer: it is dropped unsent. Answers that
+// went out, answers to another host and answers under a fault plan are not.
+TEST(SimResponder, ABlockAnswerSupersededBeforeItWentOutIsDropped) {
+    const Peer other{0x7F000001, 40001};
+    struct Case {
+        const char* name;
+        FaultPlan plan;
+        bool interleaveOtherHost;
+        std::vector<uint16_t> answered;
+    };
+    FaultPlan delayed;
+    delayed.delayMs = 1;
+    const Case cases[] = {
+        {"streamed window", {}, false, {2, 6}},
+        {"faults planned", delayed, false, {2, 3, 4, 5, 6}},
+        {"another host between", {}, true, {2, 3, 4, 5, 6}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig(c.plan);
+        rig.send(downloadStart(1));
+        ASSERT_EQ(rig.due(5).size(), 1u);  // the start answer went out
+        // Blocks 1 (waited for: its answer goes out first), then 2 to 4 and
+        // the last streamed in one burst.
+        rig.send(downloadBlock(2, 1));
+        std::vector<Datagram> out = rig.due(5);
+        for (uint16_t n : {2, 3, 4}) {
+            rig.send(downloadBlock(static_cast<uint16_t>(n + 1), n));
+            if (c.interleaveOtherHost) rig.send(request(req::state, 100 + n), 5, other);
+        }
+        rig.send(downloadBlock(6, 0xFFFF));
+        for (Datagram& d : rig.due(5)) {
+            if (d.to.port == kHost.port) out.push_back(std::move(d));
+        }
+        EXPECT_EQ(answeredSequences(out), c.answered);
+        // Every block was acted on, answered or not.
+        const auto& files = rig.controller.transfers().files().files();
+        ASSERT_EQ(files.count("F.BIN"), 1u);
+        EXPECT_EQ(files.at("F.BIN").size(), 40u);
+    }
 }
 
 }  // namespace

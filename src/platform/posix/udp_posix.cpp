@@ -1,9 +1,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/udp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -33,6 +36,7 @@ bool UdpSocket::open() {
     fd_ = fd;
     interrupted_.store(false);
     receiveTimeoutMs_ = 0;
+    segmentingRefused_ = false;
     return true;
 }
 
@@ -71,6 +75,84 @@ int UdpSocket::sendTo(uint32_t ip, uint16_t port, const uint8_t* data, size_t n)
     sockaddr_in a = makeAddress(ip, port);
     ssize_t r = ::sendto(static_cast<int>(fd_), data, n, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&a), sizeof a);
     return r < 0 ? -1 : static_cast<int>(r);
+}
+
+namespace {
+
+inline constexpr int kMostSegments = 64;
+inline constexpr size_t kMostSegmentedBytes = 65000;
+
+// Sends datagrams of one length (the last may be shorter) as one send the
+// kernel cuts into those datagrams (UDP segmentation offload): the network
+// stack is passed once for the lot. True when they all went out; false,
+// with nothing sent, when they do not qualify or the system refused.
+bool sendSegmented(int fd, sockaddr_in& to, const uint8_t* data, size_t stride, const uint32_t* lengths, int count,
+                   bool* refused) {
+    if (count < 2 || count > kMostSegments) return false;
+    const uint32_t size = lengths[0];
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) {
+        if ((i + 1 < count && lengths[i] != size) || lengths[i] > size || lengths[i] == 0) return false;
+        total += lengths[i];
+    }
+    if (total > kMostSegmentedBytes || size > UINT16_MAX) return false;
+    iovec parts[kMostSegments];
+    for (int i = 0; i < count; ++i) parts[i] = {const_cast<uint8_t*>(data + static_cast<size_t>(i) * stride), lengths[i]};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint16_t))] = {};
+    msghdr message{};
+    message.msg_name = &to;
+    message.msg_namelen = sizeof to;
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<size_t>(count);
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = SOL_UDP;
+    c->cmsg_type = UDP_SEGMENT;
+    c->cmsg_len = CMSG_LEN(sizeof(uint16_t));
+    const uint16_t segment = static_cast<uint16_t>(size);
+    std::memcpy(CMSG_DATA(c), &segment, sizeof segment);
+    ssize_t r;
+    do {
+        r = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    } while (r < 0 && errno == EINTR);
+    if (r == static_cast<ssize_t>(total)) return true;
+    // A kernel or route without segmentation: not asked again.
+    if (r < 0 && (errno == EINVAL || errno == EIO || errno == ENOPROTOOPT || errno == EOPNOTSUPP)) *refused = true;
+    return false;
+}
+
+}  // namespace
+
+int UdpSocket::sendBatch(uint32_t ip, uint16_t port, const uint8_t* data, size_t stride, const uint32_t* lengths,
+                         int count) {
+    constexpr int kMost = 64;
+    if (fd_ == kNone) return -1;
+    sockaddr_in a = makeAddress(ip, port);
+    if (!segmentingRefused_ &&
+        sendSegmented(static_cast<int>(fd_), a, data, stride, lengths, count, &segmentingRefused_))
+        return count;
+    int done = 0;
+    while (done < count) {
+        const int n = count - done < kMost ? count - done : kMost;
+        mmsghdr messages[kMost];
+        iovec parts[kMost];
+        for (int i = 0; i < n; ++i) {
+            parts[i] = {const_cast<uint8_t*>(data + static_cast<size_t>(done + i) * stride), lengths[done + i]};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = &a;
+            messages[i].msg_hdr.msg_namelen = sizeof a;
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        int r;
+        do {
+            r = ::sendmmsg(static_cast<int>(fd_), messages, static_cast<unsigned>(n), MSG_NOSIGNAL);
+        } while (r < 0 && errno == EINTR);
+        if (r <= 0) break;
+        done += r;
+    }
+    return done;
 }
 
 int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort) {

@@ -114,6 +114,16 @@ int UdpSocket::sendTo(uint32_t ip, uint16_t port, const uint8_t* data, size_t n)
     return r == SOCKET_ERROR ? -1 : r;
 }
 
+int UdpSocket::sendBatch(uint32_t ip, uint16_t port, const uint8_t* data, size_t stride, const uint32_t* lengths,
+                         int count) {
+    // Windows sockets have no batch send: one datagram a call.
+    int done = 0;
+    while (done < count &&
+           sendTo(ip, port, data + static_cast<size_t>(done) * stride, lengths[done]) == static_cast<int>(lengths[done]))
+        ++done;
+    return done;
+}
+
 int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort) {
     if (fd_ == kNone) return -1;
     const int room = capacity > INT32_MAX ? INT32_MAX : static_cast<int>(capacity);
