@@ -55,8 +55,12 @@ public:
     explicit FaultInjector(const FaultPlan& plan) : plan_(plan), random_(plan.seed), faultless_(faultless(plan)) {}
 
     const FaultPlan& plan() const { return plan_; }
-    // True when the plan can change no datagram.
-    bool none() const { return faultless_; }
+    // True when the plan can only drop datagrams: every reply it lets
+    // through goes out once, unchanged and at once.
+    bool dropsOnly() const {
+        return plan_.duplicateReplies <= 0 && plan_.reorderReplies <= 0 && plan_.corruptReplies <= 0 &&
+               plan_.noise <= 0 && plan_.delayMs == 0 && plan_.jitterMs == 0;
+    }
     bool dropRequest() { return !faultless_ && random_.chance(plan_.dropRequests); }
     bool dropProbe() { return !faultless_ && random_.chance(plan_.dropProbes); }
     // Decides the fate of one reply; draws the same number of values

@@ -81,8 +81,9 @@ void Responder::receive(const uint8_t* bytes, size_t n, Peer from, uint32_t nowM
     const size_t queuedBefore = pending_.size();
     answer(reply, length, from, nowMs);
     // Only a plain answer, the last one queued, can be superseded: with
-    // faults planned every answer goes out as the plan decides.
-    unsentBlock_.valid = block.valid && faults_.none() && pending_.size() == queuedBefore + 1 &&
+    // faults that delay, repeat or change replies every answer goes out as
+    // the plan decides.
+    unsentBlock_.valid = block.valid && faults_.dropsOnly() && pending_.size() == queuedBefore + 1 &&
                          controller_.isDownloadBlock(block.command, block.number);
     if (unsentBlock_.valid) unsentBlock_ = {true, from, block.command, block.number};
 }
