@@ -129,8 +129,7 @@ public:
     // Bytes received (a datagram may be empty), or -1 for a timeout or an
     // error. Datagrams longer than `capacity` are cut.
     int receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, uint16_t* fromPort);
-    // Waits for one datagram (without limit: a timeout receiveBatchWithin
-    // set is cleared), then takes those already queued behind it: at
+    // Waits for one datagram, then takes those already queued behind it: at
     // most `count`, datagram i into `slotBytes` at buffer + i * slotBytes
     // (cut when longer), its length into lengths[i] and its source address
     // (host byte order) into fromIps[i]. The count taken, or -1 as
@@ -154,9 +153,6 @@ private:
     static constexpr intptr_t kNone = -1;
     intptr_t fd_ = kNone;
     std::atomic<bool> interrupted_{false};
-    // The receive timeout the socket has now (0: none), so that a wait of
-    // the same length as the last one costs no system call to set up.
-    uint32_t receiveTimeoutMs_ = 0;
     // Set once the system refused a segmented send: batches then go out
     // datagram by datagram.
     bool segmentingRefused_ = false;

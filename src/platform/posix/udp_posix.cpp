@@ -1,10 +1,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/udp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
@@ -35,7 +37,6 @@ bool UdpSocket::open() {
     if (fd < 0) return false;
     fd_ = fd;
     interrupted_.store(false);
-    receiveTimeoutMs_ = 0;
     segmentingRefused_ = false;
     return true;
 }
@@ -52,9 +53,7 @@ bool UdpSocket::setBroadcast(bool on) {
 
 bool UdpSocket::setReceiveTimeout(uint32_t ms) {
     timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
-    if (setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
-    receiveTimeoutMs_ = ms;
-    return true;
+    return setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
 bool UdpSocket::setReceiveBuffer(int bytes) {
@@ -205,7 +204,6 @@ int takeBatch(int fd, uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint
 
 int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count) {
     if (fd_ == kNone || count < 1) return -1;
-    if (receiveTimeoutMs_ != 0 && !setReceiveTimeout(0)) return -1;
     const int r = takeBatch(static_cast<int>(fd_), buffer, slotBytes, lengths, fromIps, count, MSG_WAITFORONE);
     // After interrupt() the shutdown socket reports empty reads: not data.
     if (r < 0 || interrupted_.load(std::memory_order_acquire)) return -1;
@@ -215,14 +213,16 @@ int UdpSocket::receiveBatch(uint8_t* buffer, size_t slotBytes, uint32_t* lengths
 int UdpSocket::receiveBatchWithin(uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count,
                                   uint32_t ms) {
     if (fd_ == kNone || count < 1) return -1;
-    // A blocking receive bounded by the socket's timeout: one system call
-    // where a wait for readiness and a receive would take two.
-    int flags = MSG_DONTWAIT;
-    if (ms > 0) {
-        if (ms != receiveTimeoutMs_ && !setReceiveTimeout(ms)) return -1;
-        flags = MSG_WAITFORONE;
-    }
-    const int r = takeBatch(static_cast<int>(fd_), buffer, slotBytes, lengths, fromIps, count, flags);
+    // The wait is a poll, not the socket's receive timeout: that one counts
+    // in scheduler ticks and would stretch a 1 ms wait to several and a
+    // 30 ms one by a few.
+    pollfd p{static_cast<int>(fd_), POLLIN, 0};
+    const int timeout = ms > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
+    const int ready = ::poll(&p, 1, timeout);
+    if (interrupted_.load(std::memory_order_acquire)) return -1;
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return 0;
+    if (ready < 0) return -1;
+    const int r = takeBatch(static_cast<int>(fd_), buffer, slotBytes, lengths, fromIps, count, MSG_DONTWAIT);
     if (interrupted_.load(std::memory_order_acquire)) return -1;
     if (r < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
     return r;

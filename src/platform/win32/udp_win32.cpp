@@ -70,7 +70,6 @@ bool UdpSocket::open() {
     WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &unused, nullptr, nullptr);
     fd_ = static_cast<intptr_t>(s);
     interrupted_.store(false);
-    receiveTimeoutMs_ = 0;
     return true;
 }
 
@@ -89,10 +88,7 @@ bool UdpSocket::setBroadcast(bool on) {
 bool UdpSocket::setReceiveTimeout(uint32_t ms) {
     if (fd_ == kNone) return false;
     DWORD v = ms;
-    if (setsockopt(asSocket(fd_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v) != 0)
-        return false;
-    receiveTimeoutMs_ = ms;
-    return true;
+    return setsockopt(asSocket(fd_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v) == 0;
 }
 
 bool UdpSocket::setReceiveBuffer(int bytes) {
