@@ -78,43 +78,71 @@ void BM_TavrixGet4xUdp(benchmark::State& state) {
 }
 BENCHMARK(BM_TavrixGet4xUdp)->UseRealTime();
 
-// The raw loop: an echo server thread, and a client whose receive thread
-// hands each reply to the waiting caller through an event.
-void BM_RawUdpHandOff(benchmark::State& state) {
-    UdpSocket server, client;
-    server.open();
-    client.open();
-    if (!server.bind(ipOf("127.0.0.62"), 40502) || !client.bind(0, 0)) {
-        state.SkipWithError("bind failed");
-        return;
+// The peer of the raw loops: a thread that sends every datagram back to
+// where it came from, and the client socket the loop sends from.
+class EchoPeer {
+public:
+    explicit EchoPeer(const char* address) : ip_(ipOf(address)) {
+        server_.open();
+        client_.open();
+        ok_ = server_.bind(ip_, kPort) && client_.bind(0, 0);
+        if (ok_) echo_ = std::thread([this] { run(); });
     }
-    std::atomic<bool> stop{false};
-    std::thread echo([&] {
+    ~EchoPeer() { stop(); }
+    // Ends the echo and wakes any receive blocked on the client socket.
+    void stop() {
+        stop_ = true;
+        server_.interrupt();
+        client_.interrupt();
+        if (echo_.joinable()) echo_.join();
+    }
+    bool ok() const { return ok_; }
+    UdpSocket& client() { return client_; }
+    void sendRequest() {
+        static const uint8_t request[14] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 0, 0};
+        client_.sendTo(ip_, kPort, request, sizeof request);
+    }
+    const std::atomic<bool>& stopped() const { return stop_; }
+
+private:
+    void run() {
         uint8_t b[2048];
         uint32_t ip;
         uint16_t port;
-        while (!stop) {
-            int n = server.receiveFrom(b, sizeof b, &ip, &port);
-            if (n > 0) server.sendTo(ip, port, b, static_cast<size_t>(n));
+        while (!stop_) {
+            const int n = server_.receiveFrom(b, sizeof b, &ip, &port);
+            if (n > 0) server_.sendTo(ip, port, b, static_cast<size_t>(n));
         }
-    });
+    }
+    static constexpr uint16_t kPort = 40502;
+    uint32_t ip_;
+    UdpSocket server_, client_;
+    bool ok_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread echo_;
+};
+
+// The raw loop with a hand-off: the client's receive thread hands each reply
+// to the waiting caller through an event.
+void BM_RawUdpHandOff(benchmark::State& state) {
+    EchoPeer peer("127.0.0.62");
+    if (!peer.ok()) {
+        state.SkipWithError("bind failed");
+        return;
+    }
     tvx::platform::Event ready;
     ready.create(false);
     std::thread receiver([&] {
         uint8_t b[2048];
-        while (!stop)
-            if (client.receiveFrom(b, sizeof b, nullptr, nullptr) > 0) ready.set();
+        while (!peer.stopped())
+            if (peer.client().receiveFrom(b, sizeof b, nullptr, nullptr) > 0) ready.set();
     });
-    const uint8_t request[14] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 0, 0};
     for (auto _ : state) {
-        client.sendTo(ipOf("127.0.0.62"), 40502, request, sizeof request);
+        peer.sendRequest();
         if (!ready.waitFor(1000)) state.SkipWithError("lost datagram");
     }
     state.SetItemsProcessed(state.iterations());
-    stop = true;
-    server.interrupt();
-    client.interrupt();
-    echo.join();
+    peer.stop();
     receiver.join();
 }
 BENCHMARK(BM_RawUdpHandOff)->UseRealTime();
@@ -122,34 +150,18 @@ BENCHMARK(BM_RawUdpHandOff)->UseRealTime();
 // The raw loop without a receive thread: the caller sends and then blocks
 // in the receive for its reply itself, the least a UDP transaction costs.
 void BM_RawUdpDirect(benchmark::State& state) {
-    UdpSocket server, client;
-    server.open();
-    client.open();
-    if (!server.bind(ipOf("127.0.0.65"), 40502) || !client.bind(0, 0)) {
+    EchoPeer peer("127.0.0.65");
+    if (!peer.ok()) {
         state.SkipWithError("bind failed");
         return;
     }
-    client.setReceiveTimeout(1000);
-    std::atomic<bool> stop{false};
-    std::thread echo([&] {
-        uint8_t b[2048];
-        uint32_t ip;
-        uint16_t port;
-        while (!stop) {
-            int n = server.receiveFrom(b, sizeof b, &ip, &port);
-            if (n > 0) server.sendTo(ip, port, b, static_cast<size_t>(n));
-        }
-    });
-    const uint8_t request[14] = {0, 0, 0, 0, 0, 8, 254, 72, 6, 0, 1, 0, 0, 0};
+    peer.client().setReceiveTimeout(1000);
     uint8_t reply[2048];
     for (auto _ : state) {
-        client.sendTo(ipOf("127.0.0.65"), 40502, request, sizeof request);
-        if (client.receiveFrom(reply, sizeof reply, nullptr, nullptr) <= 0) state.SkipWithError("lost datagram");
+        peer.sendRequest();
+        if (peer.client().receiveFrom(reply, sizeof reply, nullptr, nullptr) <= 0) state.SkipWithError("lost datagram");
     }
     state.SetItemsProcessed(state.iterations());
-    stop = true;
-    server.interrupt();
-    echo.join();
 }
 BENCHMARK(BM_RawUdpDirect)->UseRealTime();
 
