@@ -138,8 +138,9 @@ int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
     // Bytes after a long pause cannot continue a frame: they start one. Only
     // a frame left unfinished needs the time, so a link that delivers whole
     // frames (a datagram each) reads no clock here.
-    if (ch.rxPos != 0 &&
-        static_cast<uint32_t>(tickMs() - ch.lastActivityMs.load(std::memory_order_relaxed)) > kIdleExpiryMs)
+    const bool continuing = ch.rxPos != 0;
+    const uint32_t now = continuing ? tickMs() : 0;
+    if (continuing && static_cast<uint32_t>(now - ch.lastActivityMs.load(std::memory_order_relaxed)) > kIdleExpiryMs)
         restartAssembly(ch);
     int32_t result = rc::ok;
     uint32_t i = 0;
@@ -156,7 +157,7 @@ int32_t feedBytes(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
         feedOneByte(ch, bytes[i]);
         ++i;
     }
-    if (ch.rxPos != 0) ch.lastActivityMs.store(tickMs(), std::memory_order_relaxed);
+    if (ch.rxPos != 0) ch.lastActivityMs.store(continuing ? now : tickMs(), std::memory_order_relaxed);
     return result;
 }
 

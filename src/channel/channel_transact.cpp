@@ -103,6 +103,13 @@ int32_t buildRequestFrame(CommandChannel& ch, uint8_t* request) {
     return rc::ok;
 }
 
+// Opens an exchange that waits for no reply: bounded by the link's base wait.
+void startSendOnly(CommandChannel& ch) {
+    ch.exchangeStartMs = tickMs();
+    ch.exchangeBudgetMs = ch.baseWaitMs;
+    resetWait(ch);
+}
+
 }  // namespace
 
 int32_t transact(CommandChannel& ch, uint8_t* request, uint8_t* replyOut, uint32_t budgetMs) {
@@ -134,9 +141,7 @@ int32_t sendBatch(CommandChannel& ch, FrameBatch& batch) {
     batch.count = 0;
     if (count == 0) return rc::ok;
     if (!ch.ops) return rc::cannotFrame;
-    ch.exchangeStartMs = tickMs();
-    ch.exchangeBudgetMs = ch.baseWaitMs;
-    resetWait(ch);
+    startSendOnly(ch);
     if (traceActive())
         for (int i = 0; i < count; ++i) detail::traceFrame(ch, TVX_TRACE_SENT, batch.frames[i], batch.lengths[i]);
     if (ch.ops->sendMany) return ch.ops->sendMany(ch, batch.frames[0], kBufferSize, batch.lengths, count);
@@ -146,10 +151,7 @@ int32_t sendBatch(CommandChannel& ch, FrameBatch& batch) {
 }
 
 int32_t sendOnly(CommandChannel& ch, uint8_t* request) {
-    // A send without a reply is bounded by the link's base wait.
-    ch.exchangeStartMs = tickMs();
-    ch.exchangeBudgetMs = ch.baseWaitMs;
-    resetWait(ch);
+    startSendOnly(ch);
     int32_t r = buildRequestFrame(ch, request);
     if (r != rc::ok) return r;
     return detail::sendFrame(ch);

@@ -23,7 +23,6 @@ inline constexpr size_t kMaxPortTextLength = 255;
 inline constexpr int kBurst = 16;  // datagrams one receive call takes at most
 static_assert(kBurst <= kKeptPushedPackets, "a caller's burst fits the link's direct buffer");
 inline constexpr uint32_t kThreadStopMs = 100;
-inline constexpr int kSendCalls = 10;
 // Room for a window of 100 blocks of 992 bytes and their bookkeeping.
 inline constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 // Callers keep the socket while they transact; once no frame was sent for
@@ -288,21 +287,6 @@ void teardownEthernet(ControllerHandle& h) {
     delete link;
 }
 
-int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
-    LinkUse use(ownerOf(ch));
-    auto* link = static_cast<EthernetLink*>(use.state());
-    if (!link || !link->socket.valid()) return rc::notOpen;
-    link->sends.fetch_add(1, std::memory_order_relaxed);
-    if (!link->targetValid) return rc::linkWrite;
-    uint32_t sent = 0;
-    for (int call = 0; call < kSendCalls && sent < n; ++call) {
-        int r = link->socket.sendTo(link->target, kControllerPort, bytes + sent, n - sent);
-        if (r < 0) return rc::linkWrite;
-        sent += static_cast<uint32_t>(r);
-    }
-    return rc::ok;
-}
-
 int32_t sendDatagrams(CommandChannel& ch, const uint8_t* frames, uint32_t stride, const uint32_t* lengths, int count) {
     LinkUse use(ownerOf(ch));
     auto* link = static_cast<EthernetLink*>(use.state());
@@ -311,6 +295,11 @@ int32_t sendDatagrams(CommandChannel& ch, const uint8_t* frames, uint32_t stride
     link->sends.fetch_add(static_cast<uint32_t>(count), std::memory_order_relaxed);
     const int sent = link->socket.sendBatch(link->target, kControllerPort, frames, stride, lengths, count);
     return sent == count ? rc::ok : rc::linkWrite;
+}
+
+// One frame is a batch of one: a datagram goes out whole or not at all.
+int32_t sendDatagram(CommandChannel& ch, const uint8_t* bytes, uint32_t n) {
+    return sendDatagrams(ch, bytes, n, &n, 1);
 }
 
 const LinkDriver kEthernetDriver = {

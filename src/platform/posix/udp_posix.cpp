@@ -78,7 +78,9 @@ int UdpSocket::sendTo(uint32_t ip, uint16_t port, const uint8_t* data, size_t n)
 
 namespace {
 
-inline constexpr int kMostSegments = 64;
+// Datagrams one batched system call handles at most (and the segments one
+// segmented send may carry).
+inline constexpr int kMostPerCall = 64;
 inline constexpr size_t kMostSegmentedBytes = 65000;
 
 // Sends datagrams of one length (the last may be shorter) as one send the
@@ -87,7 +89,7 @@ inline constexpr size_t kMostSegmentedBytes = 65000;
 // with nothing sent, when they do not qualify or the system refused.
 bool sendSegmented(int fd, sockaddr_in& to, const uint8_t* data, size_t stride, const uint32_t* lengths, int count,
                    bool* refused) {
-    if (count < 2 || count > kMostSegments) return false;
+    if (count < 2 || count > kMostPerCall) return false;
     const uint32_t size = lengths[0];
     size_t total = 0;
     for (int i = 0; i < count; ++i) {
@@ -95,7 +97,7 @@ bool sendSegmented(int fd, sockaddr_in& to, const uint8_t* data, size_t stride, 
         total += lengths[i];
     }
     if (total > kMostSegmentedBytes || size > UINT16_MAX) return false;
-    iovec parts[kMostSegments];
+    iovec parts[kMostPerCall];
     for (int i = 0; i < count; ++i) parts[i] = {const_cast<uint8_t*>(data + static_cast<size_t>(i) * stride), lengths[i]};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint16_t))] = {};
     msghdr message{};
@@ -125,7 +127,6 @@ bool sendSegmented(int fd, sockaddr_in& to, const uint8_t* data, size_t stride, 
 
 int UdpSocket::sendBatch(uint32_t ip, uint16_t port, const uint8_t* data, size_t stride, const uint32_t* lengths,
                          int count) {
-    constexpr int kMost = 64;
     if (fd_ == kNone) return -1;
     sockaddr_in a = makeAddress(ip, port);
     if (!segmentingRefused_ &&
@@ -133,9 +134,9 @@ int UdpSocket::sendBatch(uint32_t ip, uint16_t port, const uint8_t* data, size_t
         return count;
     int done = 0;
     while (done < count) {
-        const int n = count - done < kMost ? count - done : kMost;
-        mmsghdr messages[kMost];
-        iovec parts[kMost];
+        const int n = count - done < kMostPerCall ? count - done : kMostPerCall;
+        mmsghdr messages[kMostPerCall];
+        iovec parts[kMostPerCall];
         for (int i = 0; i < n; ++i) {
             parts[i] = {const_cast<uint8_t*>(data + static_cast<size_t>(done + i) * stride), lengths[done + i]};
             messages[i] = {};
@@ -171,15 +172,13 @@ int UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, uint32_t* fromIp, u
 
 namespace {
 
-inline constexpr int kMostPerBatch = 64;
-
 // Takes up to `count` datagrams in one call; `flags` says whether the call
 // may block for the first one.
 int takeBatch(int fd, uint8_t* buffer, size_t slotBytes, uint32_t* lengths, uint32_t* fromIps, int count, int flags) {
-    count = count < kMostPerBatch ? count : kMostPerBatch;
-    mmsghdr messages[kMostPerBatch];
-    iovec parts[kMostPerBatch];
-    sockaddr_in sources[kMostPerBatch];
+    count = count < kMostPerCall ? count : kMostPerCall;
+    mmsghdr messages[kMostPerCall];
+    iovec parts[kMostPerCall];
+    sockaddr_in sources[kMostPerCall];
     for (int i = 0; i < count; ++i) {
         parts[i] = {buffer + static_cast<size_t>(i) * slotBytes, slotBytes};
         messages[i] = {};
