@@ -24,17 +24,17 @@ bool FileStore::attachDirectory(const std::string& directory) {
         const std::string name = entry.path().filename().string();
         if (!entry.is_regular_file(ec) || !validName(name)) continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        Bytes& slot = files_[name];
-        used_ -= slot.size();
-        slot = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        used_ += slot.size();
+        Content& slot = files_[name];
+        if (slot) used_ -= slot->size();
+        slot = std::make_shared<Bytes>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        used_ += slot->size();
     }
     return !ec;
 }
 
 bool FileStore::fits(const std::string& name, uint64_t size) const {
     const auto it = files_.find(name);
-    const uint64_t replacedBytes = it == files_.end() ? 0 : it->second.size();
+    const uint64_t replacedBytes = it == files_.end() ? 0 : it->second->size();
     if (it == files_.end() && files_.size() >= kMaxFiles) return false;
     const uint64_t others = used_ - replacedBytes;
     return others <= capacity_ && size <= capacity_ - others;
@@ -47,22 +47,29 @@ bool FileStore::put(const std::string& name, Bytes content, Bytes* replaced) {
         out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
         if (!out) return false;
     }
-    Bytes& slot = files_[name];
-    used_ = used_ - slot.size() + content.size();
-    if (replaced) std::swap(*replaced, slot);
-    slot = std::move(content);
+    Content& slot = files_[name];
+    used_ = used_ - (slot ? slot->size() : 0) + content.size();
+    // The store made every content it holds (as non-const Bytes), so when it
+    // holds the only reference the memory is free to take.
+    if (replaced && slot && slot.use_count() == 1) *replaced = std::move(const_cast<Bytes&>(*slot));
+    slot = std::make_shared<Bytes>(std::move(content));
     return true;
 }
 
 const FileStore::Bytes* FileStore::get(const std::string& name) const {
     auto it = files_.find(name);
-    return it == files_.end() ? nullptr : &it->second;
+    return it == files_.end() ? nullptr : it->second.get();
+}
+
+FileStore::Content FileStore::share(const std::string& name) const {
+    auto it = files_.find(name);
+    return it == files_.end() ? nullptr : it->second;
 }
 
 bool FileStore::remove(const std::string& name) {
     const auto it = files_.find(name);
     if (it == files_.end()) return false;
-    used_ -= it->second.size();
+    used_ -= it->second->size();
     files_.erase(it);
     if (!directory_.empty()) {
         std::error_code ec;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ inline constexpr int32_t kStatusStoreFull = 3204;
 class FileStore {
 public:
     using Bytes = std::vector<uint8_t>;
+    // A file's content is never changed in place: a put replaces it whole.
+    // A reader that holds it (an upload under way) keeps reading what it
+    // started with, without a copy, whatever happens to the file meanwhile.
+    using Content = std::shared_ptr<const Bytes>;
 
     // Large enough for the biggest transfers the benchmarks make.
     static constexpr uint64_t kDefaultCapacity = uint64_t{256} << 20;
@@ -40,17 +45,21 @@ public:
     // being replaced.
     bool fits(const std::string& name, uint64_t size) const;
 
-    // Stores `content` under `name`; a file it replaces goes to `replaced`
-    // when given (its memory can serve the next download). False for an
-    // invalid name, content that does not fit, or a mirror write failure.
+    // Stores `content` under `name`; the memory of a file it replaces goes
+    // to `replaced` when given and nobody else holds that file (it can serve
+    // the next download). False for an invalid name, content that does not
+    // fit, or a mirror write failure.
     bool put(const std::string& name, Bytes content, Bytes* replaced = nullptr);
     const Bytes* get(const std::string& name) const;
+    // The content of `name` for a reader that may outlive a replacement;
+    // null when there is no such file.
+    Content share(const std::string& name) const;
     bool remove(const std::string& name);
     // Entries in name order.
-    const std::map<std::string, Bytes>& files() const { return files_; }
+    const std::map<std::string, Content>& files() const { return files_; }
 
 private:
-    std::map<std::string, Bytes> files_;
+    std::map<std::string, Content> files_;
     std::string directory_;
     uint64_t capacity_ = kDefaultCapacity;
     uint64_t used_ = 0;

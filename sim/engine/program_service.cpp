@@ -103,7 +103,7 @@ void ProgramService::startIfNamed(Controller& c, int task) {
     for (const auto& [name, content] : c.transfers().files().files()) {
         if (!equalsNoCase(name.c_str(), ts.text.c_str())) continue;
         interp::Program parsed;
-        const std::string_view source(reinterpret_cast<const char*>(content.data()), content.size());
+        const std::string_view source(reinterpret_cast<const char*>(content->data()), content->size());
         if (const interp::Error e = interp::Program::parse(source, parsed)) {
             messages_ += name + ": " + interp::errorLine(e);
             ts.state = kRunStopped;

@@ -162,35 +162,34 @@ int32_t TransferService::finishDownload() {
 
 int32_t TransferService::startUpload(uint16_t command, const uint8_t* args, size_t n, std::string& data) {
     const std::string name = nameAt(args + 2, n - 2);
-    const Bytes* content = nullptr;
-    Bytes logBytes;
+    // A stored file is shared with the store, not copied: a download that
+    // replaces it meanwhile makes a new content. The others are copied (a
+    // later write may change them), which costs little at their sizes.
+    FileStore::Content content;
+    const Bytes* source = nullptr;
     if (command == req::fileUp) {
-        content = files_.get(name);
+        content = files_.share(name);
     } else if (command == req::logUp) {
-        logBytes.assign(log_.begin(), log_.end());
-        content = &logBytes;
+        content = std::make_shared<Bytes>(log_.begin(), log_.end());
     } else if (command == req::firmwareUp) {
-        content = &firmware_;
+        source = &firmware_;
     } else if (command == req::currentProject) {
-        if (!programs_.currentProject().empty()) content = &programs_.currentProject();
+        if (!programs_.currentProject().empty()) source = &programs_.currentProject();
     } else {
         uint16_t table = 0;
         if (tableNumber(name, table)) {
             auto it = tables_.find(table);
-            if (it != tables_.end()) content = &it->second;
+            if (it != tables_.end()) source = &it->second;
         }
     }
+    if (source) content = std::make_shared<Bytes>(*source);
     if (!content) return kNoSuchFile;
-    // The content is copied (a download may replace the file meanwhile) into
-    // the previous upload's memory: fresh pages cost a fault each.
-    Bytes buffer = std::move(up_.content);
     up_ = Upload{};
     up_.active = true;
     up_.code = command;
-    up_.content = std::move(buffer);
-    up_.content.assign(content->begin(), content->end());
+    up_.content = std::move(content);
     appendU32(data, 0);
-    appendU32(data, static_cast<uint32_t>(up_.content.size()));
+    appendU32(data, static_cast<uint32_t>(up_.content->size()));
     return 0;
 }
 
@@ -199,20 +198,22 @@ int32_t TransferService::uploadBlock(uint16_t command, const uint8_t* args, size
     (void)n;
     if (!up_.active || up_.code != command) return kBlockRefused;
     if (number == kLast) {
-        up_.active = false;
+        up_ = Upload{};
         return 0;
     }
     // A repeated request for the same block gets the same data again.
     if (number == up_.lastNumber) up_.position = up_.lastChunkStart;
-    const size_t chunk = std::min<size_t>({settings_.uploadBlock, room - 4, up_.content.size() - up_.position});
-    const bool last = up_.position + chunk == up_.content.size();
+    const Bytes& content = *up_.content;
+    const size_t chunk = std::min<size_t>({settings_.uploadBlock, room - 4, content.size() - up_.position});
+    const bool last = up_.position + chunk == content.size();
     appendU16(data, last ? kLast : number);
     appendU16(data, static_cast<uint16_t>(chunk));
-    data.append(reinterpret_cast<const char*>(up_.content.data() + up_.position), chunk);
+    data.append(reinterpret_cast<const char*>(content.data() + up_.position), chunk);
     up_.lastChunkStart = up_.position;
     up_.position += chunk;
     up_.lastNumber = number;
-    if (last) up_.active = false;
+    // An ended upload lets go of its content: the store may then reuse it.
+    if (last) up_ = Upload{};
     return 0;
 }
 
@@ -227,7 +228,7 @@ int32_t TransferService::listing(const uint8_t* args, size_t n, size_t room, std
     }
     auto it = files_.files().begin();
     std::advance(it, static_cast<long>(listIndex_));
-    appendU32(data, static_cast<uint32_t>(it->second.size()));
+    appendU32(data, static_cast<uint32_t>(it->second->size()));
     data.append(it->first.substr(0, room - 4));
     return 0;
 }

@@ -76,7 +76,7 @@ private:
     struct Upload {
         bool active = false;
         uint16_t code = 0;
-        Bytes content;
+        FileStore::Content content;  // set while active
         size_t position = 0;
         size_t lastChunkStart = 0;
         uint16_t lastNumber = 0;

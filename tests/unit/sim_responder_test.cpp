@@ -369,7 +369,7 @@ TEST(SimResponder, ABlockAnswerSupersededBeforeItWentOutIsDropped) {
         // Every block was acted on, answered or not.
         const auto& files = rig.controller.transfers().files().files();
         ASSERT_EQ(files.count("F.BIN"), 1u);
-        EXPECT_EQ(files.at("F.BIN").size(), 40u);
+        EXPECT_EQ(files.at("F.BIN")->size(), 40u);
     }
 }
 
