@@ -158,6 +158,14 @@ private:
     bool segmentingRefused_ = false;
 };
 
+// ---- memory -------------------------------------------------------------
+
+// Hints that a large buffer is about to be filled whole: where the system
+// can, the 2 MiB stretches inside it are then backed by huge pages, so that
+// filling it takes one page fault per 2 MiB rather than one per 4 KiB. Only
+// a hint: the buffer works the same either way.
+void adviseLargeFill(void* data, size_t bytes);
+
 // ---- library frame ------------------------------------------------------
 
 // Tells the user that the library cannot load (Windows: a modal message

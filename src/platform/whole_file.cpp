@@ -4,6 +4,7 @@
 
 #include "base/result_codes.h"
 #include "platform/file_kind.h"
+#include "platform/platform.h"
 
 namespace tvx {
 
@@ -19,7 +20,9 @@ int32_t readWholeFile(const char* path, ByteBuffer* out) {
     if (length >= 0 && std::fseek(f, 0, SEEK_SET) == 0) {
         ByteBuffer buffer;
         const size_t size = static_cast<size_t>(length);
-        if (buffer.allocate(size) && std::fread(buffer.data(), 1, size, f) == size) {
+        const bool allocated = buffer.allocate(size);
+        if (allocated) platform::adviseLargeFill(buffer.data(), size);
+        if (allocated && std::fread(buffer.data(), 1, size, f) == size) {
             *out = std::move(buffer);
             result = rc::ok;
         }

@@ -5,6 +5,7 @@
 #include "api/requests.h"
 #include "base/byte_buffer.h"
 #include "base/debug_output.h"
+#include "platform/platform.h"
 #include "transfer/block_transfer.h"
 
 namespace tvx {
@@ -103,6 +104,7 @@ int32_t uploadToFile(ControllerHandle& h, uint16_t code, const char* localPath, 
         endUpload(h, code);
         return rc::osError;
     }
+    platform::adviseLargeFill(data.data(), announced);
     uint32_t got = 0;
     r = uploadBlocks(h, code, data.data(), announced, &got, announced);
     if (r != rc::ok) return r;
