@@ -12,7 +12,11 @@ unpinned, inside a network namespace of its own so that port 502 is free.
     scripts/bench-userpath.py [--build DIR] [--before DIR] [--rounds N]
                               [--modes pinned,unpinned]
 
-Each piece runs once a round and the best of the rounds counts.
+Each piece runs once a round and the best of the rounds counts. The get is
+also set against its own ceiling in each round: the transaction rate
+measured against the same simulator process just before and just after it,
+so that a change of load between the two cannot make the ratio; the range
+of those ratios over the rounds is printed.
 
 --before names a second build (tvx and tavrix-sim of it) measured in the
 same run, beside the first, so that both columns share the machine's load.
@@ -89,30 +93,35 @@ def timed_tvx(build, pinned, args, workdir):
     return seconds
 
 
-def user_path(build, pinned, workdir):
-    """MiB/s of one tvx put and one tvx get, the copy checked."""
+def user_path(build, bench, pinned, workdir):
+    """MiB/s of one tvx put and one tvx get, the copy checked, and the
+    transaction rate of a handle against the same simulator process, half
+    measured just before the get and half just after it, so that the get
+    and its ceiling share the machine's load."""
     source = os.path.join(workdir, "bulk.bin")
     back = os.path.join(workdir, "back.bin")
     with Simulator(build, pinned):
         put = timed_tvx(build, pinned, ["put", SIM_ADDRESS, source, "BULK.BIN"], workdir)
+        before = transaction_rate(bench, pinned)
         get = timed_tvx(build, pinned, ["get", SIM_ADDRESS, "BULK.BIN", back], workdir)
+        after = transaction_rate(bench, pinned)
     with open(source, "rb") as a, open(back, "rb") as b:
         if a.read() != b.read():
             sys.exit("the file came back different from %s" % build)
     os.remove(back)
-    return BULK_BYTES / MIB / put, BULK_BYTES / MIB / get
+    return BULK_BYTES / MIB / put, BULK_BYTES / MIB / get, (before + after) / 2
 
 
-def bench_figures(bench, pinned, filter_text, sim_build=None):
+def transaction_rate(bench, pinned):
+    """TVX_GetState per second of one handle against the running simulator."""
+    env = dict(os.environ, TVX_BENCH_SIM_ADDRESS=SIM_ADDRESS)
+    return next(iter(bench_figures(bench, pinned, "BM_TransactionsToSimProcess", env=env).values()))["tx/s"]
+
+
+def bench_figures(bench, pinned, filter_text, env=None):
     """Counters of the tavrix_bench cases matching `filter_text`, by name."""
     cmd = pin(pinned) + [bench, "--benchmark_filter=" + filter_text, "--benchmark_format=json"]
-    env = dict(os.environ)
-    if sim_build:
-        env["TVX_BENCH_SIM_ADDRESS"] = SIM_ADDRESS
-        with Simulator(sim_build, pinned):
-            done = subprocess.run(cmd, capture_output=True, text=True, env=env)
-    else:
-        done = subprocess.run(cmd, capture_output=True, text=True, env=env)
+    done = subprocess.run(cmd, capture_output=True, text=True, env=env or dict(os.environ))
     if done.returncode != 0:
         sys.exit("tavrix_bench failed: " + done.stderr.strip())
     figures = {}
@@ -129,14 +138,14 @@ def one_mode(args, pinned, workdir):
     The pieces alternate within a round, so a change of load reaches all."""
     bench = os.path.join(args.build, "bench", "tavrix_bench")
     builds = [("after", args.build)] + ([("before", args.before)] if args.before else [])
-    column = {label: {"put": 0.0, "get": 0.0, "tx": 0.0} for label, _ in builds}
+    column = {label: {"put": 0.0, "get": 0.0, "tx": 0.0, "ratios": []} for label, _ in builds}
     raw, down, up = 0.0, 0.0, {"MiB/s": 0.0}
     for _ in range(args.rounds):
         for label, build in builds:
-            put, get = user_path(build, pinned, workdir)
-            tx = next(iter(bench_figures(bench, pinned, "BM_TransactionsToSimProcess", sim_build=build).values()))
+            put, get, tx = user_path(build, bench, pinned, workdir)
             c = column[label]
-            c["put"], c["get"], c["tx"] = max(c["put"], put), max(c["get"], get), max(c["tx"], tx["tx/s"])
+            c["put"], c["get"], c["tx"] = max(c["put"], put), max(c["get"], get), max(c["tx"], tx)
+            c["ratios"].append(get / (tx * BLOCK_BYTES / MIB))
         ref = bench_figures(bench, pinned, "BM_RawWindowedStream|BM_Download64MiB/loss:0|BM_Upload64MiB/loss:0")
         raw = max(raw, next(v for k, v in ref.items() if k.startswith("BM_RawWindowedStream"))["MiB/s"])
         down = max(down, next(v for k, v in ref.items() if k.startswith("BM_Download64MiB"))["MiB/s"])
@@ -156,9 +165,9 @@ def print_mode(name, rounds, column, raw, down, up):
     print("| download (put) | %s | %.1f MiB/s | %.1f MiB/s |" % (" | ".join(cells), down, raw))
     cells = []
     for l in labels:
-        ceiling = column[l]["tx"] * BLOCK_BYTES / MIB
-        cells.append("%.1f MiB/s = %.2f of %.0f tx/s x %d B" % (column[l]["get"], column[l]["get"] / ceiling,
-                                                                column[l]["tx"], BLOCK_BYTES))
+        ratios = sorted(column[l]["ratios"])
+        cells.append("%.1f MiB/s, %.0f tx/s x %d B; get / its ceiling by round %.2f-%.2f" %
+                     (column[l]["get"], column[l]["tx"], BLOCK_BYTES, ratios[0], ratios[-1]))
     print("| upload (get) | %s | %.1f MiB/s, %.2f of its ceiling | - |" % (" | ".join(cells), up["MiB/s"],
                                                                             up.get("of_ceiling", 0)))
 
